@@ -1,0 +1,81 @@
+#pragma once
+
+#include "store/ResultSet.h"
+#include "store/Value.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace velk::store {
+
+enum class AccessMode
+{
+    ReadOnly,
+    ReadWrite
+};
+
+/// One connection to a catalogue file. Every failure throws StoreError with a finished message.
+/// The connection runs with foreign keys on, double-quoted string literals off (a "..." is always a name),
+/// a rollback journal with full sync (so a killed process leaves the old or the new state, and a
+/// read-only file can still be browsed) and a busy timeout.
+class Connection
+{
+public:
+    /// Opens an existing catalogue. A missing file is an error naming the file and the folder it was looked
+    /// for in; nothing is ever created here. A file that is not a Velk catalogue is an error too.
+    static Connection open(const std::string& connectionString, AccessMode mode);
+    /// Creates a new empty SQLite file (no schema); fails if the file exists.
+    static Connection createFile(const std::string& path);
+    /// Opens any SQLite file without the catalogue check (for the check tool and the schema code).
+    static Connection openRaw(const std::string& path, AccessMode mode);
+
+    Connection(Connection&&) noexcept;
+    Connection& operator=(Connection&&) noexcept;
+    ~Connection();
+
+    /// Runs a statement with positional parameters (?) and returns all its rows.
+    ResultSet query(const std::string& sql, const std::vector<Value>& params = {});
+    /// Runs a statement with positional parameters and walks its rows one by one without keeping them.
+    void forEachRow(const std::string& sql,
+                    const std::vector<Value>& params,
+                    const std::function<void(const std::vector<Value>&)>& onRow);
+    /// Runs a statement that returns no rows; returns the number of rows it changed.
+    int execute(const std::string& sql, const std::vector<Value>& params = {});
+    /// Runs several statements without parameters (schema scripts).
+    void executeScript(const std::string& sql);
+
+    std::int64_t lastInsertId() const;
+    bool isReadOnly() const;
+    /// The catalogue file as opened.
+    const std::string& path() const;
+
+    void begin();
+    void commit();
+    void rollback();
+    void close();
+
+private:
+    struct Impl;
+    explicit Connection(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> m_impl;
+};
+
+/// Begins a transaction and rolls it back on destruction unless commit() ran.
+class Transaction
+{
+public:
+    explicit Transaction(Connection& connection);
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    void commit();
+
+private:
+    Connection& m_connection;
+    bool m_done = false;
+};
+
+} // namespace velk::store

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "store/Connection.h"
+
+#include <string>
+#include <vector>
+
+namespace velk::store {
+
+/// The five tables of a catalogue, their indexes and the file's application id.
+/// Creates the tables of a new catalogue in an empty file (no reference data).
+void createSchema(Connection& connection);
+
+/// Problems found in a file that should be a catalogue: missing tables or columns, a wrong application id.
+/// Empty when the schema is sound. Each entry is a finished sentence.
+std::vector<std::string> schemaProblems(Connection& connection);
+
+/// The application id written into every catalogue file (PRAGMA application_id).
+inline constexpr int kApplicationId = 0x56454C4B;
+
+} // namespace velk::store
