@@ -141,6 +141,10 @@ public:
     /// Discards the pending changes of the current row.
     void cancelBatch();
 
+    /// Reads the snapshot again, dropping all pending changes: asks and reports Requery, notifies Reset and makes
+    /// the first row (if any) current. Returns false when the before-move observer refused. Throws StoreError.
+    bool requery();
+
     Connection& connection();
 
 private:
@@ -151,9 +155,19 @@ private:
         EditState state = EditState::None;
     };
 
+    /// What writing one row produced, applied to the snapshot only once the whole batch is committed.
+    struct Written
+    {
+        std::size_t row;
+        bool removed = false;
+        std::vector<Value> values; // the row as stored, when not removed
+    };
+
     bool askMove(MoveReason reason);
     void setIndex(long index, MoveReason reason);
-    void writeRow(Row& row);
+    void load();
+    Written writeRow(std::size_t index);
+    std::vector<Value> readStoredRow(std::int64_t id);
     void notifyRows(RowsChange::Kind kind, std::size_t row);
     const Row& currentRow() const;
     Row& currentRow();

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "movement/Toolbar.h"
+
+#include <string>
+
+namespace velk::movement {
+
+/// What the command state is decided from, read afresh for each refresh.
+struct CommandStateInputs
+{
+    bool bof = true;
+    bool eof = true;
+    int editState = 0;    ///< 0 none, 1 changed, 2 added, 4 deleted
+    long recordCount = 0; ///< negative when unknown
+    std::string tabKey;   ///< key of the selected tab
+    bool bMovementEditMode = false;
+    bool bPitchEditMode = false;
+    bool bPitchesDirty = false;
+    long pitchRows = 0;               ///< rows of the pitch grid
+    bool hasStoredMovement = true;    ///< a stored movement is current (its id is at least 1)
+};
+
+/// Sets the enabled flags of buttons 1 to 6 and 8 to 11 for the given state. Buttons that no rule sets keep
+/// their flag; button 7 is never touched.
+///
+/// One rule is added to the classic table: on the pitches page, the five pitch commands are disabled while
+/// no stored movement is current, because a sequence typed there would have no movement to belong to.
+void RefreshCommandState(const CommandStateInputs& in, ButtonFlags& enabled);
+
+} // namespace velk::movement

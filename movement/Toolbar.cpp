@@ -1,0 +1,66 @@
+#include "movement/Toolbar.h"
+
+namespace velk::movement {
+
+const std::array<ButtonInfo, kButtonCount + 1>& toolbarButtons()
+{
+    static const std::array<ButtonInfo, kButtonCount + 1> buttons {{
+        {0, "", "", "", 0},
+        {1, "&New", "new", "", 3},
+        {2, "&Save", "save", "", 4},
+        {3, "&Edit", "edit", "", 2},
+        {4, "&Undo", "undo", "", 5},
+        {5, "&Delete", "delete", "", 13},
+        {6, "&Find", "find", "Find by Subject", 11},
+        {7, "", "", "", 0},
+        {8, "First", "first", "Move to First Record", 9},
+        {9, "Prev", "prev", "Move to Previous Record", 7},
+        {10, "Next", "next", "Move to Next Record", 8},
+        {11, "Last", "last", "Move to Last Record", 6},
+    }};
+    return buttons;
+}
+
+std::optional<int> buttonForKey(std::string_view key)
+{
+    if (key.empty()) {
+        return std::nullopt;
+    }
+    for (const auto& button : toolbarButtons()) {
+        if (key == button.key) {
+            return button.index;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<int> buttonForKeyCode(int code)
+{
+    switch (code) {
+    case 4:
+        return Delete;
+    case 5:
+        return Edit;
+    case 14:
+        return New;
+    case 19:
+        return Save;
+    case 21:
+        return Undo;
+    default:
+        return std::nullopt;
+    }
+}
+
+const std::array<TabInfo, 4>& tabs()
+{
+    static const std::array<TabInfo, 4> list {{
+        {"&Movement", kTabMovementData},
+        {"&Pitches", kTabPitches},
+        {"&Tabulations", kTabTabulations},
+        {"&Subjects", kTabSubjects},
+    }};
+    return list;
+}
+
+} // namespace velk::movement

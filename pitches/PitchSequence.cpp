@@ -1,0 +1,111 @@
+#include "pitches/PitchSequence.h"
+
+#include "store/Connection.h"
+#include "store/ConnectionString.h"
+#include "store/ResultSet.h"
+#include "store/StoreError.h"
+
+#include <optional>
+#include <utility>
+
+namespace velk::pitches {
+
+namespace {
+
+constexpr const char* kCountPrefix
+    = "SELECT Count(tblmovementpitchjoin.iMovementID) AS pitchcount FROM tblpitchlookup LEFT JOIN "
+      "tblmovementpitchjoin ON tblpitchlookup.iPitchID = tblmovementpitchjoin.iPitchID WHERE "
+      "tblmovementpitchjoin.iMovementID=";
+
+// Columns of the sequence statement, in the order it selects them.
+constexpr std::size_t kSequencePitchColumn = 2;
+constexpr std::size_t kSequenceGlyphColumn = 3;
+
+/// The first field of the only row of a grouped count, 0 when the group is empty and so no row came back.
+std::int64_t countOf(store::Connection& connection, const std::string& statement)
+{
+    const store::ResultSet result = connection.query(statement);
+    return result.rows().empty() ? 0 : result.rows().front().at(0).toInt64();
+}
+
+std::string storeFailure(const std::string& file, const std::string& reason)
+{
+    std::string message = "The pitches could not be stored in " + file + ": " + reason;
+    if (message.back() != '.') {
+        message += '.';
+    }
+    return message;
+}
+
+} // namespace
+
+std::string sequenceStatement(std::int64_t movementId)
+{
+    return "SELECT tblMovementPitchJoin.iMovementID, tblMovementPitchJoin.iMovementPitchID, "
+           "tblMovementPitchJoin.iPitchID, tblPitchLookup.txtVelkFont "
+           " FROM tblMovementPitchJoin INNER JOIN tblPitchLookup ON tblMovementPitchJoin.iPitchID = "
+           "tblPitchLookup.iPitchID  "
+           "where imovementid = "
+        + std::to_string(movementId) + " ORDER BY tblMovementPitchJoin.iMovementPitchID";
+}
+
+std::string flatCountStatement(std::int64_t movementId)
+{
+    return kCountPrefix + std::to_string(movementId)
+        + " AND (tblpitchlookup.txtPitch LIKE '_/' OR tblpitchlookup.txtPitch LIKE '_//') GROUP BY "
+          "tblmovementpitchjoin.iMovementID";
+}
+
+std::string sharpCountStatement(std::int64_t movementId)
+{
+    return kCountPrefix + std::to_string(movementId)
+        + " AND (tblpitchlookup.txtPitch LIKE '_*' OR tblpitchlookup.txtPitch LIKE '_**') GROUP BY "
+          "tblmovementpitchjoin.iMovementID";
+}
+
+MovementPitches loadMovementPitches(const std::string& connectionString, std::int64_t movementId)
+{
+    store::Connection connection = store::Connection::open(connectionString, store::AccessMode::ReadOnly);
+    MovementPitches result;
+    {
+        const store::ResultSet rows = connection.query(sequenceStatement(movementId));
+        result.entries.reserve(rows.recordCount());
+        for (const auto& row : rows.rows()) {
+            result.entries.push_back({static_cast<std::int32_t>(row.at(kSequencePitchColumn).toInt64()),
+                                      row.at(kSequenceGlyphColumn).toText()});
+        }
+    }
+    result.flatCount = countOf(connection, flatCountStatement(movementId));
+    result.sharpCount = countOf(connection, sharpCountStatement(movementId));
+    connection.close();
+    return result;
+}
+
+store::Outcome savePitches(const std::string& connectionString,
+                           std::int64_t movementId,
+                           const std::vector<std::int32_t>& pitchIds)
+{
+    if (movementId < 1) {
+        return store::Outcome::failure(kMovementNotSaved);
+    }
+    std::string file = connectionString;
+    try {
+        file = store::catalogueFileFromConnectionString(connectionString);
+        store::Connection connection = store::Connection::open(connectionString, store::AccessMode::ReadWrite);
+        {
+            store::Transaction transaction(connection);
+            connection.execute("DELETE from tblmovementpitchjoin where imovementid = " + std::to_string(movementId));
+            const std::string insert = "insert into tblmovementpitchjoin (imovementid, ipitchid) values (?,?)";
+            for (const std::int32_t pitchId : pitchIds) {
+                connection.execute(insert, {store::Value(movementId), store::Value(std::int64_t{pitchId})});
+            }
+            transaction.commit();
+        }
+        connection.close();
+    } catch (const store::StoreError& error) {
+        return store::Outcome::failure(storeFailure(file, error.what()));
+    }
+    return store::Outcome::success();
+}
+
+} // namespace velk::pitches

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "store/Outcome.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace velk::pitches {
+
+/// One position of a movement's pitch sequence.
+struct SequenceEntry
+{
+    std::int32_t pitchId; ///< iPitchID of the pitch at this position
+    std::string glyph;    ///< its txtVelkFont
+};
+
+/// A movement's stored sequence in ascending iMovementPitchID, with its sharp and flat counts (counted per
+/// position: a sharp that occurs three times counts three).
+struct MovementPitches
+{
+    std::vector<SequenceEntry> entries;
+    std::int64_t sharpCount = 0;
+    std::int64_t flatCount = 0;
+};
+
+/// The sequence query of a movement: its positions joined to their glyphs, in sequence order. The id goes in as
+/// decimal text (a minus sign for a negative id).
+std::string sequenceStatement(std::int64_t movementId);
+
+/// The number of the movement's positions whose spelling is a flat (see isFlatSpelling); no row when there is
+/// none.
+std::string flatCountStatement(std::int64_t movementId);
+
+/// The number of the movement's positions whose spelling is a sharp (see isSharpSpelling); no row when there is
+/// none.
+std::string sharpCountStatement(std::int64_t movementId);
+
+/// Reads a movement's sequence, then its flat count, then its sharp count, on one read-only connection of its own
+/// opened from connectionString and closed before returning. A count that returns no row is 0; a movement
+/// without positions (or an id that names no movement, such as 0) gives no entries and both counts 0.
+/// Throws store::StoreError.
+MovementPitches loadMovementPitches(const std::string& connectionString, std::int64_t movementId);
+
+/// The message of savePitches for a movement that has no id yet.
+inline constexpr const char* kMovementNotSaved = "This movement has not been saved yet; save it before entering pitches.";
+
+/// Stores a movement's sequence, replacing what was stored, on a read-write connection of its own: in one
+/// transaction it deletes all the movement's positions and inserts the given pitches in order, so the stored
+/// sequence is either wholly the old one or wholly the new one. An empty list stores an empty sequence.
+/// Never stores under an id < 1 (failure kMovementNotSaved). On any failure nothing is changed and the outcome
+/// carries a finished message naming the catalogue file.
+store::Outcome savePitches(const std::string& connectionString,
+                           std::int64_t movementId,
+                           const std::vector<std::int32_t>& pitchIds);
+
+} // namespace velk::pitches

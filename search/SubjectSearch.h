@@ -1,0 +1,74 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace velk::search {
+
+/// What the user asked for: the whole text of the subject box, unchanged, and the two settings.
+struct SearchRequest
+{
+    std::string text;
+    bool useWildcard = false;
+    bool sortByDeviation = false;
+};
+
+/// SQLite refuses LIKE patterns longer than this many bytes.
+inline constexpr std::size_t kMaxPatternBytes = 50000;
+
+/// Number of cells in a result row, and of columns in the result grid.
+inline constexpr std::size_t kResultColumns = 10;
+
+/// The LIKE pattern of a request, without quotes: "%" + text + "%" with the wildcard, else the text itself.
+/// "%" and "_" in the text stay wildcards in both modes.
+std::string searchPattern(const SearchRequest& request);
+
+/// The pattern between two double quote characters, as the status bar and the message box show it.
+std::string shownPattern(const SearchRequest& request);
+
+/// The statement that lists every distinct non-null subject of the six subject columns, sorted.
+std::string subjectListStatement();
+
+/// Every distinct non-null subject in use, in ascending (byte) order. Opens its own read-only connection.
+/// Throws store::StoreError when the catalogue cannot be opened or read.
+std::vector<std::string> subjectList(const std::string& connectionString);
+
+/// The search statement: six selects, one per subject position, joined by UNION and sorted by position,
+/// catalogue and movement number, with the stored deviation first when sortByDeviation. Each select holds
+/// one "?" for the pattern, so the statement takes the pattern six times as bound parameters.
+std::string searchStatement(bool sortByDeviation);
+
+/// The header texts of the result grid and of the tool's output, in column order.
+const std::vector<std::string>& resultHeaders();
+
+/// Column widths of the result grid in twips, in column order.
+const std::vector<int>& resultColumnWidths();
+
+/// The outcome of one search.
+struct SearchResult
+{
+    /// False when the search could not run; error then holds a finished message and rows are empty.
+    bool ok = true;
+    std::string error;
+    /// One row per (movement, matching subject position), in result order; kResultColumns cells each as shown:
+    /// iKTN, iMVMT, Deviation, Sub1 to Sub6, and the description as plain text. Null gives the empty text.
+    std::vector<std::vector<std::string>> rows;
+    /// Number of rows (a movement matching in two positions counts twice).
+    std::size_t matchCount = 0;
+    /// "N matches for \"pattern\" found" or "No matches for \"pattern\" found."; empty when !ok.
+    std::string statusText;
+};
+
+/// Runs the search on its own read-only connection. An over-long pattern, a missing catalogue or a failed
+/// statement gives ok = false with a message; nothing is thrown.
+SearchResult runSearch(const std::string& connectionString, const SearchRequest& request);
+
+/// The status text for a number of matches of the request.
+std::string statusText(std::size_t matchCount, const SearchRequest& request);
+
+/// Joins cells with tab characters, as a grid row or an output line. A tab inside a cell becomes a blank so it
+/// cannot shift the columns; with singleLine, line breaks become blanks too.
+std::string joinCells(const std::vector<std::string>& cells, bool singleLine);
+
+} // namespace velk::search

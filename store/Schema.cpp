@@ -1,0 +1,148 @@
+#include "store/Schema.h"
+
+#include "store/StoreError.h"
+
+#include <algorithm>
+#include <cctype>
+#include <string_view>
+
+namespace velk::store {
+
+namespace {
+
+const char* const kSchemaScript = R"sql(
+CREATE TABLE tblPitchLookup (
+    iPitchID INTEGER PRIMARY KEY,
+    txtPitch TEXT,
+    txtVelkFont TEXT NOT NULL
+) STRICT;
+
+CREATE TABLE tblClassLookup (
+    iClassID INTEGER PRIMARY KEY,
+    iPitchID INTEGER NOT NULL REFERENCES tblPitchLookup (iPitchID)
+) STRICT;
+
+CREATE TABLE tblPitchClassJoin (
+    iPitchID INTEGER NOT NULL REFERENCES tblPitchLookup (iPitchID),
+    iClassID INTEGER NOT NULL REFERENCES tblClassLookup (iClassID),
+    PRIMARY KEY (iPitchID, iClassID)
+) STRICT;
+
+CREATE TABLE tblMovement (
+    iMovementID INTEGER PRIMARY KEY AUTOINCREMENT,
+    iKTN INTEGER,
+    iMvmt INTEGER,
+    iOrder INTEGER,
+    txtComposed TEXT,
+    iLength INTEGER,
+    i12in INTEGER,
+    strOpeningKey TEXT,
+    strClosingKey TEXT,
+    chkSoprano INTEGER NOT NULL DEFAULT 0 CHECK (chkSoprano IN (0, 1)),
+    chkAlto INTEGER NOT NULL DEFAULT 0 CHECK (chkAlto IN (0, 1)),
+    chkTenor INTEGER NOT NULL DEFAULT 0 CHECK (chkTenor IN (0, 1)),
+    chkBass INTEGER NOT NULL DEFAULT 0 CHECK (chkBass IN (0, 1)),
+    chkAccompanied INTEGER NOT NULL DEFAULT 0 CHECK (chkAccompanied IN (0, 1)),
+    Sub1 TEXT,
+    Sub2 TEXT,
+    Sub3 TEXT,
+    Sub4 TEXT,
+    Sub5 TEXT,
+    Sub6 TEXT,
+    Description TEXT,
+    txtComments TEXT,
+    Deviation REAL
+) STRICT;
+
+CREATE TABLE tblMovementPitchJoin (
+    iMovementPitchID INTEGER PRIMARY KEY AUTOINCREMENT,
+    iMovementID INTEGER NOT NULL REFERENCES tblMovement (iMovementID) ON DELETE CASCADE,
+    iPitchID INTEGER NOT NULL REFERENCES tblPitchLookup (iPitchID)
+) STRICT;
+
+CREATE INDEX idxMovementPitchJoinMovement ON tblMovementPitchJoin (iMovementID, iMovementPitchID);
+CREATE INDEX idxMovementPitchJoinPitch ON tblMovementPitchJoin (iPitchID);
+CREATE INDEX idxMovementOrder ON tblMovement (iKTN, iMvmt, iOrder);
+)sql";
+
+struct ExpectedColumn
+{
+    const char* name;
+    const char* type;
+};
+
+struct ExpectedTable
+{
+    const char* name;
+    std::vector<ExpectedColumn> columns;
+};
+
+const std::vector<ExpectedTable>& expectedTables()
+{
+    static const std::vector<ExpectedTable> tables = {
+        {"tblMovement",
+         {{"iMovementID", "INTEGER"},   {"iKTN", "INTEGER"},          {"iMvmt", "INTEGER"},
+          {"iOrder", "INTEGER"},        {"txtComposed", "TEXT"},      {"iLength", "INTEGER"},
+          {"i12in", "INTEGER"},         {"strOpeningKey", "TEXT"},    {"strClosingKey", "TEXT"},
+          {"chkSoprano", "INTEGER"},    {"chkAlto", "INTEGER"},       {"chkTenor", "INTEGER"},
+          {"chkBass", "INTEGER"},       {"chkAccompanied", "INTEGER"}, {"Sub1", "TEXT"},
+          {"Sub2", "TEXT"},             {"Sub3", "TEXT"},             {"Sub4", "TEXT"},
+          {"Sub5", "TEXT"},             {"Sub6", "TEXT"},             {"Description", "TEXT"},
+          {"txtComments", "TEXT"},      {"Deviation", "REAL"}}},
+        {"tblPitchLookup", {{"iPitchID", "INTEGER"}, {"txtPitch", "TEXT"}, {"txtVelkFont", "TEXT"}}},
+        {"tblMovementPitchJoin", {{"iMovementPitchID", "INTEGER"}, {"iMovementID", "INTEGER"}, {"iPitchID", "INTEGER"}}},
+        {"tblPitchClassJoin", {{"iPitchID", "INTEGER"}, {"iClassID", "INTEGER"}}},
+        {"tblClassLookup", {{"iClassID", "INTEGER"}, {"iPitchID", "INTEGER"}}},
+    };
+    return tables;
+}
+
+bool sameName(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+} // namespace
+
+void createSchema(Connection& connection)
+{
+    Transaction transaction(connection);
+    connection.executeScript(kSchemaScript);
+    connection.executeScript("PRAGMA application_id = " + std::to_string(kApplicationId) + "; PRAGMA user_version = 1;");
+    transaction.commit();
+}
+
+std::vector<std::string> schemaProblems(Connection& connection)
+{
+    std::vector<std::string> problems;
+    const std::int64_t applicationId = connection.query("PRAGMA application_id").rows().at(0).at(0).toInt64();
+    for (const ExpectedTable& table : expectedTables()) {
+        const ResultSet columns =
+            connection.query("SELECT name, type FROM pragma_table_info(?)", {Value(std::string(table.name))});
+        if (columns.recordCount() == 0) {
+            problems.push_back("The table " + std::string(table.name) + " is missing.");
+            continue;
+        }
+        for (const ExpectedColumn& expected : table.columns) {
+            const auto& rows = columns.rows();
+            const auto found = std::find_if(rows.begin(), rows.end(), [&](const std::vector<Value>& row) {
+                return sameName(row[0].toText(), expected.name);
+            });
+            if (found == rows.end()) {
+                problems.push_back("The table " + std::string(table.name) + " has no column " + expected.name + ".");
+            } else if (!sameName((*found)[1].toText(), expected.type)) {
+                problems.push_back("The column " + std::string(table.name) + "." + expected.name + " is declared " +
+                                   (*found)[1].toText() + " instead of " + expected.type + ".");
+            }
+        }
+    }
+    if (applicationId != kApplicationId) {
+        problems.push_back("The file's application id is " + std::to_string(applicationId) + " instead of " +
+                           std::to_string(kApplicationId) + ".");
+    }
+    return problems;
+}
+
+} // namespace velk::store

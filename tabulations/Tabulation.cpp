@@ -1,0 +1,199 @@
+#include "tabulations/Tabulation.h"
+
+#include "store/Connection.h"
+#include "store/ResultSet.h"
+#include "store/StoreError.h"
+#include "store/Value.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <string_view>
+
+namespace velk::tabulations {
+
+namespace {
+
+// Enough fractional digits to write any double exactly (the smallest subnormal has 1074), plus the integer part
+// of the largest double (309 digits) and the point.
+constexpr int kExactDigits = 1074;
+constexpr std::size_t kExactBufferSize = 309 + 1 + kExactDigits + 16;
+
+// Columns of the class and real statements, in the order they select them.
+constexpr std::size_t kClassGlyphColumn = 2;
+constexpr std::size_t kRealGlyphColumn = 2;
+
+/// Adds one unit in the last place of a decimal text of digits and at most one point ("9.9" -> "10.0").
+void incrementDecimal(std::string& digits)
+{
+    for (auto it = digits.rbegin(); it != digits.rend(); ++it) {
+        if (*it == '.') {
+            continue;
+        }
+        if (*it != '9') {
+            ++*it;
+            return;
+        }
+        *it = '0';
+    }
+    digits.insert(digits.begin(), '1');
+}
+
+std::string countText(std::int64_t count)
+{
+    return std::to_string(count);
+}
+
+/// The index of a column that the statement names with AS.
+std::size_t requireColumn(const store::ResultSet& result, std::string_view name)
+{
+    const int index = result.columnIndex(name);
+    if (index < 0) {
+        throw store::StoreError("The tabulation statement returned no column " + std::string(name) + ".");
+    }
+    return static_cast<std::size_t>(index);
+}
+
+} // namespace
+
+double roundHalfEven(double value, int decimals)
+{
+    if (!std::isfinite(value)) {
+        return value;
+    }
+    decimals = std::clamp(decimals, 0, 17);
+
+    // The exact decimal expansion of the double decides, so a double that lies just below a half (as 23 / 80 * 100
+    // lies below 28.75) rounds down, and only a true half goes to the even neighbour. Scaling by 10^d first
+    // would round the product and could turn such a value into an exact half.
+    std::array<char, kExactBufferSize> buffer{};
+    const auto written = std::to_chars(buffer.data(), buffer.data() + buffer.size(), std::fabs(value),
+                                       std::chars_format::fixed, kExactDigits);
+    const std::string_view exact(buffer.data(), static_cast<std::size_t>(written.ptr - buffer.data()));
+    const std::size_t point = exact.find('.');
+    const std::size_t keep = point + (decimals > 0 ? 1 + static_cast<std::size_t>(decimals) : 0);
+
+    std::string rounded(exact.substr(0, keep));
+    const std::string_view rest = exact.substr(point + 1 + static_cast<std::size_t>(decimals));
+    bool up = false;
+    if (!rest.empty() && rest.front() > '5') {
+        up = true;
+    } else if (!rest.empty() && rest.front() == '5') {
+        const bool beyondHalf = rest.find_first_not_of('0', 1) != std::string_view::npos;
+        up = beyondHalf || (rounded.back() - '0') % 2 == 1;
+    }
+    if (up) {
+        incrementDecimal(rounded);
+    }
+
+    double result = 0;
+    std::from_chars(rounded.data(), rounded.data() + rounded.size(), result);
+    if (result == 0) {
+        return 0.0;
+    }
+    return value < 0 ? -result : result;
+}
+
+double percentage(std::int64_t count, std::int64_t total)
+{
+    if (total < 1) {
+        return 0;
+    }
+    return roundHalfEven(static_cast<double>(count) / static_cast<double>(total) * 100.0, 1);
+}
+
+float averageDeviation(const std::vector<std::optional<std::int64_t>>& classCounts, std::int64_t total)
+{
+    if (total < 1) {
+        return 0.0f;
+    }
+    double sum = 0;
+    for (const auto& count : classCounts) {
+        const double p = count ? percentage(*count, total) : 0.0;
+        sum = roundHalfEven(sum + std::fabs(p - kEvenSpread), 0);
+    }
+    return static_cast<float>(roundHalfEven(sum / kClassDivisor, 1));
+}
+
+std::string totalStatement(std::int64_t movementId)
+{
+    return "select * from tblmovementpitchjoin where imovementid=" + std::to_string(movementId)
+        + " order by iMovementPitchID";
+}
+
+std::string classStatement(std::int64_t movementId)
+{
+    return "SELECT tblClassLookup.iClassID, tblClassLookup.iPitchID, tblPitchLookup.txtVelkFont, "
+           "movementpitchclasses.* FROM tblPitchLookup INNER JOIN ((SELECT tblPitchClassJoin.iClassID, "
+           "Count(tblPitchClassJoin.iClassID) AS classcount FROM tblMovementPitchJoin INNER JOIN tblPitchClassJoin "
+           "ON tblMovementPitchJoin.iPitchID = tblPitchClassJoin.iPitchID WHERE "
+           "(((tblMovementPitchJoin.iMovementID)="
+        + std::to_string(movementId)
+        + ")) OR (((tblMovementPitchJoin.iMovementID) Is Null)) GROUP BY tblPitchClassJoin.iClassID) AS "
+          "movementpitchclasses RIGHT JOIN tblClassLookup ON movementpitchclasses.iClassID = "
+          "tblClassLookup.iClassID) ON tblPitchLookup.iPitchID = tblClassLookup.iPitchID ORDER BY "
+          "tblClassLookup.iClassID";
+}
+
+std::string realStatement(std::int64_t movementId)
+{
+    return "SELECT tblpitchlookup.iPitchID, tblpitchlookup.txtPitch, tblpitchlookup.txtVelkFont, "
+           "Count(tblmovementpitchjoin.iPitchID) AS pitchcount FROM tblpitchlookup LEFT JOIN tblmovementpitchjoin "
+           "ON tblpitchlookup.iPitchID = tblmovementpitchjoin.iPitchID WHERE tblmovementpitchjoin.iMovementID="
+        + std::to_string(movementId)
+        + " GROUP BY tblpitchlookup.iPitchID, tblpitchlookup.txtPitch, tblpitchlookup.txtVelkFont ORDER BY "
+          "tblpitchlookup.iPitchID";
+}
+
+Tabulation tabulate(const std::string& connectionString, std::int64_t movementId)
+{
+    Tabulation tabulation;
+    if (movementId < 1) {
+        return tabulation;
+    }
+    store::Connection connection = store::Connection::open(connectionString, store::AccessMode::ReadOnly);
+    const auto total = static_cast<std::int64_t>(connection.query(totalStatement(movementId)).recordCount());
+    if (total < 1) {
+        connection.close();
+        return tabulation;
+    }
+    tabulation.total = total;
+
+    {
+        const store::ResultSet classes = connection.query(classStatement(movementId));
+        const std::size_t countColumn = requireColumn(classes, "classcount");
+        for (const auto& row : classes.rows()) {
+            const store::Value& count = row.at(countColumn);
+            TabulationRow shown{row.at(kClassGlyphColumn).toText(), {}, {}};
+            std::optional<std::int64_t> classCount;
+            if (!count.isNull()) {
+                classCount = count.toInt64();
+                shown.countText = countText(*classCount);
+                shown.percentText = store::formatNumber(percentage(*classCount, total));
+            }
+            tabulation.classRows.push_back(std::move(shown));
+            tabulation.classCounts.push_back(classCount);
+        }
+    }
+    tabulation.deviation = averageDeviation(tabulation.classCounts, total);
+    tabulation.deviationText = store::formatSingle(tabulation.deviation);
+
+    {
+        const store::ResultSet reals = connection.query(realStatement(movementId));
+        const std::size_t countColumn = requireColumn(reals, "pitchcount");
+        for (const auto& row : reals.rows()) {
+            const std::int64_t count = row.at(countColumn).toInt64();
+            TabulationRow shown{row.at(kRealGlyphColumn).toText(), {}, {}};
+            if (count != 0) {
+                shown.countText = countText(count);
+                shown.percentText = store::formatNumber(percentage(count, total));
+            }
+            tabulation.realRows.push_back(std::move(shown));
+        }
+    }
+    connection.close();
+    return tabulation;
+}
+
+} // namespace velk::tabulations

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velk::tabulations {
+
+/// Rounds to the given number of decimals (0 to 17), sending a value that lies exactly halfway, judged on the
+/// exact decimal value of its double, to the even neighbour: 6.25 -> 6.2, 0.75 -> 0.8, 68.75 -> 68.8, 2.5 -> 2,
+/// while 23 / 80 * 100 (a double just below 28.75) gives 28.7. The result is the double nearest to the rounded
+/// decimal. Negative values round symmetrically; NaN and infinities come back unchanged.
+double roundHalfEven(double value, int decimals);
+
+/// (count / total * 100) in double precision, in that order, rounded to one decimal. 0 when total < 1.
+double percentage(std::int64_t count, std::int64_t total);
+
+/// The percentage of each of twelve pitch classes under an even spread (not 8.3, which the caption shows, and not
+/// 100 / 12).
+inline constexpr double kEvenSpread = 8.33;
+
+/// The number of classes the average deviation divides by, however many class rows there are.
+inline constexpr double kClassDivisor = 12.0;
+
+/// The average deviation of the class percentages from an even spread. For each class count in order (nothing =
+/// the class has no positions, p = 0; else p = percentage(count, total)): sum = roundHalfEven(sum + |p - 8.33|,
+/// 0), starting from 0; the result is roundHalfEven(sum / 12, 1) as a float. 0 when total < 1.
+float averageDeviation(const std::vector<std::optional<std::int64_t>>& classCounts, std::int64_t total);
+
+/// One row of a tabulation grid, as its cells are shown.
+struct TabulationRow
+{
+    std::string glyph;       ///< txtVelkFont of the class's representative pitch, or of the real pitch
+    std::string countText;   ///< the count as decimal text; empty for a class with no positions
+    std::string percentText; ///< the percentage in shortest decimal form ("25", "6.2"); empty with the count
+};
+
+/// A movement's tabulations: the class rows in ascending iClassID (every class, with or without positions), the
+/// real-pitch rows in ascending iPitchID (only pitches that occur) and the average deviation.
+struct Tabulation
+{
+    std::int64_t total = 0; ///< number of positions; the divisor of every percentage
+    std::vector<TabulationRow> classRows;
+    std::vector<TabulationRow> realRows;
+    std::vector<std::optional<std::int64_t>> classCounts; ///< per class row; nothing for a class with no positions
+    float deviation = 0;
+    std::string deviationText = "0"; ///< store::formatSingle(deviation)
+};
+
+/// The statement whose number of rows is the movement's pitch total.
+std::string totalStatement(std::int64_t movementId);
+
+/// One row per row of tblClassLookup in ascending iClassID: iClassID, iPitchID, txtVelkFont, then the derived
+/// table's iClassID and classcount (Null for a class with no positions).
+std::string classStatement(std::int64_t movementId);
+
+/// One row per pitch that occurs in the movement, in ascending iPitchID: iPitchID, txtPitch, txtVelkFont,
+/// pitchcount.
+std::string realStatement(std::int64_t movementId);
+
+/// Tabulates a movement: its total, its class rows (with the deviation), then its real rows, read on one
+/// read-only connection of its own, closed before returning. An id < 1 or a movement without positions gives an
+/// empty Tabulation (total 0, no rows, deviation 0, deviationText "0"); an id < 1 is not looked up at all.
+/// Throws store::StoreError.
+Tabulation tabulate(const std::string& connectionString, std::int64_t movementId);
+
+} // namespace velk::tabulations
