@@ -1,5 +1,6 @@
 #include "movement/MovementController.h"
 
+#include "melody/MelodyIndex.h"
 #include "store/Connection.h"
 #include "store/StoreError.h"
 #include "store/Value.h"
@@ -70,6 +71,9 @@ Outcome MovementController::Load()
     try {
         m_recordset = std::make_unique<store::MovementRecordset>(
             store::Connection::open(m_connectionString, store::AccessMode::ReadWrite));
+        if (!m_recordset->connection().isReadOnly()) {
+            melody::ensureMelodyIndex(m_recordset->connection());
+        }
         auto lookupConnection = store::Connection::open(m_connectionString, store::AccessMode::ReadOnly);
         m_pitchLookup = pitches::PitchLookup::load(lookupConnection);
     } catch (const StoreError& error) {
@@ -669,6 +673,20 @@ void MovementController::DeletePitch()
     SavePitches();
 }
 
+// The counts of the stored sequence, from the same rules as the statements that count them on loading.
+void MovementController::showAccidentalCounts()
+{
+    std::int64_t sharps = 0;
+    std::int64_t flats = 0;
+    for (const auto& entry : m_pitchRows) {
+        const pitches::Pitch* pitch = m_pitchLookup.byId(entry.pitchId);
+        const std::string spelling = pitch && pitch->spelling ? *pitch->spelling : std::string();
+        sharps += pitches::isSharpSpelling(spelling) ? 1 : 0;
+        flats += pitches::isFlatSpelling(spelling) ? 1 : 0;
+    }
+    m_view.setPitchCounts(std::to_string(sharps), std::to_string(flats));
+}
+
 void MovementController::UndoPitchEdit()
 {
     SetPitchEditing(false);
@@ -685,7 +703,10 @@ Outcome MovementController::SavePitches()
     }
     // Stored first and only then closed: a failed store keeps the grid, the flags and the entry box as they
     // were, so the user can try again or close with the question still asked.
-    const Outcome stored = pitches::savePitches(m_connectionString, m_lastMovementId, ids);
+    const Outcome stored = pitches::savePitches(m_connectionString, m_lastMovementId, ids,
+                                                [this, &ids](store::Connection& connection) {
+                                                    melody::indexMovement(connection, m_lastMovementId, ids);
+                                                });
     if (!stored) {
         m_view.tell({stored.message, "Velk", MessageIcon::Warning});
         return stored;
@@ -693,6 +714,7 @@ Outcome MovementController::SavePitches()
     SetPitchEditing(false);
     m_pitchesDirty = false;
     setCurrentPitchRow(m_pitchRows.empty() ? std::nullopt : current, true);
+    showAccidentalCounts();
     return stored;
 }
 

@@ -111,6 +111,7 @@ private:
     void reloadRichText();
     void setCurrentPitchRow(std::optional<std::size_t> row, bool scrollIntoView);
     void storeDeviation();
+    void showAccidentalCounts();
     void updateCaption();
     void reportStoreError(const std::string& what);
 

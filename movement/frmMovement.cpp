@@ -1,10 +1,13 @@
 #include "movement/frmMovement.h"
 
 #include "search/frmFindBySubject.h"
+#include "tabulations/Tabulation.h"
+#include "ui/ClassChart.h"
 #include "ui/DataGrid.h"
 #include "ui/FlexGrid.h"
 #include "ui/Fonts.h"
 #include "ui/MovementGridModel.h"
+#include "ui/PitchChartDialog.h"
 #include "ui/RichTextBox.h"
 #include "ui/ToolbarPictures.h"
 
@@ -19,6 +22,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -83,6 +87,8 @@ frmMovement::frmMovement(std::string connectionString, QWidget* parent)
 frmMovement::~frmMovement()
 {
     qApp->removeEventFilter(this);
+    // The grid's model watches the recordset, which goes with the controller before the child widgets go.
+    dbgMovements->setRecordset(nullptr);
 }
 
 velk::movement::MovementController& frmMovement::controller()
@@ -95,8 +101,7 @@ velk::store::Outcome frmMovement::load()
     m_actions[velk::movement::Find]->setVisible(true);
     auto outcome = m_controller->Load();
     if (outcome) {
-        m_gridModel = std::make_unique<velk::ui::MovementGridModel>(*m_controller->recordset());
-        dbgMovements->setMovementModel(m_gridModel.get());
+        dbgMovements->setRecordset(m_controller->recordset());
         syncMovementGrid(m_controller->recordset()->currentIndex());
         showBoundFields();
     }
@@ -211,7 +216,7 @@ QWidget* frmMovement::setupMovementPage()
     dbgMovements = new velk::ui::DataGrid(splitter);
     dbgMovements->setObjectName(QStringLiteral("dbgMovements"));
     dbgMovements->setFont(velk::ui::bookAntiqua(12, true));
-    dbgMovements->requestMove = [this](std::size_t row) { return m_controller->GridRowChosen(row); };
+    dbgMovements->setRequestMove([this](std::size_t row) { return m_controller->GridRowChosen(row); });
     splitter->addWidget(dbgMovements);
 
     auto* lower = new QWidget(splitter);
@@ -335,7 +340,20 @@ QWidget* frmMovement::setupPitchesPage()
     hint->setWordWrap(true);
     hint->setFont(velk::ui::bookAntiqua(10, false));
     grid->addWidget(hint, 3, 0, 1, 2);
-    grid->setRowStretch(4, 1);
+    auto* chart = new QPushButton(QStringLiteral("Spellings..."), side);
+    chart->setObjectName(QStringLiteral("cmdPitchChart"));
+    chart->setAutoDefault(false);
+    chart->setFocusPolicy(Qt::NoFocus);
+    connect(chart, &QPushButton::clicked, this, [this] {
+        velk::ui::PitchChartDialog::Pitches list;
+        for (const auto& pitch : m_controller->pitchLookup().pitches()) {
+            list.emplace_back(pitch.spelling.value_or(std::string()), pitch.glyph);
+        }
+        velk::ui::PitchChartDialog dialog(list, this);
+        dialog.exec();
+    });
+    grid->addWidget(chart, 4, 0, 1, 2, Qt::AlignLeft);
+    grid->setRowStretch(5, 1);
     grid->setColumnStretch(2, 1);
     layout->addWidget(side, 1);
     return page;
@@ -360,6 +378,10 @@ QWidget* frmMovement::setupTabulationsPage()
     resetTabulationGrid(fgTabsReal, "Pitch");
     layout->addWidget(fgTabsClass, 1, 0);
     layout->addWidget(fgTabsReal, 1, 1);
+    m_classChart = new velk::ui::ClassChart(page);
+    m_classChart->setObjectName(QStringLiteral("chtTabsClass"));
+    layout->addWidget(m_classChart, 1, 2);
+    layout->setColumnStretch(2, 1);
     auto* totals = new QHBoxLayout();
     totals->addWidget(label("Label5", "Total Pitch Count:", page));
     lblTotalPitchCount = label("lblTotalPitchCount", "", page);
@@ -371,7 +393,7 @@ QWidget* frmMovement::setupTabulationsPage()
     lblAvgDev->setMinimumWidth(80);
     totals->addWidget(lblAvgDev);
     totals->addStretch(1);
-    layout->addLayout(totals, 2, 0, 1, 2);
+    layout->addLayout(totals, 2, 0, 1, 3);
     layout->setRowStretch(1, 1);
     return page;
 }
@@ -530,7 +552,7 @@ void frmMovement::showBoundFields()
 
 void frmMovement::syncMovementGrid(std::optional<std::size_t> row)
 {
-    if (m_gridModel) {
+    if (dbgMovements->movementModel()) {
         dbgMovements->syncToCurrent(row);
     }
 }
@@ -570,10 +592,12 @@ void frmMovement::pitchGridReset(const std::vector<velk::pitches::SequenceEntry>
     fgPitches->setRows(0);
     fgPitches->clear();
     if (!entries.empty()) {
-        fgPitches->addItems(pitchGridRows(entries, 1), 1, velk::ui::velkFont(kGlyphPointSize));
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            fgPitches->setRowData(static_cast<int>(i), entries[i].pitchId);
+        std::vector<std::int32_t> ids;
+        ids.reserve(entries.size());
+        for (const auto& entry : entries) {
+            ids.push_back(entry.pitchId);
         }
+        fgPitches->addItems(pitchGridRows(entries, 1), ids, 1, velk::ui::velkFont(kGlyphPointSize));
     }
     fgPitches->setVisible(true);
 }
@@ -584,7 +608,7 @@ void frmMovement::pitchGridAppend(const velk::pitches::SequenceEntry& entry)
     fgPitches->addItem(QString::number(n + 1) + QLatin1Char('\t') + qs(entry.glyph));
     m_inPitchSelChange = true;
     fgPitches->setCurrentCell(n, 1);
-    fgPitches->setCellFont(velk::ui::kVelkFont, kGlyphPointSize, false);
+    fgPitches->setCellFont(QString::fromLatin1(velk::ui::kVelkFont), kGlyphPointSize, false);
     m_inPitchSelChange = false;
     fgPitches->setRowData(n, entry.pitchId);
 }
@@ -635,6 +659,7 @@ void frmMovement::clearTabulations()
 {
     resetTabulationGrid(fgTabsClass, "Class");
     resetTabulationGrid(fgTabsReal, "Pitch");
+    m_classChart->clear();
 }
 
 void frmMovement::showTabulations(const velk::tabulations::Tabulation& tabulation)
@@ -652,6 +677,13 @@ void frmMovement::showTabulations(const velk::tabulations::Tabulation& tabulatio
     };
     fill(fgTabsReal, tabulation.realRows);
     fill(fgTabsClass, tabulation.classRows);
+    std::vector<std::pair<QString, double>> bars;
+    for (std::size_t i = 0; i < tabulation.classRows.size(); ++i) {
+        const auto& count = i < tabulation.classCounts.size() ? tabulation.classCounts[i] : std::nullopt;
+        bars.emplace_back(qs(tabulation.classRows[i].glyph),
+                          count ? velk::tabulations::percentage(*count, tabulation.total) : 0.0);
+    }
+    m_classChart->setClasses(bars);
 }
 
 void frmMovement::setTabulationLabels(const std::string& total, const std::string& average)

@@ -25,6 +25,7 @@ class DataGrid;
 class FlexGrid;
 class MovementGridModel;
 class RichTextBox;
+class ClassChart;
 } // namespace velk::ui
 
 /// The movement window: the start-up window of the program. Its handlers read the controls, make one call
@@ -110,7 +111,6 @@ private:
     void resetTabulationGrid(velk::ui::FlexGrid* grid, const char* first);
 
     std::unique_ptr<velk::movement::MovementController> m_controller;
-    std::unique_ptr<velk::ui::MovementGridModel> m_gridModel;
 
     QToolBar* tbrMovement = nullptr;
     std::array<QAction*, velk::movement::kButtonCount + 1> m_actions {};
@@ -139,4 +139,5 @@ private:
     velk::ui::FlexGrid* fgTabsReal = nullptr;
     QLabel* lblTotalPitchCount = nullptr;
     QLabel* lblAvgDev = nullptr;
+    velk::ui::ClassChart* m_classChart = nullptr;
 };

@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <utility>
 
-namespace velk::pitches {
+namespace velk::pitches
+{
 
-namespace {
+namespace
+{
 
 /// True when the text has exactly `length` characters and ends in `mark` (which is ASCII and therefore
 /// never part of a longer character).
@@ -35,8 +37,8 @@ PitchLookup PitchLookup::load(store::Connection& connection)
     std::vector<Pitch> pitches;
     pitches.reserve(rows.recordCount());
     for (rows.moveFirst(); !rows.eof(); rows.moveNext()) {
-        Pitch pitch{static_cast<std::int32_t>(rows.field("iPitchID").toInt64()), std::nullopt,
-                    rows.field("txtVelkFont").toText()};
+        Pitch pitch {static_cast<std::int32_t>(rows.field("iPitchID").toInt64()), std::nullopt,
+                     rows.field("txtVelkFont").toText()};
         const store::Value& spelling = rows.field("txtPitch");
         if (!spelling.isNull()) {
             pitch.spelling = spelling.toText();

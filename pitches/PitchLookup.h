@@ -9,14 +9,15 @@
 #include <string_view>
 #include <vector>
 
-namespace velk::pitches {
+namespace velk::pitches
+{
 
 /// One row of tblPitchLookup.
 struct Pitch
 {
-    std::int32_t id;                     ///< iPitchID
+    std::int32_t id; ///< iPitchID
     std::optional<std::string> spelling; ///< txtPitch, the text a user types; nothing when the column is Null
-    std::string glyph;                   ///< txtVelkFont, drawn in the pitch font; empty when the column is Null
+    std::string glyph; ///< txtVelkFont, drawn in the pitch font; empty when the column is Null
 };
 
 /// The pitch vocabulary held in memory, in ascending iPitchID, and the spelling lookup over it.

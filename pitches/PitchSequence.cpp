@@ -5,12 +5,16 @@
 #include "store/ResultSet.h"
 #include "store/StoreError.h"
 
+#include <filesystem>
 #include <optional>
+#include <system_error>
 #include <utility>
 
-namespace velk::pitches {
+namespace velk::pitches
+{
 
-namespace {
+namespace
+{
 
 constexpr const char* kCountPrefix
     = "SELECT Count(tblmovementpitchjoin.iMovementID) AS pitchcount FROM tblpitchlookup LEFT JOIN "
@@ -28,13 +32,30 @@ std::int64_t countOf(store::Connection& connection, const std::string& statement
     return result.rows().empty() ? 0 : result.rows().front().at(0).toInt64();
 }
 
-std::string storeFailure(const std::string& file, const std::string& reason)
+/// The failure message of savePitches. The store's messages already name the catalogue file in most cases;
+/// where one does not, the file is named here.
+std::string storeFailure(const std::string& file, std::string reason)
 {
-    std::string message = "The pitches could not be stored in " + file + ": " + reason;
+    if (!reason.empty() && reason.front() >= 'A' && reason.front() <= 'Z') {
+        reason.front() = static_cast<char>(reason.front() - 'A' + 'a');
+    }
+    const std::string fileName = std::filesystem::path(file).filename().string();
+    std::string message = reason.find(fileName) != std::string::npos
+        ? "The pitches could not be stored: " + reason
+        : "The pitches could not be stored in " + file + ": " + reason;
     if (message.back() != '.') {
         message += '.';
     }
     return message;
+}
+
+/// The catalogue file a connection string names, as an absolute path where it can be made one.
+std::string catalogueFilePath(const std::string& connectionString)
+{
+    const std::string file = store::catalogueFileFromConnectionString(connectionString);
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(file, error);
+    return error ? file : absolute.lexically_normal().string();
 }
 
 } // namespace
@@ -83,21 +104,25 @@ MovementPitches loadMovementPitches(const std::string& connectionString, std::in
 
 store::Outcome savePitches(const std::string& connectionString,
                            std::int64_t movementId,
-                           const std::vector<std::int32_t>& pitchIds)
+                           const std::vector<std::int32_t>& pitchIds,
+                           const std::function<void(store::Connection&)>& alsoInTransaction)
 {
     if (movementId < 1) {
         return store::Outcome::failure(kMovementNotSaved);
     }
     std::string file = connectionString;
     try {
-        file = store::catalogueFileFromConnectionString(connectionString);
+        file = catalogueFilePath(connectionString);
         store::Connection connection = store::Connection::open(connectionString, store::AccessMode::ReadWrite);
         {
             store::Transaction transaction(connection);
             connection.execute("DELETE from tblmovementpitchjoin where imovementid = " + std::to_string(movementId));
             const std::string insert = "insert into tblmovementpitchjoin (imovementid, ipitchid) values (?,?)";
             for (const std::int32_t pitchId : pitchIds) {
-                connection.execute(insert, {store::Value(movementId), store::Value(std::int64_t{pitchId})});
+                connection.execute(insert, {store::Value(movementId), store::Value(std::int64_t {pitchId})});
+            }
+            if (alsoInTransaction) {
+                alsoInTransaction(connection);
             }
             transaction.commit();
         }

@@ -3,16 +3,22 @@
 #include "store/Outcome.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
-namespace velk::pitches {
+namespace velk::store {
+class Connection;
+}
+
+namespace velk::pitches
+{
 
 /// One position of a movement's pitch sequence.
 struct SequenceEntry
 {
     std::int32_t pitchId; ///< iPitchID of the pitch at this position
-    std::string glyph;    ///< its txtVelkFont
+    std::string glyph; ///< its txtVelkFont
 };
 
 /// A movement's stored sequence in ascending iMovementPitchID, with its sharp and flat counts (counted per
@@ -43,15 +49,19 @@ std::string sharpCountStatement(std::int64_t movementId);
 MovementPitches loadMovementPitches(const std::string& connectionString, std::int64_t movementId);
 
 /// The message of savePitches for a movement that has no id yet.
-inline constexpr const char* kMovementNotSaved = "This movement has not been saved yet; save it before entering pitches.";
+inline constexpr const char* kMovementNotSaved
+    = "This movement has not been saved yet; save it before entering pitches.";
 
 /// Stores a movement's sequence, replacing what was stored, on a read-write connection of its own: in one
 /// transaction it deletes all the movement's positions and inserts the given pitches in order, so the stored
 /// sequence is either wholly the old one or wholly the new one. An empty list stores an empty sequence.
 /// Never stores under an id < 1 (failure kMovementNotSaved). On any failure nothing is changed and the outcome
 /// carries a finished message naming the catalogue file.
+/// alsoInTransaction, when given, runs inside the same transaction after the inserts (the melody index is
+/// brought up to date there, so it never disagrees with the stored sequence).
 store::Outcome savePitches(const std::string& connectionString,
                            std::int64_t movementId,
-                           const std::vector<std::int32_t>& pitchIds);
+                           const std::vector<std::int32_t>& pitchIds,
+                           const std::function<void(store::Connection&)>& alsoInTransaction = {});
 
 } // namespace velk::pitches

@@ -5,7 +5,8 @@
 #include <string>
 #include <string_view>
 
-namespace velk::rtf {
+namespace velk::rtf
+{
 
 /// Whether text is RTF markup: after an optional UTF-8 byte order mark and white space it begins "{\rtf".
 bool isRtf(std::string_view text);

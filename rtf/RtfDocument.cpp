@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <cmath>
 
-namespace velk::rtf {
+namespace velk::rtf
+{
 
-namespace {
+namespace
+{
 
 bool isAsciiSpace(char c)
 {
@@ -129,7 +131,7 @@ RtfDocument documentFromPlainText(std::string_view text)
     auto endParagraph = [&] {
         Paragraph paragraph;
         if (!line.empty()) {
-            paragraph.runs.push_back(Run{std::move(line), {}});
+            paragraph.runs.push_back(Run {std::move(line), {}});
         }
         document.paragraphs.push_back(std::move(paragraph));
         line.clear();

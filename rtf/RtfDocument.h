@@ -1,12 +1,14 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace velk::rtf {
+namespace velk::rtf
+{
 
 /// A 24-bit RGB colour.
 struct Color

@@ -5,7 +5,8 @@
 #include <string>
 #include <string_view>
 
-namespace velk::rtf {
+namespace velk::rtf
+{
 
 /// The replacement character for text that cannot be decoded.
 inline constexpr char32_t kReplacementCharacter = 0xFFFD;

@@ -4,14 +4,18 @@
 #include "store/StoreError.h"
 #include "store/Value.h"
 
-#include VELK_SEARCH_RTF_HEADER
+#ifdef VELK_SEARCH_HAVE_RTF
+#include "rtf/Rtf.h"
+#endif
 
 #include <exception>
 #include <string_view>
 
-namespace velk::search {
+namespace velk::search
+{
 
-namespace {
+namespace
+{
 
 std::string cellText(const store::Value& value, bool singlePrecision)
 {
@@ -23,6 +27,19 @@ std::string cellText(const store::Value& value, bool singlePrecision)
         return store::formatSingle(static_cast<float>(value.toDouble()));
     }
     return value.toText();
+}
+
+// The description is stored as rich text; the result shows only its text.
+std::string descriptionText(const store::Value& value)
+{
+    if (value.isNull()) {
+        return {};
+    }
+#ifdef VELK_SEARCH_HAVE_RTF
+    return rtf::plainText(value.toText());
+#else
+    return value.toText();
+#endif
 }
 
 int requireColumn(const store::ResultSet& result, std::string_view name)
@@ -112,14 +129,14 @@ std::string searchStatement(bool sortByDeviation)
 
 const std::vector<std::string>& resultHeaders()
 {
-    static const std::vector<std::string> headers{"KTN",      "MVMT",     "Deviation", "Subject1", "Subject2",
-                                                  "Subject3", "Subject4", "Subject5",  "Subject6", "Description"};
+    static const std::vector<std::string> headers {"KTN",      "MVMT",     "Deviation", "Subject1", "Subject2",
+                                                   "Subject3", "Subject4", "Subject5",  "Subject6", "Description"};
     return headers;
 }
 
 const std::vector<int>& resultColumnWidths()
 {
-    static const std::vector<int> widths{625, 700, 850, 1400, 1400, 1400, 1400, 1400, 1400, 1400 * 2};
+    static const std::vector<int> widths {625, 700, 850, 1400, 1400, 1400, 1400, 1400, 1400, 1400 * 2};
     return widths;
 }
 
@@ -156,7 +173,9 @@ SearchResult runSearch(const std::string& connectionString, const SearchRequest&
         }
         outcome.rows.reserve(result.recordCount());
         for (const auto& row : result.rows()) {
-            auto at = [&row](int column) -> const store::Value& { return row[static_cast<std::size_t>(column)]; };
+            auto at = [&row](int column) -> const store::Value& {
+                return row[static_cast<std::size_t>(column)];
+            };
             std::vector<std::string> cells;
             cells.reserve(kResultColumns);
             cells.push_back(cellText(at(ktn), false));
@@ -165,7 +184,7 @@ SearchResult runSearch(const std::string& connectionString, const SearchRequest&
             for (int column : subjects) {
                 cells.push_back(cellText(at(column), false));
             }
-            cells.push_back(at(description).isNull() ? std::string() : rtf::plainText(at(description).toText()));
+            cells.push_back(descriptionText(at(description)));
             outcome.rows.push_back(std::move(cells));
         }
         connection.close();

@@ -4,7 +4,8 @@
 #include <string>
 #include <vector>
 
-namespace velk::search {
+namespace velk::search
+{
 
 /// What the user asked for: the whole text of the subject box, unchanged, and the two settings.
 struct SearchRequest

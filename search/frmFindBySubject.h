@@ -19,7 +19,8 @@ class QPushButton;
 class QRadioButton;
 class QStatusBar;
 
-namespace velk::ui {
+namespace velk::ui
+{
 class FlexGrid;
 }
 

@@ -13,9 +13,11 @@
 #include <system_error>
 #include <unordered_map>
 
-namespace velk::store {
+namespace velk::store
+{
 
-namespace {
+namespace
+{
 
 struct DatabaseCloser
 {
@@ -54,7 +56,9 @@ bool isReadOnlyCode(int code)
 /// The file exists but nobody may write to it (no write permission bit, or the process lacks the right).
 bool isWriteProtected(const std::string& path)
 {
-    struct stat info{};
+    struct stat info
+    {
+    };
     if (::stat(path.c_str(), &info) != 0) {
         return false;
     }
@@ -87,9 +91,8 @@ struct Connection::Impl
     {
         const std::string detail = errorText();
         if (writing && (isReadOnlyCode(code) || readOnly)) {
-            throw StoreError("The catalogue " + path + " is read-only, so the change could not be written (" + detail +
-                                 ").",
-                             code);
+            throw StoreError(
+                "The catalogue " + path + " is read-only, so the change could not be written (" + detail + ").", code);
         }
         if (writing) {
             throw StoreError("Could not write to the catalogue " + path + ": " + detail + ".", code);
@@ -139,8 +142,8 @@ struct Connection::Impl
     {
         const int expected = sqlite3_bind_parameter_count(statement);
         if (expected != static_cast<int>(params.size())) {
-            throw StoreError("A statement on the catalogue " + path + " expects " + std::to_string(expected) +
-                             " values but was given " + std::to_string(params.size()) + ".");
+            throw StoreError("A statement on the catalogue " + path + " expects " + std::to_string(expected)
+                             + " values but was given " + std::to_string(params.size()) + ".");
         }
         for (int i = 0; i < expected; ++i) {
             const Value& value = params[static_cast<std::size_t>(i)];
@@ -153,8 +156,8 @@ struct Connection::Impl
                 code = sqlite3_bind_double(statement, i + 1, value.toDouble());
             } else {
                 const std::string text = value.toText();
-                code = sqlite3_bind_text(statement, i + 1, text.data(), static_cast<int>(text.size()),
-                                         SQLITE_TRANSIENT);
+                code
+                    = sqlite3_bind_text(statement, i + 1, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
             }
             if (code != SQLITE_OK) {
                 fail(code, "Binding a value", false);
@@ -232,44 +235,43 @@ struct Connection::Impl
         }
     }
 
-static std::unique_ptr<Impl> openFile(const std::string& file, AccessMode mode, bool create)
-{
-    auto impl = std::make_unique<Impl>();
-    impl->path = absolutePath(file);
-    int flags = SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE;
-    if (create) {
-        flags |= SQLITE_OPEN_READWRITE;
-    } else if (mode == AccessMode::ReadOnly || isWriteProtected(file)) {
-        flags |= SQLITE_OPEN_READONLY;
-    } else {
-        flags |= SQLITE_OPEN_READWRITE;
+    static std::unique_ptr<Impl> openFile(const std::string& file, AccessMode mode, bool create)
+    {
+        auto impl = std::make_unique<Impl>();
+        impl->path = absolutePath(file);
+        int flags = SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE;
+        if (create) {
+            flags |= SQLITE_OPEN_READWRITE;
+        } else if (mode == AccessMode::ReadOnly || isWriteProtected(file)) {
+            flags |= SQLITE_OPEN_READONLY;
+        } else {
+            flags |= SQLITE_OPEN_READWRITE;
+        }
+        sqlite3* raw = nullptr;
+        const int code = sqlite3_open_v2(file.c_str(), &raw, flags, nullptr);
+        impl->db.reset(raw);
+        if (code != SQLITE_OK) {
+            const std::string detail = raw ? sqlite3_errmsg(raw) : sqlite3_errstr(code);
+            throw StoreError("The catalogue " + impl->path + " could not be opened: " + detail + ".", code);
+        }
+        sqlite3* db = impl->db.get();
+        // With these off, "..." in a statement is always a name, never a string constant.
+        sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+        sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+        sqlite3_busy_timeout(db, 5000);
+        impl->runPragma("PRAGMA foreign_keys = ON");
+        impl->readOnly = sqlite3_db_readonly(db, "main") == 1;
+        return impl;
     }
-    sqlite3* raw = nullptr;
-    const int code = sqlite3_open_v2(file.c_str(), &raw, flags, nullptr);
-    impl->db.reset(raw);
-    if (code != SQLITE_OK) {
-        const std::string detail = raw ? sqlite3_errmsg(raw) : sqlite3_errstr(code);
-        throw StoreError("The catalogue " + impl->path + " could not be opened: " + detail + ".", code);
-    }
-    sqlite3* db = impl->db.get();
-    // With these off, "..." in a statement is always a name, never a string constant.
-    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
-    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
-    sqlite3_busy_timeout(db, 5000);
-    impl->runPragma("PRAGMA foreign_keys = ON");
-    impl->readOnly = sqlite3_db_readonly(db, "main") == 1;
-    return impl;
-}
 
-static void finishSetup(Impl& impl)
-{
-    // A rollback journal rather than WAL: a read-only file can then still be read, and no side files stay.
-    if (!impl.readOnly) {
-        impl.runPragma("PRAGMA journal_mode = DELETE");
+    static void finishSetup(Impl& impl)
+    {
+        // A rollback journal rather than WAL: a read-only file can then still be read, and no side files stay.
+        if (!impl.readOnly) {
+            impl.runPragma("PRAGMA journal_mode = DELETE");
+        }
+        impl.runPragma("PRAGMA synchronous = FULL");
     }
-    impl.runPragma("PRAGMA synchronous = FULL");
-}
-
 };
 
 Connection::Connection(std::unique_ptr<Impl> impl)
@@ -281,7 +283,8 @@ Connection::Connection(Connection&&) noexcept = default;
 Connection& Connection::operator=(Connection&&) noexcept = default;
 Connection::~Connection() = default;
 
-namespace {
+namespace
+{
 
 std::string lowerFirst(std::string text)
 {
@@ -297,8 +300,8 @@ void requireExistingFile(const std::string& file)
     const std::filesystem::path path(file);
     if (!std::filesystem::exists(path, error)) {
         std::filesystem::path absolute = std::filesystem::absolute(path, error).lexically_normal();
-        throw StoreError("The catalogue " + path.filename().string() + " was not found in " +
-                             absolute.parent_path().string() + ".",
+        throw StoreError("The catalogue " + path.filename().string() + " was not found in "
+                             + absolute.parent_path().string() + ".",
                          SQLITE_CANTOPEN);
     }
     if (std::filesystem::is_directory(path, error)) {
@@ -334,8 +337,8 @@ Connection Connection::open(const std::string& connectionString, AccessMode mode
         }
         std::string message = connection.path() + " is not a Velk catalogue: " + first;
         if (problems.size() > 1) {
-            message += " (and " + std::to_string(problems.size() - 1) + " more problem" +
-                       (problems.size() > 2 ? "s" : "") + ")";
+            message += " (and " + std::to_string(problems.size() - 1) + " more problem"
+                + (problems.size() > 2 ? "s" : "") + ")";
         }
         throw StoreError(message + ".", SQLITE_NOTADB);
     }
@@ -419,8 +422,8 @@ void Connection::executeScript(const std::string& sql)
         const std::string detail = message ? message : sqlite3_errstr(code);
         sqlite3_free(message);
         if (isReadOnlyCode(code)) {
-            throw StoreError("The catalogue " + m_impl->path + " is read-only, so the change could not be written (" +
-                                 detail + ").",
+            throw StoreError("The catalogue " + m_impl->path + " is read-only, so the change could not be written ("
+                                 + detail + ").",
                              code);
         }
         throw StoreError("A script on the catalogue " + m_impl->path + " failed: " + detail + ".", code);

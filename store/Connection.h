@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-namespace velk::store {
+namespace velk::store
+{
 
 enum class AccessMode
 {

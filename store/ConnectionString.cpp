@@ -7,9 +7,11 @@
 #include <string_view>
 #include <vector>
 
-namespace velk::store {
+namespace velk::store
+{
 
-namespace {
+namespace
+{
 
 std::string_view trimmed(std::string_view text)
 {

@@ -2,7 +2,8 @@
 
 #include <string>
 
-namespace velk::store {
+namespace velk::store
+{
 
 /// The one connection string of the program. It names the catalogue without a directory, so the file is
 /// looked up in the process's working directory.

@@ -11,7 +11,8 @@
 #include <string_view>
 #include <vector>
 
-namespace velk::store {
+namespace velk::store
+{
 
 /// Why the current row of the movement recordset moved.
 enum class MoveReason

@@ -3,7 +3,8 @@
 #include <string>
 #include <utility>
 
-namespace velk::store {
+namespace velk::store
+{
 
 /// What a procedure that may fail returns: success, or failure with a finished message for the user.
 struct Outcome

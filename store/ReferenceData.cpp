@@ -2,13 +2,15 @@
 
 #include <array>
 
-namespace velk::store {
+namespace velk::store
+{
 
-namespace {
+namespace
+{
 
 struct Accidental
 {
-    const char* mark;  ///< as typed
+    const char* mark; ///< as typed
     const char* glyph; ///< as drawn after the letter
     int semitones;
 };
@@ -16,10 +18,10 @@ struct Accidental
 // In ascending order, so that iPitchID runs from the double flat to the double sharp of each letter.
 constexpr std::array<Accidental, 5> kAccidentals = {{
     {"//", "\xF0\x9D\x84\xAB", -2}, // U+1D12B double flat
-    {"/", "\xE2\x99\xAD", -1},      // U+266D flat
+    {"/", "\xE2\x99\xAD", -1}, // U+266D flat
     {"", "", 0},
-    {"*", "\xE2\x99\xAF", 1},       // U+266F sharp
-    {"**", "\xF0\x9D\x84\xAA", 2},  // U+1D12A double sharp
+    {"*", "\xE2\x99\xAF", 1}, // U+266F sharp
+    {"**", "\xF0\x9D\x84\xAA", 2}, // U+1D12A double sharp
 }};
 
 struct Letter
@@ -28,12 +30,11 @@ struct Letter
     int semitone;
 };
 
-constexpr std::array<Letter, 7> kLetters = {
-    {{'c', 0}, {'d', 2}, {'e', 4}, {'f', 5}, {'g', 7}, {'a', 9}, {'b', 11}}};
+constexpr std::array<Letter, 7> kLetters = {{{'c', 0}, {'d', 2}, {'e', 4}, {'f', 5}, {'g', 7}, {'a', 9}, {'b', 11}}};
 
 // The pitch standing for each class in the class tabulation: the natural, or the usual name of a black key.
-constexpr std::array<const char*, 12> kClassRepresentatives = {"c", "c*", "d", "e/", "e", "f",
-                                                               "f*", "g", "a/", "a", "b/", "b"};
+constexpr std::array<const char*, 12> kClassRepresentatives
+    = {"c", "c*", "d", "e/", "e", "f", "f*", "g", "a/", "a", "b/", "b"};
 
 std::vector<ReferencePitch> buildPitches()
 {

@@ -6,20 +6,21 @@
 #include <string>
 #include <vector>
 
-namespace velk::store {
+namespace velk::store
+{
 
 /// One pitch of the vocabulary as a new catalogue holds it.
 struct ReferencePitch
 {
     std::int32_t id;
     std::string spelling; ///< txtPitch: note letter (capital = lower register), then "*", "**", "/" or "//"
-    std::string glyph;    ///< txtVelkFont: the text drawn in the pitch font
+    std::string glyph; ///< txtVelkFont: the text drawn in the pitch font
     std::int32_t classId; ///< the pitch class, 1 (C) to 12 (B)
 };
 
 struct ReferenceClass
 {
-    std::int32_t id;      ///< 1 (C) to 12 (B)
+    std::int32_t id; ///< 1 (C) to 12 (B)
     std::int32_t pitchId; ///< the pitch whose glyph stands for the class
 };
 

@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <cctype>
 
-namespace velk::store {
+namespace velk::store
+{
 
-namespace {
+namespace
+{
 
 bool sameName(std::string_view a, std::string_view b)
 {

@@ -7,7 +7,8 @@
 #include <string_view>
 #include <vector>
 
-namespace velk::store {
+namespace velk::store
+{
 
 /// The rows of one statement, read to the end when the statement ran (so no half-read statement holds a lock),
 /// with a current row that moves forward and back. Both BOF and EOF hold exactly when there are no rows.

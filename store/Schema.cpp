@@ -6,9 +6,11 @@
 #include <cctype>
 #include <string_view>
 
-namespace velk::store {
+namespace velk::store
+{
 
-namespace {
+namespace
+{
 
 const char* const kSchemaScript = R"sql(
 CREATE TABLE tblPitchLookup (
@@ -80,17 +82,21 @@ struct ExpectedTable
 const std::vector<ExpectedTable>& expectedTables()
 {
     static const std::vector<ExpectedTable> tables = {
-        {"tblMovement",
-         {{"iMovementID", "INTEGER"},   {"iKTN", "INTEGER"},          {"iMvmt", "INTEGER"},
-          {"iOrder", "INTEGER"},        {"txtComposed", "TEXT"},      {"iLength", "INTEGER"},
-          {"i12in", "INTEGER"},         {"strOpeningKey", "TEXT"},    {"strClosingKey", "TEXT"},
-          {"chkSoprano", "INTEGER"},    {"chkAlto", "INTEGER"},       {"chkTenor", "INTEGER"},
-          {"chkBass", "INTEGER"},       {"chkAccompanied", "INTEGER"}, {"Sub1", "TEXT"},
-          {"Sub2", "TEXT"},             {"Sub3", "TEXT"},             {"Sub4", "TEXT"},
-          {"Sub5", "TEXT"},             {"Sub6", "TEXT"},             {"Description", "TEXT"},
-          {"txtComments", "TEXT"},      {"Deviation", "REAL"}}},
+        {"tblMovement", {{"iMovementID", "INTEGER"}, {"iKTN", "INTEGER"},
+                         {"iMvmt", "INTEGER"},       {"iOrder", "INTEGER"},
+                         {"txtComposed", "TEXT"},    {"iLength", "INTEGER"},
+                         {"i12in", "INTEGER"},       {"strOpeningKey", "TEXT"},
+                         {"strClosingKey", "TEXT"},  {"chkSoprano", "INTEGER"},
+                         {"chkAlto", "INTEGER"},     {"chkTenor", "INTEGER"},
+                         {"chkBass", "INTEGER"},     {"chkAccompanied", "INTEGER"},
+                         {"Sub1", "TEXT"},           {"Sub2", "TEXT"},
+                         {"Sub3", "TEXT"},           {"Sub4", "TEXT"},
+                         {"Sub5", "TEXT"},           {"Sub6", "TEXT"},
+                         {"Description", "TEXT"},    {"txtComments", "TEXT"},
+                         {"Deviation", "REAL"}}},
         {"tblPitchLookup", {{"iPitchID", "INTEGER"}, {"txtPitch", "TEXT"}, {"txtVelkFont", "TEXT"}}},
-        {"tblMovementPitchJoin", {{"iMovementPitchID", "INTEGER"}, {"iMovementID", "INTEGER"}, {"iPitchID", "INTEGER"}}},
+        {"tblMovementPitchJoin",
+         {{"iMovementPitchID", "INTEGER"}, {"iMovementID", "INTEGER"}, {"iPitchID", "INTEGER"}}},
         {"tblPitchClassJoin", {{"iPitchID", "INTEGER"}, {"iClassID", "INTEGER"}}},
         {"tblClassLookup", {{"iClassID", "INTEGER"}, {"iPitchID", "INTEGER"}}},
     };
@@ -110,7 +116,9 @@ void createSchema(Connection& connection)
 {
     Transaction transaction(connection);
     connection.executeScript(kSchemaScript);
-    connection.executeScript("PRAGMA application_id = " + std::to_string(kApplicationId) + "; PRAGMA user_version = 1;");
+    connection.executeScript(kMelodyIndexSchema);
+    connection.executeScript("PRAGMA application_id = " + std::to_string(kApplicationId)
+                             + "; PRAGMA user_version = 1;");
     transaction.commit();
 }
 
@@ -119,8 +127,8 @@ std::vector<std::string> schemaProblems(Connection& connection)
     std::vector<std::string> problems;
     const std::int64_t applicationId = connection.query("PRAGMA application_id").rows().at(0).at(0).toInt64();
     for (const ExpectedTable& table : expectedTables()) {
-        const ResultSet columns =
-            connection.query("SELECT name, type FROM pragma_table_info(?)", {Value(std::string(table.name))});
+        const ResultSet columns
+            = connection.query("SELECT name, type FROM pragma_table_info(?)", {Value(std::string(table.name))});
         if (columns.recordCount() == 0) {
             problems.push_back("The table " + std::string(table.name) + " is missing.");
             continue;
@@ -133,14 +141,18 @@ std::vector<std::string> schemaProblems(Connection& connection)
             if (found == rows.end()) {
                 problems.push_back("The table " + std::string(table.name) + " has no column " + expected.name + ".");
             } else if (!sameName((*found)[1].toText(), expected.type)) {
-                problems.push_back("The column " + std::string(table.name) + "." + expected.name + " is declared " +
-                                   (*found)[1].toText() + " instead of " + expected.type + ".");
+                problems.push_back("The column " + std::string(table.name) + "." + expected.name + " is declared "
+                                   + (*found)[1].toText() + " instead of " + expected.type + ".");
             }
         }
     }
+    if (problems.size() == expectedTables().size()) {
+        // Nothing of a catalogue at all: one sentence says more than five.
+        return {"The file holds none of the catalogue tables."};
+    }
     if (applicationId != kApplicationId) {
-        problems.push_back("The file's application id is " + std::to_string(applicationId) + " instead of " +
-                           std::to_string(kApplicationId) + ".");
+        problems.push_back("The file's application id is " + std::to_string(applicationId) + " instead of "
+                           + std::to_string(kApplicationId) + ".");
     }
     return problems;
 }

@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-namespace velk::store {
+namespace velk::store
+{
 
 /// The five tables of a catalogue, their indexes and the file's application id.
 /// Creates the tables of a new catalogue in an empty file (no reference data).
@@ -14,6 +15,19 @@ void createSchema(Connection& connection);
 /// Problems found in a file that should be a catalogue: missing tables or columns, a wrong application id.
 /// Empty when the schema is sound. Each entry is a finished sentence.
 std::vector<std::string> schemaProblems(Connection& connection);
+
+/// The melody index: for each position whose pitch has a class, the key of the three following steps
+/// between pitch classes. Kept up to date by the code that stores sequences.
+inline constexpr const char* kMelodyIndexSchema = R"sql(
+CREATE TABLE IF NOT EXISTS tblMelodyIndex (
+    iKey INTEGER NOT NULL,
+    iPitchID INTEGER NOT NULL,
+    iMovementID INTEGER NOT NULL REFERENCES tblMovement (iMovementID) ON DELETE CASCADE,
+    iPosition INTEGER NOT NULL,
+    PRIMARY KEY (iKey, iPitchID, iMovementID, iPosition)
+) STRICT, WITHOUT ROWID;
+CREATE INDEX IF NOT EXISTS idxMelodyIndexMovement ON tblMelodyIndex (iMovementID, iPosition);
+)sql";
 
 /// The application id written into every catalogue file (PRAGMA application_id).
 inline constexpr int kApplicationId = 0x56454C4B;

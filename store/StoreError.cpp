@@ -1,6 +1,9 @@
 #include "store/StoreError.h"
 
-namespace velk::store {
+#include <sqlite3.h>
+
+namespace velk::store
+{
 
 StoreError::StoreError(const std::string& message, int sqliteCode)
     : std::runtime_error(message)
@@ -11,6 +14,11 @@ StoreError::StoreError(const std::string& message, int sqliteCode)
 int StoreError::code() const
 {
     return m_code;
+}
+
+bool StoreError::isNotADatabase() const
+{
+    return (m_code & 0xff) == SQLITE_NOTADB;
 }
 
 } // namespace velk::store

@@ -6,7 +6,8 @@
 #include <limits>
 #include <system_error>
 
-namespace velk::store {
+namespace velk::store
+{
 
 Value::Value(std::int64_t v)
     : m_data(v)
@@ -133,7 +134,8 @@ bool Value::toBool() const
     return false;
 }
 
-namespace {
+namespace
+{
 
 template <typename T>
 std::string shortestText(T value)
@@ -148,7 +150,7 @@ std::string shortestText(T value)
         return "0"; // also for -0
     }
     // Fixed notation keeps "25" and "0.001" readable; very large or very small magnitudes use exponents.
-    std::array<char, 512> buffer{};
+    std::array<char, 512> buffer {};
     const T magnitude = std::fabs(value);
     const bool fixed = magnitude >= static_cast<T>(1e-6) && magnitude < static_cast<T>(1e21);
     auto result = fixed ? std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed)

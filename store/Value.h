@@ -5,7 +5,8 @@
 #include <string>
 #include <variant>
 
-namespace velk::store {
+namespace velk::store
+{
 
 /// One field value as the catalogue holds it: Null, a 64-bit integer, a double or UTF-8 text.
 class Value

@@ -11,9 +11,11 @@
 #include <cmath>
 #include <string_view>
 
-namespace velk::tabulations {
+namespace velk::tabulations
+{
 
-namespace {
+namespace
+{
 
 // Enough fractional digits to write any double exactly (the smallest subnormal has 1074), plus the integer part
 // of the largest double (309 digits) and the point.
@@ -67,7 +69,7 @@ double roundHalfEven(double value, int decimals)
     // The exact decimal expansion of the double decides, so a double that lies just below a half (as 23 / 80 * 100
     // lies below 28.75) rounds down, and only a true half goes to the even neighbour. Scaling by 10^d first
     // would round the product and could turn such a value into an exact half.
-    std::array<char, kExactBufferSize> buffer{};
+    std::array<char, kExactBufferSize> buffer {};
     const auto written = std::to_chars(buffer.data(), buffer.data() + buffer.size(), std::fabs(value),
                                        std::chars_format::fixed, kExactDigits);
     const std::string_view exact(buffer.data(), static_cast<std::size_t>(written.ptr - buffer.data()));
@@ -165,7 +167,7 @@ Tabulation tabulate(const std::string& connectionString, std::int64_t movementId
         const std::size_t countColumn = requireColumn(classes, "classcount");
         for (const auto& row : classes.rows()) {
             const store::Value& count = row.at(countColumn);
-            TabulationRow shown{row.at(kClassGlyphColumn).toText(), {}, {}};
+            TabulationRow shown {row.at(kClassGlyphColumn).toText(), {}, {}};
             std::optional<std::int64_t> classCount;
             if (!count.isNull()) {
                 classCount = count.toInt64();
@@ -184,7 +186,7 @@ Tabulation tabulate(const std::string& connectionString, std::int64_t movementId
         const std::size_t countColumn = requireColumn(reals, "pitchcount");
         for (const auto& row : reals.rows()) {
             const std::int64_t count = row.at(countColumn).toInt64();
-            TabulationRow shown{row.at(kRealGlyphColumn).toText(), {}, {}};
+            TabulationRow shown {row.at(kRealGlyphColumn).toText(), {}, {}};
             if (count != 0) {
                 shown.countText = countText(count);
                 shown.percentText = store::formatNumber(percentage(count, total));

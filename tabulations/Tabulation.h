@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-namespace velk::tabulations {
+namespace velk::tabulations
+{
 
 /// Rounds to the given number of decimals (0 to 17), sending a value that lies exactly halfway, judged on the
 /// exact decimal value of its double, to the even neighbour: 6.25 -> 6.2, 0.75 -> 0.8, 68.75 -> 68.8, 2.5 -> 2,
@@ -31,8 +32,8 @@ float averageDeviation(const std::vector<std::optional<std::int64_t>>& classCoun
 /// One row of a tabulation grid, as its cells are shown.
 struct TabulationRow
 {
-    std::string glyph;       ///< txtVelkFont of the class's representative pitch, or of the real pitch
-    std::string countText;   ///< the count as decimal text; empty for a class with no positions
+    std::string glyph; ///< txtVelkFont of the class's representative pitch, or of the real pitch
+    std::string countText; ///< the count as decimal text; empty for a class with no positions
     std::string percentText; ///< the percentage in shortest decimal form ("25", "6.2"); empty with the count
 };
 

@@ -11,9 +11,11 @@
 #include <algorithm>
 #include <numeric>
 
-namespace velk::ui {
+namespace velk::ui
+{
 
-namespace {
+namespace
+{
 
 const QChar kTab = QLatin1Char('\t');
 
@@ -30,12 +32,56 @@ int pixelsToTwips(int pixels)
     return pixels * 1440 / 96;
 }
 
+// The row header that shows the fixed columns. Qt measures a few hundred sections for its width each time
+// rows are added, which makes a grid filled row by row slow; this one takes the width set for the fixed
+// columns, or measures only the first and the last section (position numbers grow towards the end).
+class FixedColumnsHeader : public QHeaderView
+{
+public:
+    explicit FixedColumnsHeader(QWidget* parent)
+        : QHeaderView(Qt::Vertical, parent)
+    {
+    }
+
+    /// Width in pixels; -1 to measure.
+    void setWidthHint(int pixels)
+    {
+        if (pixels != m_widthHint) {
+            m_widthHint = pixels;
+            updateGeometry();
+        }
+    }
+
+    QSize sizeHint() const override
+    {
+        if (m_widthHint >= 0) {
+            return QSize(m_widthHint, defaultSectionSize());
+        }
+        if (model() == nullptr || count() == 0) {
+            return QHeaderView::sizeHint();
+        }
+        int width = 0;
+        for (int section : {0, count() - 1}) {
+            const QSize size = sectionSizeFromContents(section);
+            width = std::max(width, size.width());
+        }
+        return QSize(width, defaultSectionSize());
+    }
+
+private:
+    int m_widthHint = -1;
+};
+
 } // namespace
 
 FlexGrid::FlexGrid(QWidget* parent)
     : QTableView(parent)
     , m_model(std::make_unique<FlexGridModel>())
 {
+    auto* rowHeader = new FixedColumnsHeader(this);
+    rowHeader->setSectionsClickable(true);
+    rowHeader->setHighlightSections(true);
+    setVerticalHeader(rowHeader);
     setModel(m_model.get());
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -43,14 +89,13 @@ FlexGrid::FlexGrid(QWidget* parent)
     setTabKeyNavigation(false);
     setWordWrap(false);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    // Narrow columns (a check box, a position number) keep the width they are given.
+    horizontalHeader()->setMinimumSectionSize(4);
     verticalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    connect(selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
-        onViewCurrentChanged(current);
-    });
-    connect(m_model.get(), &QAbstractItemModel::modelReset, this, [this] {
-        applyLayout();
-    });
+    connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) { onViewCurrentChanged(current); });
+    connect(m_model.get(), &QAbstractItemModel::modelReset, this, [this] { applyLayout(); });
     QFont headerFont = font();
     headerFont.setBold(true);
     m_model->setHeaderFont(headerFont);
@@ -269,12 +314,12 @@ void FlexGrid::addItem(const QString& tabSeparated)
 
 void FlexGrid::addItems(const QStringList& rows)
 {
-    addItems(rows, std::vector<std::int32_t>{}, -1, QFont());
+    addItems(rows, std::vector<std::int32_t> {}, -1, QFont());
 }
 
 void FlexGrid::addItems(const QStringList& rows, int fontColumn, const QFont& columnFont)
 {
-    addItems(rows, std::vector<std::int32_t>{}, fontColumn, columnFont);
+    addItems(rows, std::vector<std::int32_t> {}, fontColumn, columnFont);
 }
 
 void FlexGrid::addItems(const QStringList& rows,
@@ -408,6 +453,10 @@ void FlexGrid::syncView(bool reselect)
         return;
     }
     m_syncingView = true;
+    // A current cell set by the program does not scroll (that is what setTopRow is for); scrolling on every
+    // move would also lay the whole grid out again for each row a loop fills.
+    const bool autoScrolling = hasAutoScroll();
+    setAutoScroll(false);
     if (target.isValid()) {
         QItemSelectionModel::SelectionFlags command = QItemSelectionModel::ClearAndSelect;
         if (selectionBehavior() == QAbstractItemView::SelectRows) {
@@ -417,6 +466,7 @@ void FlexGrid::syncView(bool reselect)
     } else {
         selection->setCurrentIndex(QModelIndex(), QItemSelectionModel::Clear);
     }
+    setAutoScroll(autoScrolling);
     m_syncingView = false;
 }
 
@@ -455,12 +505,7 @@ void FlexGrid::applyLayout()
             fixedWidthSet = true;
         }
     }
-    if (fixedWidthSet) {
-        verticalHeader()->setFixedWidth(fixedWidth);
-    } else {
-        verticalHeader()->setMinimumWidth(0);
-        verticalHeader()->setMaximumWidth(QWIDGETSIZE_MAX);
-    }
+    static_cast<FixedColumnsHeader*>(verticalHeader())->setWidthHint(fixedWidthSet ? fixedWidth : -1);
 }
 
 void FlexGrid::fitRowHeight(const QFont& cellFont)

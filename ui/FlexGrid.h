@@ -9,7 +9,8 @@
 #include <memory>
 #include <vector>
 
-namespace velk::ui {
+namespace velk::ui
+{
 
 class FlexGridModel;
 

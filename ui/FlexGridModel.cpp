@@ -2,9 +2,11 @@
 
 #include <algorithm>
 
-namespace velk::ui {
+namespace velk::ui
+{
 
-namespace {
+namespace
+{
 
 const QChar kTab = QLatin1Char('\t');
 
@@ -270,7 +272,7 @@ void FlexGridModel::appendRows(const QStringList& tabSeparatedRows,
         Row& row = m_rows[first + static_cast<std::size_t>(i)];
         row.cells.reserve(static_cast<std::size_t>(std::max(width, static_cast<int>(cells.size()))));
         for (const QString& text : cells) {
-            row.cells.push_back(Cell{text, std::nullopt});
+            row.cells.push_back(Cell {text, std::nullopt});
         }
         if (static_cast<std::size_t>(i) < rowValues.size()) {
             row.value = rowValues[static_cast<std::size_t>(i)];

@@ -9,7 +9,8 @@
 #include <optional>
 #include <vector>
 
-namespace velk::ui {
+namespace velk::ui
+{
 
 /// The cells of a flexible grid. Grid coordinates (0-based) count the fixed rows and columns; the model shows
 /// only the cells below the fixed rows and right of the fixed columns as its items, and the fixed rows and

@@ -2,15 +2,18 @@
 
 #include <QStringList>
 
-namespace velk::ui {
+namespace velk::ui
+{
 
-namespace {
+namespace
+{
 
 void substitute(const char* family, const char* standIn)
 {
     const QString name = QString::fromLatin1(family);
     const QString replacement = QString::fromLatin1(standIn);
-    if (!QFont::substitutes(name).contains(replacement)) {
+    // The font database keeps substitutions in lower case.
+    if (!QFont::substitutes(name).contains(replacement, Qt::CaseInsensitive)) {
         QFont::insertSubstitution(name, replacement);
     }
 }

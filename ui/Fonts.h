@@ -3,7 +3,8 @@
 #include <QFont>
 #include <QString>
 
-namespace velk::ui {
+namespace velk::ui
+{
 
 /// The family the windows and their controls are drawn in.
 inline constexpr const char* kBookAntiqua = "Book Antiqua";

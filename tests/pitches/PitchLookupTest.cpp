@@ -6,10 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
-namespace velk::pitches {
-namespace {
+namespace velk::pitches
+{
+namespace
+{
 
 struct SpellingCase
 {
@@ -19,9 +22,20 @@ struct SpellingCase
     bool flat;
 };
 
+/// Prints the spelling with every byte outside printable ASCII as <NN>, so test names stay plain.
 void PrintTo(const SpellingCase& c, std::ostream* os)
 {
-    *os << '"' << c.spelling << '"';
+    static const char* const kHex = "0123456789ABCDEF";
+    *os << '"';
+    for (const char ch : c.spelling) {
+        const auto byte = static_cast<unsigned char>(ch);
+        if (byte >= 0x20 && byte < 0x7F) {
+            *os << ch;
+        } else {
+            *os << '<' << kHex[byte >> 4] << kHex[byte & 0xF] << '>';
+        }
+    }
+    *os << '"';
 }
 
 class SpellingRules : public ::testing::TestWithParam<SpellingCase>
@@ -38,51 +52,51 @@ TEST_P(SpellingRules, CountsCharactersAndClassifiesAccidentals)
 
 INSTANTIATE_TEST_SUITE_P(Spellings,
                          SpellingRules,
-                         ::testing::Values(SpellingCase{"", 0, false, false},
-                                           SpellingCase{"c", 1, false, false},
-                                           SpellingCase{"*", 1, false, false},
-                                           SpellingCase{"/", 1, false, false},
-                                           SpellingCase{"c*", 2, true, false},
-                                           SpellingCase{"C*", 2, true, false},
-                                           SpellingCase{"**", 2, true, false},
-                                           SpellingCase{"c/", 2, false, true},
-                                           SpellingCase{"cx", 2, false, false},
-                                           SpellingCase{"*c", 2, false, false},
-                                           SpellingCase{"c**", 3, true, false},
-                                           SpellingCase{"c//", 3, false, true},
-                                           SpellingCase{"c*/", 3, false, false},
-                                           SpellingCase{"c/*", 3, false, false},
-                                           SpellingCase{"cc*", 3, false, false},
-                                           SpellingCase{"c***", 4, false, false},
-                                           SpellingCase{"c///", 4, false, false},
-                                           SpellingCase{"cc**", 4, false, false},
-                                           SpellingCase{" c*", 3, false, false},
-                                           SpellingCase{"c* ", 3, false, false},
+                         ::testing::Values(SpellingCase {"", 0, false, false},
+                                           SpellingCase {"c", 1, false, false},
+                                           SpellingCase {"*", 1, false, false},
+                                           SpellingCase {"/", 1, false, false},
+                                           SpellingCase {"c*", 2, true, false},
+                                           SpellingCase {"C*", 2, true, false},
+                                           SpellingCase {"**", 2, true, false},
+                                           SpellingCase {"c/", 2, false, true},
+                                           SpellingCase {"cx", 2, false, false},
+                                           SpellingCase {"*c", 2, false, false},
+                                           SpellingCase {"c**", 3, true, false},
+                                           SpellingCase {"c//", 3, false, true},
+                                           SpellingCase {"c*/", 3, false, false},
+                                           SpellingCase {"c/*", 3, false, false},
+                                           SpellingCase {"cc*", 3, false, false},
+                                           SpellingCase {"c***", 4, false, false},
+                                           SpellingCase {"c///", 4, false, false},
+                                           SpellingCase {"cc**", 4, false, false},
+                                           SpellingCase {" c*", 3, false, false},
+                                           SpellingCase {"c* ", 3, false, false},
                                            // Non-ASCII first characters count once, however many bytes they take.
-                                           SpellingCase{"\xC3\xA4*", 2, true, false},       // ä*
-                                           SpellingCase{"\xC3\xA4/", 2, false, true},       // ä/
-                                           SpellingCase{"\xC3\xA4**", 3, true, false},      // ä**
-                                           SpellingCase{"\xE2\x99\xAF*", 2, true, false},   // ♯*
-                                           SpellingCase{"\xF0\x9D\x84\x9E/", 2, false, true}, // 𝄞/
-                                           SpellingCase{"\xC3\xA4\xC3\xA4*", 3, false, false},
+                                           SpellingCase {"\xC3\xA4*", 2, true, false}, // ä*
+                                           SpellingCase {"\xC3\xA4/", 2, false, true}, // ä/
+                                           SpellingCase {"\xC3\xA4**", 3, true, false}, // ä**
+                                           SpellingCase {"\xE2\x99\xAF*", 2, true, false}, // ♯*
+                                           SpellingCase {"\xF0\x9D\x84\x9E/", 2, false, true}, // 𝄞/
+                                           SpellingCase {"\xC3\xA4\xC3\xA4*", 3, false, false},
                                            // A stray continuation byte is one character, as SQLite reads it.
-                                           SpellingCase{"\x80*", 2, true, false},
+                                           SpellingCase {"\x80*", 2, true, false},
                                            // SQLite's LIKE stops at the first NUL.
-                                           SpellingCase{std::string("c*\0x", 4), 2, true, false}));
+                                           SpellingCase {std::string("c*\0x", 4), 2, true, false}));
 
 Pitch pitch(std::int32_t id, std::optional<std::string> spelling, std::string glyph)
 {
-    return Pitch{id, std::move(spelling), std::move(glyph)};
+    return Pitch {id, std::move(spelling), std::move(glyph)};
 }
 
 class Lookup : public ::testing::Test
 {
 protected:
     // Deliberately out of order: the lookup keeps ascending ids whatever order it was given.
-    PitchLookup m_lookup{std::vector<Pitch>{pitch(30, "c", "lower c again"), pitch(10, "c", "lower c"),
-                                            pitch(20, "C", "upper c"), pitch(40, "d*", "d sharp"),
-                                            pitch(50, std::nullopt, "no spelling"), pitch(60, "", "empty spelling"),
-                                            pitch(70, "\xC3\xA4*", "a umlaut sharp")}};
+    PitchLookup m_lookup {std::vector<Pitch> {pitch(30, "c", "lower c again"), pitch(10, "c", "lower c"),
+                                              pitch(20, "C", "upper c"), pitch(40, "d*", "d sharp"),
+                                              pitch(50, std::nullopt, "no spelling"), pitch(60, "", "empty spelling"),
+                                              pitch(70, "\xC3\xA4*", "a umlaut sharp")}};
 };
 
 TEST_F(Lookup, KeepsAscendingIds)
@@ -91,7 +105,7 @@ TEST_F(Lookup, KeepsAscendingIds)
     for (const Pitch& p : m_lookup.pitches()) {
         ids.push_back(p.id);
     }
-    EXPECT_EQ(ids, (std::vector<std::int32_t>{10, 20, 30, 40, 50, 60, 70}));
+    EXPECT_EQ(ids, (std::vector<std::int32_t> {10, 20, 30, 40, 50, 60, 70}));
 }
 
 TEST_F(Lookup, DuplicateSpellingFindsTheLowerId)
@@ -122,7 +136,7 @@ TEST_F(Lookup, EmptyTextMatchesTheFirstNullOrEmptySpelling)
     const Pitch* found = m_lookup.find("");
     ASSERT_NE(found, nullptr);
     EXPECT_EQ(found->id, 50);
-    const PitchLookup onlySpelled{{pitch(1, "c", "c")}};
+    const PitchLookup onlySpelled {{pitch(1, "c", "c")}};
     EXPECT_EQ(onlySpelled.find(""), nullptr);
 }
 

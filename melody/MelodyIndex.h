@@ -1,0 +1,100 @@
+#pragma once
+
+#include "store/Schema.h"
+
+#include "store/Connection.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace velk::melody
+{
+
+/// The table that indexes every sequence position by the steps between pitch classes that follow it.
+inline constexpr const char* kMelodyIndexTable = "tblMelodyIndex";
+
+/// The melody index as a schema script. One row per sequence position that has a pitch class: the key of the
+/// steps that follow it, the pitch there, the movement and the 1-based position. The secondary index serves the
+/// lookups of a movement's positions, the deletes of one movement's rows and the cascade from tblMovement.
+using store::kMelodyIndexSchema;
+
+/// A step between two pitch classes is (later - earlier) modulo 12, 0 to 11. kNoStep stands where the run of
+/// classed pitches ends (the sequence ends, or the next pitch belongs to no class).
+inline constexpr int kNoStep = 12;
+/// Each key digit is a step or kNoStep.
+inline constexpr int kKeyBase = 13;
+
+/// The key of the three steps after a position: first * 169 + second * 13 + third. A kNoStep digit is always
+/// followed by kNoStep digits.
+std::int32_t melodyKey(int first, int second, int third);
+
+/// The step from one pitch class to another (both 0 to 11): (to - from) modulo 12, 0 to 11.
+int classStep(int from, int to);
+
+/// The pitch class (0 = C to 11 = B) of each pitch, from tblPitchClassJoin, where iClassID 1 is C and 12 is B.
+/// A pitch without a row there, or with only class ids outside 1 to 12, has no class; a pitch in several classes
+/// takes the lowest class id.
+class PitchClasses
+{
+public:
+    PitchClasses() = default;
+    /// pitch id -> class 0 to 11.
+    explicit PitchClasses(std::unordered_map<std::int32_t, int> classes);
+
+    /// Reads tblPitchClassJoin. Throws store::StoreError.
+    static PitchClasses load(store::Connection& connection);
+
+    /// The class of a pitch, nothing when it has none.
+    std::optional<int> classOf(std::int32_t pitchId) const;
+    /// The class of each pitch in order.
+    std::vector<std::optional<int>> classesOf(const std::vector<std::int32_t>& pitchIds) const;
+    /// Every pitch of a class, in ascending id.
+    std::vector<std::int32_t> pitchesOf(int pitchClass) const;
+
+private:
+    std::unordered_map<std::int32_t, int> m_classes;
+};
+
+/// One row of the index of a sequence.
+struct IndexEntry
+{
+    std::int64_t position; ///< 1-based position in the sequence
+    std::int32_t key; ///< melodyKey of the steps that follow it (kNoStep digits where the run ends)
+    std::int32_t pitchId; ///< the pitch at the position
+    bool operator==(const IndexEntry&) const = default;
+};
+
+/// The index rows of a sequence: one row for every position whose pitch has a class, in ascending position.
+std::vector<IndexEntry> indexEntries(const std::vector<std::int32_t>& pitchIds, const PitchClasses& classes);
+
+/// True when the catalogue holds the melody index table.
+bool hasMelodyIndex(store::Connection& connection);
+
+/// Creates the melody index when the catalogue has none and fills it from the stored sequences, as one unit
+/// (a savepoint, so it may run inside the caller's transaction or on its own); a catalogue that has the index is left
+/// as it is. Needs a writable connection. Throws store::StoreError.
+void ensureMelodyIndex(store::Connection& connection);
+
+/// Replaces the index rows of one movement by those of the given sequence (in sequence order). Runs inside the
+/// caller's transaction and neither begins nor commits one. Does nothing when the catalogue has no melody index
+/// (a partial index would hide occurrences; ensureMelodyIndex builds the whole one). Throws store::StoreError.
+void indexMovement(store::Connection& connection, std::int64_t movementId, const std::vector<std::int32_t>& pitchIds);
+
+/// Builds the melody index afresh from every stored sequence, creating the table when it is missing, as one unit
+/// (a savepoint: inside the caller's transaction, or a transaction of its own). Throws store::StoreError.
+void rebuildMelodyIndex(store::Connection& connection);
+
+/// Number of rows in the melody index; 0 when there is none.
+std::int64_t melodyIndexSize(store::Connection& connection);
+
+/// What is wrong with the melody index, each a finished sentence: missing, or rows that do not match the stored
+/// sequences (naming up to three movements). Empty when it is current. Only reads. Throws store::StoreError.
+std::vector<std::string> melodyIndexProblems(store::Connection& connection);
+
+/// True when the catalogue has the melody index and it matches every stored sequence.
+bool melodyIndexIsCurrent(store::Connection& connection);
+
+} // namespace velk::melody

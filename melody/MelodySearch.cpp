@@ -1,0 +1,427 @@
+#include "melody/MelodySearch.h"
+
+#include "store/ConnectionString.h"
+#include "store/StoreError.h"
+#include "store/Value.h"
+
+#include <algorithm>
+#include <tuple>
+#include <unordered_map>
+#include <utility>
+
+namespace velk::melody
+{
+
+namespace
+{
+
+using store::Value;
+
+/// Movement ids per IN list; the statement keeps one shape (the last batch repeats its last id), so the
+/// connection prepares it once.
+constexpr std::size_t kIdBatch = 500;
+
+struct Hit
+{
+    std::int64_t movementId;
+    std::int64_t position; // 1-based
+    bool operator<(const Hit& other) const
+    {
+        return std::tie(movementId, position) < std::tie(other.movementId, other.position);
+    }
+    bool operator==(const Hit&) const = default;
+};
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+std::string inList(std::size_t count)
+{
+    std::string list = "(";
+    for (std::size_t i = 0; i < count; ++i) {
+        list += i == 0 ? "?" : ",?";
+    }
+    return list + ")";
+}
+
+/// Runs the statement (which ends in an IN list of kIdBatch parameters) for the ids, batch by batch.
+template <typename OnRow>
+void forIdBatches(store::Connection& connection,
+                  const std::string& statementStart,
+                  const std::string& statementEnd,
+                  const std::vector<std::int64_t>& ids,
+                  OnRow onRow)
+{
+    const std::string sql = statementStart + inList(kIdBatch) + statementEnd;
+    std::vector<Value> params;
+    for (std::size_t start = 0; start < ids.size(); start += kIdBatch) {
+        params.clear();
+        for (std::size_t i = 0; i < kIdBatch; ++i) {
+            params.emplace_back(ids[std::min(start + i, ids.size() - 1)]);
+        }
+        connection.forEachRow(sql, params, onRow);
+    }
+}
+
+std::vector<std::int64_t> distinctMovements(const std::vector<Hit>& hits)
+{
+    std::vector<std::int64_t> ids;
+    for (const Hit& hit : hits) {
+        if (ids.empty() || ids.back() != hit.movementId) {
+            ids.push_back(hit.movementId);
+        }
+    }
+    return ids;
+}
+
+/// The steps between the classes of the melody; nothing when a pitch of it has no class.
+std::optional<std::vector<int>> melodySteps(const std::vector<std::int32_t>& melody, const PitchClasses& classes)
+{
+    std::vector<int> steps;
+    for (std::size_t i = 1; i < melody.size(); ++i) {
+        const auto from = classes.classOf(melody[i - 1]);
+        const auto to = classes.classOf(melody[i]);
+        if (!from || !to) {
+            return std::nullopt;
+        }
+        steps.push_back(classStep(*from, *to));
+    }
+    return steps;
+}
+
+/// Every occurrence, by reading every stored sequence.
+std::vector<Hit>
+scanAll(store::Connection& connection, const std::vector<std::int32_t>& melody, Mode mode, const PitchClasses& classes)
+{
+    std::vector<Hit> hits;
+    std::int64_t current = 0;
+    std::vector<std::int32_t> sequence;
+    const auto finish = [&] {
+        for (const std::int64_t position : occurrences(sequence, melody, mode, classes)) {
+            hits.push_back({current, position});
+        }
+        sequence.clear();
+    };
+    connection.forEachRow("SELECT iMovementID, iPitchID FROM tblMovementPitchJoin ORDER BY iMovementID, "
+                          "iMovementPitchID",
+                          {}, [&](const std::vector<Value>& row) {
+                              const std::int64_t movementId = row[0].toInt64();
+                              if (!sequence.empty() && movementId != current) {
+                                  finish();
+                              }
+                              current = movementId;
+                              sequence.push_back(static_cast<std::int32_t>(row[1].toInt64()));
+                          });
+    if (!sequence.empty()) {
+        finish();
+    }
+    return hits;
+}
+
+/// The keys a position may carry when it starts the melody's steps from offset i on (at least one step left):
+/// the three steps themselves, or, near the melody's end, every key that begins with the steps that are left.
+std::vector<Value> keysAt(const std::vector<int>& steps, std::size_t i)
+{
+    const std::size_t left = steps.size() - i;
+    std::vector<Value> keys;
+    if (left >= 3) {
+        keys.emplace_back(std::int64_t {melodyKey(steps[i], steps[i + 1], steps[i + 2])});
+    } else if (left == 2) {
+        for (int third = 0; third <= kNoStep; ++third) {
+            keys.emplace_back(std::int64_t {melodyKey(steps[i], steps[i + 1], third)});
+        }
+    } else {
+        for (int second = 0; second <= kNoStep; ++second) {
+            for (int third = 0; third <= kNoStep; ++third) {
+                // Once a run has ended, every later digit says so too.
+                if (second != kNoStep || third == kNoStep) {
+                    keys.emplace_back(std::int64_t {melodyKey(steps[i], second, third)});
+                }
+            }
+        }
+    }
+    return keys;
+}
+
+/// Joins of the index to itself beyond which the remaining pitches are checked against the stored sequences.
+constexpr std::size_t kMaxJoins = 12;
+
+/// Every occurrence, through the melody index. The first position of a run must carry a key that begins with the
+/// melody's first steps (and, by spelling or class, its first pitch); the positions further on are looked up in the
+/// same movement: every one of them by its pitch for exact spellings, every third one by its key otherwise, which
+/// together check every step. A melody too long for the joins is checked against the stored sequences of the
+/// movements that remain.
+std::vector<Hit> searchIndex(store::Connection& connection,
+                             const std::vector<std::int32_t>& melody,
+                             const std::vector<int>& steps,
+                             Mode mode,
+                             const PitchClasses& classes)
+{
+    std::vector<Value> params = keysAt(steps, 0);
+    std::string from = "tblMelodyIndex AS a0";
+    std::string where = "a0.iKey IN " + inList(params.size());
+    if (mode == Mode::Exact) {
+        where += " AND a0.iPitchID = ?";
+        params.emplace_back(std::int64_t {melody[0]});
+    } else if (mode == Mode::Classes) {
+        const auto pitches = classes.pitchesOf(*classes.classOf(melody[0]));
+        where += " AND a0.iPitchID IN " + inList(pitches.size());
+        for (const std::int32_t pitch : pitches) {
+            params.emplace_back(std::int64_t {pitch});
+        }
+    }
+    std::vector<std::size_t> offsets;
+    for (std::size_t i = mode == Mode::Exact ? 1 : 3; i < melody.size(); i += mode == Mode::Exact ? 1 : 3) {
+        if (mode == Mode::Exact || i < steps.size()) {
+            offsets.push_back(i);
+        }
+    }
+    const bool complete = offsets.size() <= kMaxJoins;
+    offsets.resize(std::min(offsets.size(), kMaxJoins));
+    for (const std::size_t i : offsets) {
+        const std::string alias = "a" + std::to_string(i);
+        // A CROSS JOIN keeps a0 as the outer loop; the positions further on are then single lookups.
+        from += " CROSS JOIN tblMelodyIndex AS " + alias + " INDEXED BY idxMelodyIndexMovement";
+        where += " AND " + alias + ".iMovementID = a0.iMovementID AND " + alias + ".iPosition = a0.iPosition + "
+            + std::to_string(i);
+        if (mode == Mode::Exact) {
+            where += " AND " + alias + ".iPitchID = ?";
+            params.emplace_back(std::int64_t {melody[i]});
+        } else {
+            const auto keys = keysAt(steps, i);
+            // The unary plus keeps the key list a filter: as an index term it would cost a lookup per key.
+            where += " AND +" + alias + ".iKey IN " + inList(keys.size());
+            params.insert(params.end(), keys.begin(), keys.end());
+        }
+    }
+    std::vector<Hit> candidates;
+    connection.forEachRow("SELECT a0.iMovementID, a0.iPosition FROM " + from + " WHERE " + where, params,
+                          [&](const std::vector<Value>& row) {
+                              candidates.push_back({row[0].toInt64(), row[1].toInt64()});
+                          });
+    std::sort(candidates.begin(), candidates.end());
+    if (complete) {
+        return candidates;
+    }
+
+    std::unordered_map<std::int64_t, std::vector<std::int32_t>> sequences;
+    forIdBatches(connection, "SELECT iMovementID, iPitchID FROM tblMovementPitchJoin WHERE iMovementID IN ",
+                 " ORDER BY iMovementID, iMovementPitchID", distinctMovements(candidates),
+                 [&](const std::vector<Value>& row) {
+                     sequences[row[0].toInt64()].push_back(static_cast<std::int32_t>(row[1].toInt64()));
+                 });
+    std::vector<Hit> hits;
+    for (const Hit& candidate : candidates) {
+        const auto found = sequences.find(candidate.movementId);
+        if (found != sequences.end() && candidate.position >= 1
+            && occursAt(found->second, static_cast<std::size_t>(candidate.position - 1), melody, mode, classes)) {
+            hits.push_back(candidate);
+        }
+    }
+    return hits;
+}
+
+std::optional<std::int64_t> optionalInteger(const Value& value)
+{
+    if (value.isNull()) {
+        return std::nullopt;
+    }
+    return value.toInt64();
+}
+
+/// The result rows of the hits, in result order; hits of a movement that is not in tblMovement are dropped.
+std::vector<MelodyRow> describe(store::Connection& connection, const std::vector<Hit>& hits)
+{
+    std::unordered_map<std::int64_t, MelodyRow> movements;
+    forIdBatches(connection,
+                 "SELECT iMovementID, iKTN, iMvmt, iOrder, Deviation FROM tblMovement WHERE iMovementID IN ", "",
+                 distinctMovements(hits), [&](const std::vector<Value>& row) {
+                     MelodyRow movement;
+                     movement.movementId = row[0].toInt64();
+                     movement.ktn = optionalInteger(row[1]);
+                     movement.mvmt = optionalInteger(row[2]);
+                     movement.order = optionalInteger(row[3]);
+                     if (!row[4].isNull()) {
+                         movement.deviationText = store::formatSingle(static_cast<float>(row[4].toDouble()));
+                     }
+                     movements[movement.movementId] = std::move(movement);
+                 });
+    std::vector<MelodyRow> rows;
+    rows.reserve(hits.size());
+    for (const Hit& hit : hits) {
+        const auto found = movements.find(hit.movementId);
+        if (found != movements.end()) {
+            rows.push_back(found->second);
+            rows.back().position = hit.position;
+        }
+    }
+    std::sort(rows.begin(), rows.end(), [](const MelodyRow& a, const MelodyRow& b) {
+        return std::tie(a.ktn, a.mvmt, a.order, a.movementId, a.position)
+            < std::tie(b.ktn, b.mvmt, b.order, b.movementId, b.position);
+    });
+    return rows;
+}
+
+std::string statusText(std::size_t count, const std::string& shown)
+{
+    const std::string quoted = "“" + shown + "”";
+    if (count == 0) {
+        return "No occurrences of " + quoted + " found.";
+    }
+    return std::to_string(count) + (count == 1 ? " occurrence of " : " occurrences of ") + quoted + " found";
+}
+
+MelodyResult failure(std::string message)
+{
+    MelodyResult result;
+    result.ok = false;
+    result.message = std::move(message);
+    return result;
+}
+
+} // namespace
+
+std::string unknownSpellingMessage(const std::string& spelling)
+{
+    return "“" + spelling
+        + "” is not a pitch spelling; spellings are a letter, capital for the lower register, then *, **, / or //.";
+}
+
+MelodyQuery parseMelody(const pitches::PitchLookup& lookup, const std::string& spellings)
+{
+    MelodyQuery query;
+    std::size_t i = 0;
+    while (i < spellings.size()) {
+        if (isBlank(spellings[i])) {
+            ++i;
+            continue;
+        }
+        std::size_t end = i;
+        while (end < spellings.size() && !isBlank(spellings[end])) {
+            ++end;
+        }
+        const std::string spelling = spellings.substr(i, end - i);
+        i = end;
+        const pitches::Pitch* pitch = lookup.find(spelling);
+        if (pitch == nullptr) {
+            return {false, unknownSpellingMessage(spelling), {}, {}};
+        }
+        query.pitchIds.push_back(pitch->id);
+        query.shown += (query.shown.empty() ? "" : " ") + spelling;
+    }
+    if (query.pitchIds.size() < 2) {
+        return {false, kTooFewPitches, {}, {}};
+    }
+    return query;
+}
+
+bool occursAt(const std::vector<std::int32_t>& sequence,
+              std::size_t start,
+              const std::vector<std::int32_t>& melody,
+              Mode mode,
+              const PitchClasses& classes)
+{
+    const std::size_t n = melody.size();
+    if (n < 2 || start > sequence.size() || sequence.size() - start < n) {
+        return false;
+    }
+    std::optional<int> previousSequence;
+    std::optional<int> previousMelody;
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::int32_t pitch = sequence[start + i];
+        if (mode == Mode::Exact) {
+            if (pitch != melody[i]) {
+                return false;
+            }
+            continue;
+        }
+        const auto sequenceClass = classes.classOf(pitch);
+        const auto melodyClass = classes.classOf(melody[i]);
+        if (!sequenceClass || !melodyClass) {
+            return false;
+        }
+        if (mode == Mode::Classes && *sequenceClass != *melodyClass) {
+            return false;
+        }
+        if (mode == Mode::Transposed && i > 0
+            && classStep(*previousSequence, *sequenceClass) != classStep(*previousMelody, *melodyClass)) {
+            return false;
+        }
+        previousSequence = sequenceClass;
+        previousMelody = melodyClass;
+    }
+    return true;
+}
+
+std::vector<std::int64_t> occurrences(const std::vector<std::int32_t>& sequence,
+                                      const std::vector<std::int32_t>& melody,
+                                      Mode mode,
+                                      const PitchClasses& classes)
+{
+    std::vector<std::int64_t> positions;
+    if (melody.size() < 2) {
+        return positions;
+    }
+    for (std::size_t start = 0; start + melody.size() <= sequence.size(); ++start) {
+        if (occursAt(sequence, start, melody, mode, classes)) {
+            positions.push_back(static_cast<std::int64_t>(start + 1));
+        }
+    }
+    return positions;
+}
+
+std::vector<std::string> MelodyRow::cells() const
+{
+    const auto text = [](const std::optional<std::int64_t>& value) {
+        return value ? std::to_string(*value) : std::string();
+    };
+    return {text(ktn), text(mvmt), std::to_string(position), deviationText};
+}
+
+const std::vector<std::string>& resultHeaders()
+{
+    static const std::vector<std::string> headers = {"KTN", "MVMT", "Position", "Deviation"};
+    return headers;
+}
+
+MelodyResult findMelody(const std::string& connectionString, const std::string& spellings, Mode mode)
+{
+    try {
+        store::Connection connection = store::Connection::open(connectionString, store::AccessMode::ReadOnly);
+        const pitches::PitchLookup lookup = pitches::PitchLookup::load(connection);
+        const MelodyQuery query = parseMelody(lookup, spellings);
+        if (!query.ok) {
+            return failure(query.message);
+        }
+        const PitchClasses classes = PitchClasses::load(connection);
+        MelodyResult result;
+        result.indexMissing = !hasMelodyIndex(connection);
+        const auto steps = melodySteps(query.pitchIds, classes);
+        std::vector<Hit> hits;
+        if (result.indexMissing || (!steps && mode == Mode::Exact)) {
+            // The index holds classed pitches only; an exact melody with a pitch outside every class is found
+            // by reading the sequences.
+            hits = scanAll(connection, query.pitchIds, mode, classes);
+        } else if (steps) {
+            hits = searchIndex(connection, query.pitchIds, *steps, mode, classes);
+        }
+        // Otherwise a pitch of the melody has no class, which never matches by class or by step.
+        result.rows = describe(connection, hits);
+        result.statusText = statusText(result.rows.size(), query.shown);
+        if (result.indexMissing) {
+            if (result.statusText.back() == '.') {
+                result.statusText.pop_back();
+            }
+            result.statusText += " (the catalogue has no melody index, so every sequence was read; velk-catalogue "
+                                 "melody --reindex "
+                + store::catalogueFileFromConnectionString(connectionString) + " builds it).";
+        }
+        return result;
+    } catch (const store::StoreError& error) {
+        return failure(error.what());
+    }
+}
+
+} // namespace velk::melody

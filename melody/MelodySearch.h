@@ -1,0 +1,92 @@
+#pragma once
+
+#include "melody/MelodyIndex.h"
+#include "pitches/PitchLookup.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velk::melody
+{
+
+/// How a run of a sequence must resemble the melody searched for.
+enum class Mode
+{
+    Exact, ///< the same pitch ids in a row
+    Classes, ///< the same pitch classes in a row: enharmonic spellings are equal
+    Transposed ///< the same steps between pitch classes (semitones modulo 12) from any starting class
+};
+
+/// The message for fewer than two pitches.
+inline constexpr const char* kTooFewPitches = "A melody needs at least 2 pitches: type their spellings separated by "
+                                              "blanks, for example “c d e”.";
+
+/// The message for a text that is no spelling of the pitch table.
+std::string unknownSpellingMessage(const std::string& spelling);
+
+/// A melody as typed, looked up in the pitch table.
+struct MelodyQuery
+{
+    bool ok = true;
+    std::string message; ///< when not ok: unknownSpellingMessage of the first unknown spelling, or kTooFewPitches
+    std::vector<std::int32_t> pitchIds; ///< in order
+    std::string shown; ///< the spellings joined by single blanks, as the status text quotes them
+};
+
+/// Splits the text at blanks (spaces, tabs, line breaks) and looks each spelling up exactly as the pitch entry
+/// does (PitchLookup::find). Needs at least 2 pitches.
+MelodyQuery parseMelody(const pitches::PitchLookup& lookup, const std::string& spellings);
+
+/// True when the melody occurs in the sequence starting at the 0-based index start.
+bool occursAt(const std::vector<std::int32_t>& sequence,
+              std::size_t start,
+              const std::vector<std::int32_t>& melody,
+              Mode mode,
+              const PitchClasses& classes);
+
+/// Every 1-based position at which the melody occurs in the sequence, overlapping occurrences included, in
+/// ascending order. A pitch without a class never matches in Classes and Transposed. A melody of fewer than 2
+/// pitches occurs nowhere.
+std::vector<std::int64_t> occurrences(const std::vector<std::int32_t>& sequence,
+                                      const std::vector<std::int32_t>& melody,
+                                      Mode mode,
+                                      const PitchClasses& classes);
+
+/// One occurrence of the melody.
+struct MelodyRow
+{
+    std::int64_t movementId = 0;
+    std::optional<std::int64_t> ktn; ///< iKTN, nothing when Null
+    std::optional<std::int64_t> mvmt; ///< iMvmt, nothing when Null
+    std::optional<std::int64_t> order; ///< iOrder, for ordering only
+    std::int64_t position = 0; ///< 1-based position where the run starts
+    std::string deviationText; ///< store::formatSingle of Deviation; empty when Null
+
+    /// KTN, Mvt., position and deviation as text (Null as the empty text).
+    std::vector<std::string> cells() const;
+};
+
+struct MelodyResult
+{
+    bool ok = true;
+    std::string message; ///< when not ok: a finished message (unknown spelling, too few pitches, catalogue failure)
+    /// One row per occurrence, ordered by KTN, Mvt., iOrder, iMovementID and position (Null first).
+    std::vector<MelodyRow> rows;
+    /// "3 occurrences of “c d e” found", "1 occurrence of ...", "No occurrences of “c d e” found."; when the
+    /// catalogue has no melody index, followed by how to build it.
+    std::string statusText;
+    bool indexMissing = false; ///< the catalogue had no melody index, so every sequence was read
+};
+
+/// The headers of the result grid: "KTN", "MVMT", "Position", "Deviation".
+const std::vector<std::string>& resultHeaders();
+
+/// Finds every occurrence of the melody in the catalogue, on a read-only connection of its own that is closed
+/// before returning. Uses the melody index when the catalogue has one and reads every sequence when it has none
+/// (same rows). Never changes the catalogue. Failures (unknown spelling, too few pitches, a file that cannot be
+/// read) come back as ok = false with a finished message; nothing is thrown.
+MelodyResult findMelody(const std::string& connectionString, const std::string& spellings, Mode mode);
+
+} // namespace velk::melody

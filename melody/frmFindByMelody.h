@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+#include <functional>
+#include <string>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QStatusBar;
+
+namespace velk::ui
+{
+class FlexGrid;
+}
+
+/// The melodic search window: finds the movements whose pitch sequence holds a typed melody, by exact
+/// spellings, by pitch classes or transposed. It only reads the catalogue named by its connection string.
+class frmFindByMelody : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit frmFindByMelody(QWidget* parent = nullptr);
+    ~frmFindByMelody() override;
+
+    /// The catalogue the search reads; set by the opener before each opening.
+    void setConnectionString(const std::string& connectionString);
+
+    /// Receives every message the window would show in a box (title, text) instead of the box, when set.
+    static std::function<void(const QString& title, const QString& text)> messageHook;
+
+    /// Creates the shared window if there is none, points it at the catalogue, loads it afresh and shows it
+    /// modally over owner. Returns when the window has been closed.
+    static void ShowFindByMelody(QWidget* owner, const std::string& connectionString);
+
+    /// Starts an opening afresh: empty melody and result grid, Exact spellings chosen, empty status.
+    void load();
+
+    /// Runs the search with the current melody and option, as the Find button and Enter in the melody box do.
+    /// A melody that cannot be searched (unknown spelling, too few pitches, unreadable catalogue) is reported in
+    /// a message and leaves the grid and status of the last search as they were.
+    void find();
+
+    /// The text the status bar shows.
+    QString statusText() const;
+
+private:
+    void createControls();
+    void connectSignals();
+    void SetupResultGrid();
+    void showMessage(const QString& text);
+
+    std::string m_connectionString;
+    QLineEdit* txtMelody = nullptr;
+    QRadioButton* optExact = nullptr;
+    QRadioButton* optClasses = nullptr;
+    QRadioButton* optTransposed = nullptr;
+    QPushButton* cmdFind = nullptr;
+    QLabel* lblMelodyNote = nullptr;
+    velk::ui::FlexGrid* fgMelodyResult = nullptr;
+    QStatusBar* sbrMelodyCount = nullptr;
+};

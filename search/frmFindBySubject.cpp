@@ -1,0 +1,295 @@
+#include "search/frmFindBySubject.h"
+
+#include "melody/frmFindByMelody.h"
+
+#include "store/StoreError.h"
+#include "ui/FlexGrid.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFont>
+#include <QFrame>
+#include <QKeySequence>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QResizeEvent>
+#include <QStatusBar>
+#include <QStringList>
+
+#include <vector>
+
+std::function<void(const QString& title, const QString& text)> frmFindBySubject::messageHook;
+
+namespace
+{
+
+// The window is laid out in twips (1/1440 inch), drawn at 96 dots per inch.
+int px(int twips)
+{
+    return (twips * 96 + 720) / 1440;
+}
+
+QRect twipsRect(int left, int top, int width, int height)
+{
+    return QRect(px(left), px(top), px(width), px(height));
+}
+
+constexpr int kClientWidth = 10860;
+constexpr int kClientHeight = 6330;
+constexpr int kGridLeft = 0;
+constexpr int kGridTop = 600;
+constexpr int kGridWidth = 10815;
+constexpr int kGridHeight = 5295;
+constexpr int kStatusTop = 5955;
+constexpr int kStatusHeight = 375;
+
+QFont bookAntiqua(double pointSize)
+{
+    QFont font(QStringLiteral("Book Antiqua"));
+    font.setPointSizeF(pointSize);
+    font.setBold(true);
+    return font;
+}
+
+const QString kMessageTitle = QStringLiteral("Velk - Search");
+
+} // namespace
+
+frmFindBySubject::frmFindBySubject(QWidget* parent)
+    : QDialog(parent)
+{
+    createControls();
+    connectSignals();
+}
+
+frmFindBySubject::~frmFindBySubject() = default;
+
+void frmFindBySubject::setConnectionString(const std::string& connectionString)
+{
+    ConnectionString = QString::fromStdString(connectionString);
+}
+
+void frmFindBySubject::createControls()
+{
+    setObjectName(QStringLiteral("frmFindBySubject"));
+    setWindowTitle(QStringLiteral("Find By Subject"));
+
+    m_menuBar = new QMenuBar(this);
+    m_menuBar->setObjectName(QStringLiteral("menuBar"));
+    mnuSearchMenu = m_menuBar->addMenu(QStringLiteral("&Menu"));
+    mnuSearchMenu->setObjectName(QStringLiteral("mnuSearchMenu"));
+    mnuLoad = mnuSearchMenu->addAction(QStringLiteral("&Load"));
+    mnuLoad->setObjectName(QStringLiteral("mnuLoad"));
+    mnuLoad->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    mnuSave = mnuSearchMenu->addAction(QStringLiteral("&Save"));
+    mnuSave->setObjectName(QStringLiteral("mnuSave"));
+    mnuSave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    // The shortcuts must work without the menu open, so the window carries the actions too.
+    addAction(mnuLoad);
+    addAction(mnuSave);
+    // The melodic search has a window of its own, so this window keeps its layout and behaviour.
+    mnuSearchMenu->addSeparator();
+    auto* mnuMelody = mnuSearchMenu->addAction(QStringLiteral("Find by &Melody..."));
+    mnuMelody->setObjectName(QStringLiteral("mnuMelody"));
+    mnuMelody->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    addAction(mnuMelody);
+    connect(mnuMelody, &QAction::triggered, this,
+            [this] { frmFindByMelody::ShowFindByMelody(this, ConnectionString.toStdString()); });
+
+    const QFont searchFont = bookAntiqua(12);
+
+    fraSearch = new QFrame(this);
+    fraSearch->setObjectName(QStringLiteral("fraSearch"));
+    fraSearch->setFrameShape(QFrame::StyledPanel);
+
+    cboSearch = new QComboBox(fraSearch);
+    cboSearch->setObjectName(QStringLiteral("cboSearch"));
+    cboSearch->setEditable(true);
+    cboSearch->setInsertPolicy(QComboBox::NoInsert);
+    // The box searches for exactly what was typed: no completion, and Enter does not swap the text for a
+    // list item that differs from it only in case.
+    cboSearch->setCompleter(nullptr);
+    cboSearch->setFont(searchFont);
+    cboSearch->setGeometry(twipsRect(120, 120, 4215, 435));
+
+    chkUseWildcard = new QCheckBox(QStringLiteral("Wildcard"), fraSearch);
+    chkUseWildcard->setObjectName(QStringLiteral("chkUseWildcard"));
+    chkUseWildcard->setFont(searchFont);
+    chkUseWildcard->setGeometry(twipsRect(4440, 120, 1335, 375));
+
+    lblSortBy = new QLabel(QStringLiteral("Sort By"), fraSearch);
+    lblSortBy->setObjectName(QStringLiteral("lblSortBy"));
+    lblSortBy->setFont(searchFont);
+    lblSortBy->setGeometry(twipsRect(6120, 120, 975, 375));
+
+    // Both option buttons share fraSearch as parent, so they form one exclusive group.
+    optSortPriority = new QRadioButton(QStringLiteral("Priority"), fraSearch);
+    optSortPriority->setObjectName(QStringLiteral("optSortPriority"));
+    optSortPriority->setFont(searchFont);
+    optSortPriority->setGeometry(twipsRect(7080, 120, 1215, 315));
+    optSortPriority->setChecked(true);
+
+    optSortDeviation = new QRadioButton(QStringLiteral("Deviation"), fraSearch);
+    optSortDeviation->setObjectName(QStringLiteral("optSortDeviation"));
+    optSortDeviation->setFont(searchFont);
+    optSortDeviation->setGeometry(twipsRect(8280, 120, 1455, 315));
+
+    cmdSearch = new QPushButton(QStringLiteral("&Search"), fraSearch);
+    cmdSearch->setObjectName(QStringLiteral("cmdSearch"));
+    cmdSearch->setFont(searchFont);
+    cmdSearch->setGeometry(twipsRect(9720, 120, 975, 375));
+    // Enter in the subject box runs the search itself; a default button would run it a second time.
+    cmdSearch->setAutoDefault(false);
+    cmdSearch->setDefault(false);
+
+    fgSearchResult = new velk::ui::FlexGrid(this);
+    fgSearchResult->setObjectName(QStringLiteral("fgSearchResult"));
+    fgSearchResult->setFont(bookAntiqua(9.75));
+
+    sbrSubjectCount = new QStatusBar(this);
+    sbrSubjectCount->setObjectName(QStringLiteral("sbrSubjectCount"));
+    sbrSubjectCount->setFont(searchFont);
+    sbrSubjectCount->setSizeGripEnabled(false);
+
+    const int menuHeight = m_menuBar->sizeHint().height();
+    m_menuBar->setGeometry(0, 0, px(kClientWidth), menuHeight);
+    fraSearch->setGeometry(twipsRect(0, 0, 10815, 615).translated(0, menuHeight));
+    fgSearchResult->setGeometry(twipsRect(kGridLeft, kGridTop, kGridWidth, kGridHeight).translated(0, menuHeight));
+    sbrSubjectCount->setGeometry(twipsRect(0, kStatusTop, kClientWidth, kStatusHeight).translated(0, menuHeight));
+    setMinimumSize(px(kClientWidth), px(kClientHeight) + menuHeight);
+    resize(px(kClientWidth), px(kClientHeight) + menuHeight);
+    SetupResultGrid();
+}
+
+void frmFindBySubject::connectSignals()
+{
+    connect(cmdSearch, &QPushButton::clicked, this, &frmFindBySubject::search);
+    // The line edit reports Enter and Return once each, however the key reached it.
+    connect(cboSearch->lineEdit(), &QLineEdit::returnPressed, this, &frmFindBySubject::search);
+}
+
+void frmFindBySubject::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    // The result grid and the status bar take whatever room the window gains.
+    const int menuHeight = m_menuBar->height();
+    const int width = event->size().width();
+    const int height = event->size().height();
+    m_menuBar->setGeometry(0, 0, width, menuHeight);
+    const int statusHeight = px(kStatusHeight);
+    const int statusTop = height - statusHeight;
+    sbrSubjectCount->setGeometry(0, statusTop, width, statusHeight);
+    const int gridTop = menuHeight + px(kGridTop);
+    const int gridBottomGap = px(kStatusTop) - px(kGridTop + kGridHeight);
+    fgSearchResult->setGeometry(px(kGridLeft), gridTop, width - (px(kClientWidth) - px(kGridWidth)),
+                                statusTop - gridBottomGap - gridTop);
+}
+
+void frmFindBySubject::SetupResultGrid()
+{
+    const auto& headers = velk::search::resultHeaders();
+    fgSearchResult->setRows(0);
+    fgSearchResult->setCols(static_cast<int>(velk::search::kResultColumns));
+    fgSearchResult->clear();
+    fgSearchResult->addItem(QString::fromStdString(velk::search::joinCells(headers, false)));
+    fgSearchResult->addItem(QString(static_cast<int>(velk::search::kResultColumns) - 1, QLatin1Char('\t')));
+    fgSearchResult->setFixedRows(1);
+    fgSearchResult->setRows(1);
+    fgSearchResult->setFixedCols(0);
+    const auto& widths = velk::search::resultColumnWidths();
+    for (std::size_t column = 0; column < widths.size(); ++column) {
+        fgSearchResult->setColWidth(static_cast<int>(column), widths[column]);
+    }
+}
+
+void frmFindBySubject::load()
+{
+    SetupResultGrid();
+    fgSearchResult->setVisible(true);
+    cboSearch->setEditText(QString());
+    cboSearch->clear();
+    cboSearch->clearEditText();
+    chkUseWildcard->setChecked(false);
+    optSortPriority->setChecked(true);
+    sbrSubjectCount->clearMessage();
+    std::vector<std::string> subjects;
+    try {
+        subjects = velk::search::subjectList(ConnectionString.toStdString());
+    } catch (const velk::store::StoreError& error) {
+        showMessage(QString::fromStdString(error.what()), true);
+    }
+    QStringList items;
+    items.reserve(static_cast<qsizetype>(subjects.size()));
+    for (const auto& subject : subjects) {
+        items.append(QString::fromStdString(subject));
+    }
+    cboSearch->addItems(items);
+    cboSearch->setCurrentIndex(-1);
+    cboSearch->clearEditText();
+    cboSearch->setFocus();
+}
+
+void frmFindBySubject::search()
+{
+    const velk::search::SearchRequest request {cboSearch->currentText().toStdString(), chkUseWildcard->isChecked(),
+                                               optSortDeviation->isChecked()};
+    const auto result = velk::search::runSearch(ConnectionString.toStdString(), request);
+    if (!result.ok) {
+        // The previous results and status stay as they were: they still describe the last search that ran.
+        showMessage(QString::fromStdString(result.error), true);
+        return;
+    }
+    QStringList rows;
+    rows.reserve(static_cast<qsizetype>(result.rows.size()));
+    for (const auto& row : result.rows) {
+        rows.append(QString::fromStdString(velk::search::joinCells(row, false)));
+    }
+    fgSearchResult->setRows(1);
+    fgSearchResult->setVisible(false);
+    fgSearchResult->addItems(rows);
+    if (!rows.isEmpty()) {
+        fgSearchResult->setRow(fgSearchResult->rows() - 1);
+    }
+    fgSearchResult->setVisible(true);
+    const QString status = QString::fromStdString(result.statusText);
+    sbrSubjectCount->showMessage(status);
+    if (result.matchCount == 0) {
+        showMessage(status, false);
+    }
+}
+
+QString frmFindBySubject::statusText() const
+{
+    return sbrSubjectCount->currentMessage();
+}
+
+void frmFindBySubject::showMessage(const QString& text, bool warning)
+{
+    if (messageHook) {
+        messageHook(kMessageTitle, text);
+        return;
+    }
+    QMessageBox box(warning ? QMessageBox::Warning : QMessageBox::NoIcon, kMessageTitle, text, QMessageBox::Ok, this);
+    box.exec();
+}
+
+void frmFindBySubject::ShowFindBySubject(QWidget* owner, const std::string& connectionString)
+{
+    // One shared window for the whole program; it goes with its owner.
+    static QPointer<frmFindBySubject> instance;
+    if (!instance) {
+        instance = new frmFindBySubject(owner);
+    } else if (instance->parentWidget() != owner) {
+        instance->setParent(owner, instance->windowFlags());
+    }
+    instance->setConnectionString(connectionString);
+    instance->load();
+    instance->exec();
+}

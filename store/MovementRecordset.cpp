@@ -1,0 +1,484 @@
+#include "store/MovementRecordset.h"
+
+#include "store/StoreError.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace velk::store
+{
+
+namespace
+{
+
+bool sameName(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+constexpr const char* kIdColumn = "iMovementID";
+
+} // namespace
+
+MovementRecordset::MovementRecordset(Connection connection)
+    : m_connection(std::move(connection))
+{
+    load();
+}
+
+void MovementRecordset::load()
+{
+    ResultSet result = m_connection.query(kRecordSource);
+    std::vector<bool> integerColumns;
+    for (const std::string& type : result.declaredTypes()) {
+        integerColumns.push_back(sameName(type, "INTEGER"));
+    }
+    const int idColumn = result.columnIndex(kIdColumn);
+    if (idColumn < 0) {
+        throw StoreError("The table tblMovement of " + m_connection.path() + " has no column iMovementID.");
+    }
+    std::vector<Row> rows;
+    rows.reserve(result.recordCount());
+    for (const auto& values : result.rows()) {
+        rows.push_back(Row {values, std::nullopt, EditState::None});
+    }
+    m_columns = result.columns();
+    m_integerColumns = std::move(integerColumns);
+    m_idColumn = idColumn;
+    m_rows = std::move(rows);
+    m_index = m_rows.empty() ? -1 : 0;
+    m_indexBeforeAdd = -1;
+}
+
+void MovementRecordset::setWillMove(WillMove observer)
+{
+    m_willMove = std::move(observer);
+}
+
+void MovementRecordset::setMoveComplete(MoveComplete observer)
+{
+    m_moveComplete = std::move(observer);
+}
+
+void MovementRecordset::setRowsObserver(RowsObserver observer)
+{
+    m_rowsObserver = std::move(observer);
+}
+
+bool MovementRecordset::bof() const
+{
+    return m_rows.empty() || m_index < 0;
+}
+
+bool MovementRecordset::eof() const
+{
+    return m_rows.empty() || m_index >= static_cast<long>(m_rows.size());
+}
+
+long MovementRecordset::position() const
+{
+    return currentIndex() ? m_index + 1 : -1;
+}
+
+std::optional<std::size_t> MovementRecordset::currentIndex() const
+{
+    if (bof() || eof()) {
+        return std::nullopt;
+    }
+    return static_cast<std::size_t>(m_index);
+}
+
+long MovementRecordset::recordCount() const
+{
+    return static_cast<long>(m_rows.size());
+}
+
+bool MovementRecordset::askMove(MoveReason reason)
+{
+    return !m_willMove || m_willMove(reason);
+}
+
+void MovementRecordset::setIndex(long index, MoveReason reason)
+{
+    m_index = index;
+    if (m_moveComplete) {
+        m_moveComplete(reason);
+    }
+}
+
+void MovementRecordset::notifyRows(RowsChange::Kind kind, std::size_t row)
+{
+    if (m_rowsObserver) {
+        m_rowsObserver(RowsChange {kind, row});
+    }
+}
+
+bool MovementRecordset::moveFirst()
+{
+    if (!askMove(MoveReason::MoveFirst)) {
+        return false;
+    }
+    setIndex(m_rows.empty() ? -1 : 0, MoveReason::MoveFirst);
+    return true;
+}
+
+bool MovementRecordset::moveLast()
+{
+    if (!askMove(MoveReason::MoveLast)) {
+        return false;
+    }
+    setIndex(static_cast<long>(m_rows.size()) - 1, MoveReason::MoveLast);
+    return true;
+}
+
+bool MovementRecordset::moveNext()
+{
+    if (!askMove(MoveReason::MoveNext)) {
+        return false;
+    }
+    setIndex(std::min(m_index + 1, static_cast<long>(m_rows.size())), MoveReason::MoveNext);
+    return true;
+}
+
+bool MovementRecordset::movePrevious()
+{
+    if (!askMove(MoveReason::MovePrevious)) {
+        return false;
+    }
+    setIndex(std::max(m_index - 1, -1L), MoveReason::MovePrevious);
+    return true;
+}
+
+bool MovementRecordset::moveTo(std::size_t row)
+{
+    if (row >= m_rows.size()) {
+        throw StoreError("There is no movement row " + std::to_string(row + 1) + "; the list holds "
+                         + std::to_string(m_rows.size()) + ".");
+    }
+    if (!askMove(MoveReason::Move)) {
+        return false;
+    }
+    setIndex(static_cast<long>(row), MoveReason::Move);
+    return true;
+}
+
+const std::vector<std::string>& MovementRecordset::columns() const
+{
+    return m_columns;
+}
+
+int MovementRecordset::columnIndex(std::string_view name) const
+{
+    for (std::size_t i = 0; i < m_columns.size(); ++i) {
+        if (sameName(m_columns[i], name)) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+bool MovementRecordset::isIntegerColumn(std::string_view name) const
+{
+    const int column = columnIndex(name);
+    return column >= 0 && m_integerColumns[static_cast<std::size_t>(column)];
+}
+
+const MovementRecordset::Row& MovementRecordset::currentRow() const
+{
+    const auto index = currentIndex();
+    if (!index) {
+        throw StoreError("There is no current movement.");
+    }
+    return m_rows[*index];
+}
+
+MovementRecordset::Row& MovementRecordset::currentRow()
+{
+    return const_cast<Row&>(static_cast<const MovementRecordset*>(this)->currentRow());
+}
+
+const Value& MovementRecordset::field(std::string_view name) const
+{
+    const Row& row = currentRow();
+    const int column = columnIndex(name);
+    if (column < 0) {
+        throw StoreError("The movement list has no field named " + std::string(name) + ".");
+    }
+    return row.values[static_cast<std::size_t>(column)];
+}
+
+const Value& MovementRecordset::fieldAt(std::size_t row, std::size_t column) const
+{
+    if (row >= m_rows.size() || column >= m_columns.size()) {
+        throw StoreError("There is no movement field at row " + std::to_string(row + 1) + ", column "
+                         + std::to_string(column + 1) + ".");
+    }
+    return m_rows[row].values[column];
+}
+
+void MovementRecordset::setField(std::string_view name, Value value)
+{
+    Row& row = currentRow();
+    const int column = columnIndex(name);
+    if (column < 0) {
+        throw StoreError("The movement list has no field named " + std::string(name) + ".");
+    }
+    if (column == m_idColumn) {
+        throw StoreError("The field iMovementID is assigned by the catalogue and cannot be set.");
+    }
+    if (row.state == EditState::Deleted) {
+        throw StoreError("The movement is marked for deletion; its fields cannot be changed.");
+    }
+    if (row.state == EditState::None) {
+        row.original = row.values;
+        row.state = EditState::InProgress;
+    }
+    row.values[static_cast<std::size_t>(column)] = std::move(value);
+    notifyRows(RowsChange::Kind::Changed, static_cast<std::size_t>(m_index));
+}
+
+EditState MovementRecordset::editState() const
+{
+    const auto index = currentIndex();
+    return index ? m_rows[*index].state : EditState::None;
+}
+
+void MovementRecordset::addNew()
+{
+    if (!askMove(MoveReason::Move)) {
+        return;
+    }
+    m_indexBeforeAdd = currentIndex() ? m_index : -1;
+    m_rows.push_back(Row {std::vector<Value>(m_columns.size()), std::nullopt, EditState::Added});
+    notifyRows(RowsChange::Kind::Inserted, m_rows.size() - 1);
+    setIndex(static_cast<long>(m_rows.size()) - 1, MoveReason::Move);
+}
+
+void MovementRecordset::deleteCurrent()
+{
+    Row& row = currentRow();
+    row.state = EditState::Deleted;
+}
+
+std::vector<Value> MovementRecordset::readStoredRow(std::int64_t id)
+{
+    const std::string sql = "select * from tblMovement where iMovementID = ?";
+    ResultSet stored = m_connection.query(sql, {Value(id)});
+    if (stored.recordCount() != 1 || stored.columnCount() != m_columns.size()) {
+        throw StoreError("This movement was changed or removed by another program; it was not saved.");
+    }
+    return stored.rows().front();
+}
+
+MovementRecordset::Written MovementRecordset::writeRow(std::size_t index)
+{
+    const Row& row = m_rows[index];
+    const Value& id = row.values[static_cast<std::size_t>(m_idColumn)];
+    Written written {index, false, row.values};
+    switch (row.state) {
+    case EditState::None:
+        break;
+    case EditState::Deleted:
+        written.removed = true;
+        if (!id.isNull()) {
+            // The sequence rows of the movement go with it (ON DELETE CASCADE), inside the same transaction.
+            m_connection.execute("delete from tblMovement where iMovementID = ?", {id});
+        }
+        break;
+    case EditState::Added: {
+        // Null fields are left out, so the columns with a default (the check boxes) receive it.
+        std::string names;
+        std::string marks;
+        std::vector<Value> params;
+        for (std::size_t c = 0; c < m_columns.size(); ++c) {
+            if (static_cast<int>(c) == m_idColumn || row.values[c].isNull()) {
+                continue;
+            }
+            names += (names.empty() ? "" : ", ") + m_columns[c];
+            marks += marks.empty() ? "?" : ", ?";
+            params.push_back(row.values[c]);
+        }
+        m_connection.execute(names.empty() ? "insert into tblMovement default values"
+                                           : "insert into tblMovement (" + names + ") values (" + marks + ")",
+                             params);
+        written.values = readStoredRow(m_connection.lastInsertId());
+        break;
+    }
+    case EditState::InProgress: {
+        std::string assignments;
+        std::vector<Value> params;
+        for (std::size_t c = 0; c < m_columns.size(); ++c) {
+            if (row.original && row.values[c] == (*row.original)[c]) {
+                continue;
+            }
+            assignments += (assignments.empty() ? "" : ", ") + m_columns[c] + " = ?";
+            params.push_back(row.values[c]);
+        }
+        if (assignments.empty()) {
+            break;
+        }
+        params.push_back(id);
+        const int changed
+            = m_connection.execute("update tblMovement set " + assignments + " where iMovementID = ?", params);
+        if (changed == 0) {
+            throw StoreError("This movement was changed or removed by another program; it was not saved.");
+        }
+        written.values = readStoredRow(id.toInt64());
+        break;
+    }
+    }
+    return written;
+}
+
+void MovementRecordset::updateBatch(Affect affect)
+{
+    std::vector<std::size_t> pending;
+    if (affect == Affect::All) {
+        for (std::size_t i = 0; i < m_rows.size(); ++i) {
+            if (m_rows[i].state != EditState::None) {
+                pending.push_back(i);
+            }
+        }
+    } else if (const auto index = currentIndex(); index && m_rows[*index].state != EditState::None) {
+        pending.push_back(*index);
+    }
+    if (pending.empty()) {
+        return;
+    }
+
+    // Everything is written first and applied to the snapshot only after the commit, so a failure leaves every
+    // pending change exactly as it was.
+    std::vector<Written> results;
+    {
+        Transaction transaction(m_connection);
+        for (std::size_t index : pending) {
+            results.push_back(writeRow(index));
+        }
+        transaction.commit();
+    }
+
+    std::vector<std::size_t> removed;
+    for (Written& written : results) {
+        if (written.removed) {
+            removed.push_back(written.row);
+            continue;
+        }
+        Row& row = m_rows[written.row];
+        if (row.state == EditState::Added && static_cast<long>(written.row) == m_index) {
+            m_indexBeforeAdd = -1;
+        }
+        row.values = std::move(written.values);
+        row.original.reset();
+        row.state = EditState::None;
+        notifyRows(RowsChange::Kind::Changed, written.row);
+    }
+    if (removed.empty()) {
+        return;
+    }
+
+    const auto isRemoved = [&](long i) {
+        return std::find(removed.begin(), removed.end(), static_cast<std::size_t>(i)) != removed.end();
+    };
+    const auto removedBefore = [&](long i) {
+        return static_cast<long>(
+            std::count_if(removed.begin(), removed.end(), [i](std::size_t r) { return static_cast<long>(r) < i; }));
+    };
+    const long oldIndex = m_index;
+    const long oldSize = static_cast<long>(m_rows.size());
+    const bool currentRemoved = currentIndex().has_value() && isRemoved(oldIndex);
+    long newIndex = oldIndex;
+    if (currentRemoved) {
+        // The row that followed the deleted one, else the one before it, else none.
+        newIndex = -1;
+        for (long i = oldIndex + 1; i < oldSize && newIndex < 0; ++i) {
+            if (!isRemoved(i)) {
+                newIndex = i - removedBefore(i);
+            }
+        }
+        for (long i = oldIndex - 1; i >= 0 && newIndex < 0; --i) {
+            if (!isRemoved(i)) {
+                newIndex = i - removedBefore(i);
+            }
+        }
+    } else if (oldIndex >= 0) {
+        newIndex = oldIndex - removedBefore(oldIndex);
+    }
+    if (m_indexBeforeAdd >= 0) {
+        m_indexBeforeAdd = isRemoved(m_indexBeforeAdd) ? -1 : m_indexBeforeAdd - removedBefore(m_indexBeforeAdd);
+    }
+
+    // Highest first, so that each index the grid hears of is still valid; no row is current meanwhile.
+    std::sort(removed.rbegin(), removed.rend());
+    m_index = -1;
+    for (std::size_t index : removed) {
+        m_rows.erase(m_rows.begin() + static_cast<std::ptrdiff_t>(index));
+        notifyRows(RowsChange::Kind::Removed, index);
+    }
+    if (currentRemoved) {
+        setIndex(newIndex, MoveReason::Move);
+    } else {
+        m_index = newIndex;
+    }
+}
+
+void MovementRecordset::cancelBatch()
+{
+    const auto index = currentIndex();
+    if (!index) {
+        return;
+    }
+    Row& row = m_rows[*index];
+    switch (row.state) {
+    case EditState::None:
+        break;
+    case EditState::InProgress:
+        row.values = std::move(*row.original);
+        row.original.reset();
+        row.state = EditState::None;
+        notifyRows(RowsChange::Kind::Changed, *index);
+        setIndex(m_index, MoveReason::UndoUpdate);
+        break;
+    case EditState::Added: {
+        m_rows.erase(m_rows.begin() + static_cast<std::ptrdiff_t>(*index));
+        const long before = m_indexBeforeAdd;
+        m_indexBeforeAdd = -1;
+        m_index = std::min(m_index, static_cast<long>(m_rows.size()) - 1);
+        notifyRows(RowsChange::Kind::Removed, *index);
+        setIndex(before >= 0 && before < static_cast<long>(m_rows.size()) ? before : -1, MoveReason::Move);
+        break;
+    }
+    case EditState::Deleted:
+        if (row.values[static_cast<std::size_t>(m_idColumn)].isNull()) {
+            row.state = EditState::Added;
+        } else {
+            if (row.original) {
+                row.values = std::move(*row.original);
+                row.original.reset();
+                notifyRows(RowsChange::Kind::Changed, *index);
+            }
+            row.state = EditState::None;
+        }
+        setIndex(m_index, MoveReason::UndoDelete);
+        break;
+    }
+}
+
+bool MovementRecordset::requery()
+{
+    if (!askMove(MoveReason::Requery)) {
+        return false;
+    }
+    load();
+    notifyRows(RowsChange::Kind::Reset, 0);
+    setIndex(m_index, MoveReason::Requery);
+    return true;
+}
+
+Connection& MovementRecordset::connection()
+{
+    return m_connection;
+}
+
+} // namespace velk::store

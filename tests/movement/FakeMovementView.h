@@ -1,0 +1,167 @@
+#pragma once
+
+#include "movement/MovementView.h"
+
+#include <deque>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velk::test {
+
+/// A movement window without widgets: it records what the logic shows and answers questions from a queue
+/// (No when the queue is empty).
+class FakeMovementView : public movement::MovementView
+{
+public:
+    std::string caption;
+    movement::Page page = movement::Page::None;
+    bool tabsEnabled = true;
+    bool fieldsEnabled = false;
+    int boundRefreshes = 0;
+    std::optional<std::size_t> gridRow;
+    std::map<movement::RichBox, std::string> rich;
+    std::map<movement::RichBox, std::optional<std::string>> edits; ///< set by a test to play the user's typing
+    std::vector<pitches::SequenceEntry> pitchGrid;
+    std::optional<std::size_t> pitchCurrent;
+    std::string sharps = "0";
+    std::string flats = "0";
+    std::string pitchBox;
+    bool pitchBoxEditing = false;
+    std::vector<tabulations::TabulationRow> classRows;
+    std::vector<tabulations::TabulationRow> realRows;
+    std::string total;
+    std::string average;
+    movement::ButtonFlags buttons {};
+    std::optional<movement::FocusTarget> focus;
+    std::string status;
+    std::vector<movement::Message> asked;
+    std::vector<movement::Message> told;
+    std::deque<bool> answers;
+    int searches = 0;
+
+    void setCaption(const std::string& text) override
+    {
+        caption = text;
+    }
+    void showPage(movement::Page p) override
+    {
+        page = p;
+    }
+    void setTabsEnabled(bool enabled) override
+    {
+        tabsEnabled = enabled;
+    }
+    void setMovementFieldsEnabled(bool enabled) override
+    {
+        fieldsEnabled = enabled;
+    }
+    void showBoundFields() override
+    {
+        ++boundRefreshes;
+    }
+    void syncMovementGrid(std::optional<std::size_t> row) override
+    {
+        gridRow = row;
+    }
+    void setRichText(movement::RichBox box, const std::string& rtf) override
+    {
+        rich[box] = rtf;
+        edits[box].reset();
+    }
+    void setRichPlainText(movement::RichBox box, const std::string& text) override
+    {
+        rich[box] = text;
+        edits[box].reset();
+    }
+    std::optional<std::string> editedRichText(movement::RichBox box) override
+    {
+        return edits[box];
+    }
+    void markRichTextSaved(movement::RichBox box) override
+    {
+        if (edits[box]) {
+            rich[box] = *edits[box];
+        }
+        edits[box].reset();
+    }
+    void pitchGridReset(const std::vector<pitches::SequenceEntry>& entries) override
+    {
+        pitchGrid = entries;
+        pitchCurrent.reset();
+    }
+    void pitchGridAppend(const pitches::SequenceEntry& entry) override
+    {
+        pitchGrid.push_back(entry);
+    }
+    void pitchGridReplace(std::size_t row, const pitches::SequenceEntry& entry) override
+    {
+        pitchGrid.at(row) = entry;
+    }
+    void pitchGridRemove(std::size_t row) override
+    {
+        pitchGrid.erase(pitchGrid.begin() + static_cast<std::ptrdiff_t>(row));
+    }
+    void pitchGridSetCurrent(std::optional<std::size_t> row, bool) override
+    {
+        pitchCurrent = row;
+    }
+    void setPitchCounts(const std::string& s, const std::string& f) override
+    {
+        sharps = s;
+        flats = f;
+    }
+    void setPitchBox(const std::string& text, bool editing) override
+    {
+        pitchBox = text;
+        pitchBoxEditing = editing;
+    }
+    void clearTabulations() override
+    {
+        classRows.clear();
+        realRows.clear();
+    }
+    void showTabulations(const tabulations::Tabulation& t) override
+    {
+        classRows = t.classRows;
+        realRows = t.realRows;
+    }
+    void setTabulationLabels(const std::string& t, const std::string& a) override
+    {
+        total = t;
+        average = a;
+    }
+    void setButtonsEnabled(const movement::ButtonFlags& enabled) override
+    {
+        buttons = enabled;
+    }
+    void setFocus(movement::FocusTarget target) override
+    {
+        focus = target;
+    }
+    void setStatus(const std::string& text) override
+    {
+        status = text;
+    }
+    void showFindBySubject(const std::string&) override
+    {
+        ++searches;
+    }
+    bool ask(const movement::Message& question) override
+    {
+        asked.push_back(question);
+        if (answers.empty()) {
+            return false;
+        }
+        const bool yes = answers.front();
+        answers.pop_front();
+        return yes;
+    }
+    void tell(const movement::Message& message) override
+    {
+        told.push_back(message);
+    }
+};
+
+} // namespace velk::test

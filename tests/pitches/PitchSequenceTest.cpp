@@ -1,0 +1,267 @@
+#include "pitches/PitchSequence.h"
+#include "pitches/PitchLookup.h"
+
+#include "store/Connection.h"
+#include "store/ReferenceData.h"
+#include "store/StoreError.h"
+#include "tests/support/TempCatalogue.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace velk::pitches
+{
+namespace
+{
+
+/// The id of a reference spelling ("c*", "B//").
+std::int32_t idOf(const std::string& spelling)
+{
+    for (const auto& p : store::referencePitches()) {
+        if (p.spelling == spelling) {
+            return p.id;
+        }
+    }
+    ADD_FAILURE() << "no reference pitch " << spelling;
+    return 0;
+}
+
+std::string glyphOf(std::int32_t id)
+{
+    for (const auto& p : store::referencePitches()) {
+        if (p.id == id) {
+            return p.glyph;
+        }
+    }
+    return {};
+}
+
+class SequenceStore : public ::testing::Test
+{
+protected:
+    store::Connection writer()
+    {
+        return store::Connection::open(m_catalogue.connectionString(), store::AccessMode::ReadWrite);
+    }
+
+    std::int64_t addMovement(int ktn)
+    {
+        auto connection = writer();
+        connection.execute("insert into tblMovement (iKTN, iMvmt, iOrder) values (?, 1, 1)", {store::Value(ktn)});
+        return connection.lastInsertId();
+    }
+
+    /// Stores positions directly, bypassing savePitches.
+    void storePositions(std::int64_t movementId, const std::vector<std::int32_t>& pitchIds)
+    {
+        auto connection = writer();
+        for (const auto id : pitchIds) {
+            connection.execute("insert into tblMovementPitchJoin (iMovementID, iPitchID) values (?, ?)",
+                               {store::Value(movementId), store::Value(id)});
+        }
+    }
+
+    void addPitch(std::int32_t id, const std::string& spelling)
+    {
+        writer().execute("insert into tblPitchLookup (iPitchID, txtPitch, txtVelkFont) values (?, ?, ?)",
+                         {store::Value(id), store::Value(spelling), store::Value("glyph " + spelling)});
+    }
+
+    std::vector<std::int32_t> storedIds(std::int64_t movementId)
+    {
+        std::vector<std::int32_t> ids;
+        for (const auto& entry : loadMovementPitches(m_catalogue.connectionString(), movementId).entries) {
+            ids.push_back(entry.pitchId);
+        }
+        return ids;
+    }
+
+    test::TempCatalogue m_catalogue;
+};
+
+TEST(SequenceStatements, AreTheFixedPiecesWithTheIdSpliced)
+{
+    EXPECT_EQ(sequenceStatement(7),
+              "SELECT tblMovementPitchJoin.iMovementID, tblMovementPitchJoin.iMovementPitchID, "
+              "tblMovementPitchJoin.iPitchID, tblPitchLookup.txtVelkFont  FROM tblMovementPitchJoin INNER JOIN "
+              "tblPitchLookup ON tblMovementPitchJoin.iPitchID = tblPitchLookup.iPitchID  where imovementid = 7 "
+              "ORDER BY tblMovementPitchJoin.iMovementPitchID");
+    EXPECT_NE(sequenceStatement(-3).find("where imovementid = -3 ORDER BY"), std::string::npos);
+    EXPECT_EQ(sharpCountStatement(12),
+              "SELECT Count(tblmovementpitchjoin.iMovementID) AS pitchcount FROM tblpitchlookup LEFT JOIN "
+              "tblmovementpitchjoin ON tblpitchlookup.iPitchID = tblmovementpitchjoin.iPitchID WHERE "
+              "tblmovementpitchjoin.iMovementID=12 AND (tblpitchlookup.txtPitch LIKE '_*' OR "
+              "tblpitchlookup.txtPitch LIKE '_**') GROUP BY tblmovementpitchjoin.iMovementID");
+    EXPECT_EQ(flatCountStatement(12),
+              "SELECT Count(tblmovementpitchjoin.iMovementID) AS pitchcount FROM tblpitchlookup LEFT JOIN "
+              "tblmovementpitchjoin ON tblpitchlookup.iPitchID = tblmovementpitchjoin.iPitchID WHERE "
+              "tblmovementpitchjoin.iMovementID=12 AND (tblpitchlookup.txtPitch LIKE '_/' OR "
+              "tblpitchlookup.txtPitch LIKE '_//') GROUP BY tblmovementpitchjoin.iMovementID");
+}
+
+TEST_F(SequenceStore, SqlCountsAgreeWithTheSpellingRulesForEveryPitch)
+{
+    // The reference vocabulary plus spellings at the edges of the rules, each alone in a movement of its own.
+    addPitch(901, "\xC3\xA4*"); // ä*
+    addPitch(902, "\xC3\xA4//"); // ä//
+    addPitch(903, "c***");
+    addPitch(904, "c///");
+    addPitch(905, "\xE2\x99\xAF**"); // ♯**
+    addPitch(906, "x");
+    addPitch(907, "*/");
+    addPitch(908, " *");
+    addPitch(909, "");
+    addPitch(910, "\xF0\x9D\x84\x9E/"); // 𝄞/
+    auto connection = store::Connection::open(m_catalogue.connectionString(), store::AccessMode::ReadOnly);
+    const PitchLookup lookup = PitchLookup::load(connection);
+    connection.close();
+
+    int sharps = 0;
+    int flats = 0;
+    for (const Pitch& pitch : lookup.pitches()) {
+        const std::int64_t movement = addMovement(pitch.id);
+        storePositions(movement, {pitch.id});
+        const MovementPitches loaded = loadMovementPitches(m_catalogue.connectionString(), movement);
+        const std::string spelling = pitch.spelling.value_or("");
+        EXPECT_EQ(loaded.sharpCount, isSharpSpelling(spelling) ? 1 : 0) << '"' << spelling << '"';
+        EXPECT_EQ(loaded.flatCount, isFlatSpelling(spelling) ? 1 : 0) << '"' << spelling << '"';
+        sharps += isSharpSpelling(spelling);
+        flats += isFlatSpelling(spelling);
+    }
+    // Two sharp and two flat forms of each of the 14 reference letters, and three of the extra spellings each.
+    EXPECT_EQ(sharps, 28 + 3);
+    EXPECT_EQ(flats, 28 + 3);
+}
+
+TEST_F(SequenceStore, EmptyMovementAndUnknownIdsGiveNothing)
+{
+    const std::int64_t empty = addMovement(1);
+    const std::int64_t other = addMovement(2);
+    storePositions(other, {idOf("c*"), idOf("d/")});
+    for (const std::int64_t id : {empty, std::int64_t {0}, std::int64_t {-1}, std::int64_t {999}}) {
+        const MovementPitches loaded = loadMovementPitches(m_catalogue.connectionString(), id);
+        EXPECT_TRUE(loaded.entries.empty()) << id;
+        EXPECT_EQ(loaded.sharpCount, 0) << id;
+        EXPECT_EQ(loaded.flatCount, 0) << id;
+    }
+}
+
+TEST_F(SequenceStore, RepeatsAreShownAndCountedPerPosition)
+{
+    const std::int64_t movement = addMovement(1);
+    const std::int64_t neighbour = addMovement(2);
+    const std::vector<std::int32_t> sequence
+        = {idOf("f*"), idOf("c"), idOf("f*"), idOf("B//"), idOf("f*"), idOf("G**"), idOf("c")};
+    storePositions(neighbour, {idOf("e/"), idOf("c*")});
+    storePositions(movement, sequence);
+    storePositions(neighbour, {idOf("e/")});
+
+    const MovementPitches loaded = loadMovementPitches(m_catalogue.connectionString(), movement);
+    ASSERT_EQ(loaded.entries.size(), sequence.size());
+    for (std::size_t i = 0; i < sequence.size(); ++i) {
+        EXPECT_EQ(loaded.entries[i].pitchId, sequence[i]) << i;
+        EXPECT_EQ(loaded.entries[i].glyph, glyphOf(sequence[i])) << i;
+    }
+    EXPECT_EQ(loaded.sharpCount, 4);
+    EXPECT_EQ(loaded.flatCount, 1);
+
+    const MovementPitches other = loadMovementPitches(m_catalogue.connectionString(), neighbour);
+    EXPECT_EQ(other.sharpCount, 1);
+    EXPECT_EQ(other.flatCount, 2);
+}
+
+TEST_F(SequenceStore, SaveReplacesTheWholeSequenceAndReadsBackInTheNewOrder)
+{
+    const std::int64_t movement = addMovement(1);
+    const std::int64_t neighbour = addMovement(2);
+    storePositions(neighbour, {idOf("a")});
+    const std::vector<std::int32_t> first = {idOf("c"), idOf("d"), idOf("e"), idOf("c")};
+    const std::vector<std::int32_t> second = {idOf("e"), idOf("c"), idOf("d*")};
+
+    ASSERT_TRUE(savePitches(m_catalogue.connectionString(), movement, first)) << "first store";
+    EXPECT_EQ(storedIds(movement), first);
+    const store::Outcome replaced = savePitches(m_catalogue.connectionString(), movement, second);
+    ASSERT_TRUE(replaced) << replaced.message;
+    EXPECT_EQ(storedIds(movement), second);
+    EXPECT_EQ(loadMovementPitches(m_catalogue.connectionString(), movement).sharpCount, 1);
+
+    ASSERT_TRUE(savePitches(m_catalogue.connectionString(), movement, {}));
+    EXPECT_TRUE(storedIds(movement).empty());
+    EXPECT_EQ(storedIds(neighbour), std::vector<std::int32_t> {idOf("a")}) << "another movement is untouched";
+}
+
+TEST_F(SequenceStore, RefusesAMovementWithoutId)
+{
+    storePositions(addMovement(1), {idOf("c")});
+    for (const std::int64_t id : {std::int64_t {0}, std::int64_t {-5}}) {
+        const store::Outcome outcome = savePitches(m_catalogue.connectionString(), id, {idOf("c")});
+        EXPECT_FALSE(outcome);
+        EXPECT_EQ(outcome.message, "This movement has not been saved yet; save it before entering pitches.");
+    }
+    auto connection = writer();
+    EXPECT_EQ(connection.query("select * from tblMovementPitchJoin where iMovementID < 1").recordCount(), 0u);
+}
+
+TEST_F(SequenceStore, AFailedInsertRollsBackTheDelete)
+{
+    const std::int64_t movement = addMovement(1);
+    const std::vector<std::int32_t> old = {idOf("c"), idOf("g")};
+    storePositions(movement, old);
+    // 4242 names no pitch, so its insert fails after the delete has run.
+    const store::Outcome outcome = savePitches(m_catalogue.connectionString(), movement, {idOf("d"), 4242});
+    EXPECT_FALSE(outcome);
+    EXPECT_EQ(outcome.message.rfind("The pitches could not be stored", 0), 0u) << outcome.message;
+    EXPECT_NE(outcome.message.find(m_catalogue.file()), std::string::npos) << outcome.message;
+    EXPECT_EQ(storedIds(movement), old);
+}
+
+TEST_F(SequenceStore, AReadOnlyFileFailsCleanly)
+{
+    const std::int64_t movement = addMovement(1);
+    const std::vector<std::int32_t> old = {idOf("c"), idOf("g*")};
+    storePositions(movement, old);
+    std::filesystem::permissions(m_catalogue.file(),
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::group_read
+                                     | std::filesystem::perms::others_read);
+    if (!store::Connection::open(m_catalogue.connectionString(), store::AccessMode::ReadWrite).isReadOnly()) {
+        GTEST_SKIP() << "the catalogue stays writable after chmod 0444";
+    }
+    const store::Outcome outcome = savePitches(m_catalogue.connectionString(), movement, {idOf("d")});
+    EXPECT_FALSE(outcome);
+    EXPECT_NE(outcome.message.find(m_catalogue.file()), std::string::npos) << outcome.message;
+    EXPECT_NE(outcome.message.find("read"), std::string::npos) << outcome.message;
+    EXPECT_EQ(outcome.message.back(), '.');
+    EXPECT_EQ(storedIds(movement), old);
+}
+
+TEST_F(SequenceStore, ALockedFileFailsCleanly)
+{
+    const std::int64_t movement = addMovement(1);
+    const std::vector<std::int32_t> old = {idOf("c"), idOf("b/")};
+    storePositions(movement, old);
+    {
+        // Another writer holds the catalogue's write lock for longer than the store waits.
+        auto other = writer();
+        store::Transaction holding(other);
+        other.execute("update tblMovement set iOrder = 2 where iMovementID = ?", {store::Value(movement)});
+        const store::Outcome outcome = savePitches(m_catalogue.connectionString(), movement, {idOf("d")});
+        EXPECT_FALSE(outcome);
+        EXPECT_NE(outcome.message.find(m_catalogue.file()), std::string::npos) << outcome.message;
+    }
+    EXPECT_EQ(storedIds(movement), old);
+}
+
+TEST_F(SequenceStore, AMissingFileIsAnErrorForLoadingAndAFailureForSaving)
+{
+    const std::string missing = (m_catalogue.folder() / "Gone.db").string();
+    EXPECT_THROW(loadMovementPitches(missing, 1), store::StoreError);
+    const store::Outcome outcome = savePitches(missing, 1, {1});
+    EXPECT_FALSE(outcome);
+    EXPECT_NE(outcome.message.find("Gone.db"), std::string::npos) << outcome.message;
+}
+
+} // namespace
+} // namespace velk::pitches

@@ -1,0 +1,154 @@
+#include "store/Connection.h"
+#include "tests/support/TempCatalogue.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace
+{
+
+using velk::store::AccessMode;
+using velk::store::Connection;
+using velk::store::Value;
+
+struct ToolRun
+{
+    int exitCode;
+    std::string out;
+    std::string err;
+};
+
+std::string slurp(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class TabulateCommand : public ::testing::Test
+{
+protected:
+    /// Runs velk-catalogue with the arguments (none of which may hold a quote).
+    ToolRun runTool(const std::vector<std::string>& args)
+    {
+        std::string command = std::string("'") + VELK_CATALOGUE_TOOL + "'";
+        for (const auto& arg : args) {
+            command += " '" + arg + "'";
+        }
+        const auto out = m_catalogue.folder() / "out.txt";
+        const auto err = m_catalogue.folder() / "err.txt";
+        command += " >'" + out.string() + "' 2>'" + err.string() + "'";
+        const int status = std::system(command.c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(out), slurp(err)};
+    }
+
+    std::int64_t addMovement(int ktn, int mvmt, const std::vector<int>& pitchIds)
+    {
+        auto connection = Connection::open(m_catalogue.connectionString(), AccessMode::ReadWrite);
+        connection.execute("insert into tblMovement (iKTN, iMvmt, iOrder, Deviation) values (?, ?, 1, 99)",
+                           {Value(ktn), Value(mvmt)});
+        const std::int64_t id = connection.lastInsertId();
+        for (const int pitchId : pitchIds) {
+            connection.execute("insert into tblMovementPitchJoin (iMovementID, iPitchID) values (?, ?)",
+                               {Value(id), Value(pitchId)});
+        }
+        return id;
+    }
+
+    double storedDeviation(std::int64_t id)
+    {
+        auto connection = Connection::open(m_catalogue.connectionString(), AccessMode::ReadOnly);
+        return connection.query("select Deviation from tblMovement where iMovementID = ?", {Value(id)})
+            .rows()
+            .at(0)
+            .at(0)
+            .toDouble();
+    }
+
+    velk::test::TempCatalogue m_catalogue;
+};
+
+// Reference pitch ids: 38 is "c", 43 is "d" (both lower register, classes 1 and 3).
+constexpr int kC = 38;
+constexpr int kD = 43;
+
+const char* const kSecondMovement = "KTN:\t5\tMvt.:\t1\tid:\t1\n"
+                                    "Total Pitch Count:\t4\n"
+                                    "Class\tCount\t%\n"
+                                    "c\t3\t75\n"
+                                    "c♯\t\t\n"
+                                    "d\t1\t25\n"
+                                    "e♭\t\t\n"
+                                    "e\t\t\n"
+                                    "f\t\t\n"
+                                    "f♯\t\t\n"
+                                    "g\t\t\n"
+                                    "a♭\t\t\n"
+                                    "a\t\t\n"
+                                    "b♭\t\t\n"
+                                    "b\t\t\n"
+                                    "Pitch\tCount\t%\n"
+                                    "c\t3\t75\n"
+                                    "d\t1\t25\n"
+                                    // 67 + 17 + 10 * 8 = 164, and 164 / 12 = 13.67
+                                    "Average Deviation from 8.3%:\t13.7\n";
+
+const char* const kEmptyMovement = "KTN:\t2\tMvt.:\t3\tid:\t2\n"
+                                   "Total Pitch Count:\t0\n"
+                                   "Class\tCount\t%\n"
+                                   "Pitch\tCount\t%\n"
+                                   "Average Deviation from 8.3%:\t0\n";
+
+TEST_F(TabulateCommand, PrintsEveryMovementInCatalogueOrderAndStoresTheDeviations)
+{
+    const std::int64_t later = addMovement(5, 1, {kC, kD, kC, kC});
+    const std::int64_t empty = addMovement(2, 3, {});
+
+    const ToolRun all = runTool({"tabulate", m_catalogue.file()});
+    EXPECT_EQ(all.exitCode, 0) << all.err;
+    EXPECT_EQ(all.out, std::string(kEmptyMovement) + "\n" + kSecondMovement);
+    EXPECT_EQ(storedDeviation(later), 99) << "nothing is stored without --store";
+
+    const ToolRun stored = runTool({"tabulate", m_catalogue.file(), "--store"});
+    EXPECT_EQ(stored.exitCode, 0) << stored.err;
+    EXPECT_NE(stored.out.find("\nDeviation stored for 2 movements.\n"), std::string::npos) << stored.out;
+    EXPECT_EQ(storedDeviation(later), 13.7);
+    EXPECT_EQ(storedDeviation(empty), 0);
+}
+
+TEST_F(TabulateCommand, PrintsOneMovementById)
+{
+    addMovement(2, 3, {});
+    const std::int64_t id = addMovement(5, 1, {kC, kD, kC, kC});
+    ASSERT_EQ(id, 2);
+    const ToolRun one = runTool({"tabulate", m_catalogue.file(), "2", "--store"});
+    EXPECT_EQ(one.exitCode, 0) << one.err;
+    std::string expected = kSecondMovement;
+    expected.replace(expected.find("id:\t1"), 5, "id:\t2");
+    EXPECT_EQ(one.out, expected + "\nDeviation stored for 1 movement.\n");
+    EXPECT_EQ(storedDeviation(1), 99);
+}
+
+TEST_F(TabulateCommand, RefusesWrongArgumentsAndUnknownIds)
+{
+    addMovement(1, 1, {kC});
+    EXPECT_EQ(runTool({"tabulate"}).exitCode, 2);
+    EXPECT_EQ(runTool({"tabulate", m_catalogue.file(), "one"}).exitCode, 2);
+    EXPECT_EQ(runTool({"tabulate", m_catalogue.file(), "1", "2"}).exitCode, 2);
+    EXPECT_EQ(runTool({"tabulate", m_catalogue.file(), "--save"}).exitCode, 2);
+    const ToolRun unknown = runTool({"tabulate", m_catalogue.file(), "7"});
+    EXPECT_EQ(unknown.exitCode, 1);
+    EXPECT_NE(unknown.err.find("no movement with the id 7"), std::string::npos) << unknown.err;
+    EXPECT_EQ(runTool({"tabulate", (m_catalogue.folder() / "Gone.db").string()}).exitCode, 1);
+}
+
+} // namespace

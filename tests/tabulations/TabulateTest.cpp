@@ -1,0 +1,163 @@
+#include "tabulations/Tabulation.h"
+
+#include "store/Connection.h"
+#include "store/ReferenceData.h"
+#include "store/StoreError.h"
+#include "tests/support/TempCatalogue.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace velk::tabulations
+{
+
+bool operator==(const TabulationRow& a, const TabulationRow& b)
+{
+    return a.glyph == b.glyph && a.countText == b.countText && a.percentText == b.percentText;
+}
+
+void PrintTo(const TabulationRow& row, std::ostream* os)
+{
+    *os << '[' << row.glyph << " | " << row.countText << " | " << row.percentText << ']';
+}
+
+namespace
+{
+
+using Rows = std::vector<TabulationRow>;
+
+/// The class glyphs of the reference catalogue in ascending iClassID, each with empty cells.
+Rows emptyClassRows()
+{
+    return {{"c", "", ""},  {"c♯", "", ""}, {"d", "", ""},  {"e♭", "", ""}, {"e", "", ""},  {"f", "", ""},
+            {"f♯", "", ""}, {"g", "", ""},  {"a♭", "", ""}, {"a", "", ""},  {"b♭", "", ""}, {"b", "", ""}};
+}
+
+class Tabulate : public ::testing::Test
+{
+protected:
+    store::Connection writer()
+    {
+        return store::Connection::open(m_catalogue.connectionString(), store::AccessMode::ReadWrite);
+    }
+
+    std::int64_t addMovement(int ktn)
+    {
+        auto connection = writer();
+        connection.execute("insert into tblMovement (iKTN, iMvmt, iOrder) values (?, 1, 1)", {store::Value(ktn)});
+        return connection.lastInsertId();
+    }
+
+    /// Stores positions by spelling, in order.
+    void storePositions(std::int64_t movementId, const std::vector<std::string>& spellings)
+    {
+        auto connection = writer();
+        for (const auto& spelling : spellings) {
+            const auto found
+                = connection.query("select iPitchID from tblPitchLookup where txtPitch = ?", {store::Value(spelling)});
+            ASSERT_EQ(found.recordCount(), 1u) << spelling;
+            connection.execute("insert into tblMovementPitchJoin (iMovementID, iPitchID) values (?, ?)",
+                               {store::Value(movementId), found.rows().front().front()});
+        }
+    }
+
+    test::TempCatalogue m_catalogue;
+};
+
+TEST_F(Tabulate, ReferenceCatalogueHasTwelveClasses)
+{
+    ASSERT_EQ(store::referenceClasses().size(), 12u);
+    const Tabulation none = tabulate(m_catalogue.connectionString(), 0);
+    EXPECT_EQ(none.total, 0);
+}
+
+TEST_F(Tabulate, WorkedExampleGoldenTable)
+{
+    const std::int64_t movement = addMovement(1);
+    const std::int64_t neighbour = addMovement(2);
+    storePositions(neighbour, {"e", "f", "c"});
+    // 4 in class C, 1 in class C sharp, 11 in class D, spelled in several ways and interleaved.
+    storePositions(movement, {"c", "d", "D", "C", "d", "c**", "d/", "d", "e//", "B*", "D", "d", "c", "e//", "D", "d"});
+    storePositions(neighbour, {"g"});
+
+    const Tabulation t = tabulate(m_catalogue.connectionString(), movement);
+    EXPECT_EQ(t.total, 16);
+
+    Rows classes = emptyClassRows();
+    classes[0] = {"c", "4", "25"};
+    classes[1] = {"c♯", "1", "6.2"};
+    classes[2] = {"d", "11", "68.8"};
+    EXPECT_EQ(t.classRows, classes);
+    std::vector<std::optional<std::int64_t>> counts(12);
+    counts[0] = 4;
+    counts[1] = 1;
+    counts[2] = 11;
+    EXPECT_EQ(t.classCounts, counts);
+
+    const Rows reals = {{"C", "1", "6.2"},  {"D", "3", "18.8"}, {"B♯", "1", "6.2"}, {"c", "2", "12.5"},
+                        {"c𝄪", "1", "6.2"}, {"d♭", "1", "6.2"}, {"d", "5", "31.2"}, {"e𝄫", "2", "12.5"}};
+    EXPECT_EQ(t.realRows, reals);
+
+    EXPECT_EQ(t.deviation, 12.6f);
+    EXPECT_EQ(t.deviationText, "12.6");
+}
+
+TEST_F(Tabulate, OneInEachClassHasNoDeviation)
+{
+    const std::int64_t movement = addMovement(1);
+    storePositions(movement, {"b", "a*", "A", "g*", "G", "F*", "f", "e", "e/", "D", "c*", "C"});
+    const Tabulation t = tabulate(m_catalogue.connectionString(), movement);
+    EXPECT_EQ(t.total, 12);
+    ASSERT_EQ(t.classRows.size(), 12u);
+    for (const TabulationRow& row : t.classRows) {
+        EXPECT_EQ(row.countText, "1") << row.glyph;
+        EXPECT_EQ(row.percentText, "8.3") << row.glyph;
+    }
+    EXPECT_EQ(t.realRows.size(), 12u);
+    EXPECT_EQ(t.deviation, 0.0f);
+    EXPECT_EQ(t.deviationText, "0");
+}
+
+TEST_F(Tabulate, ASpellingWithoutClassCountsInTheTotalAndTheRealRowsOnly)
+{
+    writer().execute("insert into tblPitchLookup (iPitchID, txtPitch, txtVelkFont) values (900, 'x', 'X')");
+    const std::int64_t movement = addMovement(1);
+    storePositions(movement, {"x", "c", "x", "c"});
+
+    const Tabulation t = tabulate(m_catalogue.connectionString(), movement);
+    EXPECT_EQ(t.total, 4);
+    Rows classes = emptyClassRows();
+    classes[0] = {"c", "2", "50"};
+    EXPECT_EQ(t.classRows, classes) << "the class percentages add up to 50";
+    EXPECT_EQ(t.realRows, (Rows {{"c", "2", "50"}, {"X", "2", "50"}}));
+    // 42 + 11 * 8 = 130, and 130 / 12 = 10.83.
+    EXPECT_EQ(t.deviationText, "10.8");
+}
+
+TEST_F(Tabulate, NothingToTabulateGivesAnEmptyTabulation)
+{
+    const std::int64_t empty = addMovement(1);
+    storePositions(addMovement(2), {"c", "d"});
+    for (const std::int64_t id : {empty, std::int64_t {0}, std::int64_t {-1}, std::int64_t {4711}}) {
+        const Tabulation t = tabulate(m_catalogue.connectionString(), id);
+        EXPECT_EQ(t.total, 0) << id;
+        EXPECT_TRUE(t.classRows.empty()) << id;
+        EXPECT_TRUE(t.realRows.empty()) << id;
+        EXPECT_TRUE(t.classCounts.empty()) << id;
+        EXPECT_EQ(t.deviation, 0.0f) << id;
+        EXPECT_EQ(t.deviationText, "0") << id;
+    }
+}
+
+TEST_F(Tabulate, AMissingCatalogueIsAnError)
+{
+    EXPECT_THROW(tabulate((m_catalogue.folder() / "Gone.db").string(), 1), store::StoreError);
+    // An id that is not looked up needs no catalogue.
+    EXPECT_NO_THROW(tabulate((m_catalogue.folder() / "Gone.db").string(), 0));
+}
+
+} // namespace
+} // namespace velk::tabulations

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace velk::tools
+{
+
+/// One subcommand of velk-catalogue.
+struct Command
+{
+    const char* name; ///< as typed after velk-catalogue
+    const char* summary; ///< one line for the overview of velk-catalogue --help
+    const char* usage; ///< the arguments, e.g. "FILE [--force]"
+    /// Runs the command with the arguments after its name. Returns the exit code (0 success, 1 failure). Throws
+    /// UsageError for wrong arguments and any std::exception for a failure with a one-line message.
+    int (*run)(const std::vector<std::string>& args);
+};
+
+/// Wrong arguments: the driver prints the command's usage on stderr and exits with 2.
+class UsageError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+/// All registered commands, sorted by name.
+std::vector<Command> registeredCommands();
+
+/// Adds a command to the registry; used through VELK_REGISTER_COMMAND at namespace scope of a command's file.
+struct CommandRegistration
+{
+    explicit CommandRegistration(const Command& command);
+};
+
+/// The arguments of a command split into positional arguments and "--" options.
+struct Arguments
+{
+    std::vector<std::string> positional;
+    std::set<std::string> options;
+    bool has(const std::string& option) const
+    {
+        return options.count(option) != 0;
+    }
+};
+
+/// Splits args; throws UsageError for an option not in allowedOptions or a positional count outside
+/// [minPositional, maxPositional].
+Arguments parseArguments(const std::vector<std::string>& args,
+                         const std::set<std::string>& allowedOptions,
+                         std::size_t minPositional,
+                         std::size_t maxPositional);
+
+} // namespace velk::tools
+
+#define VELK_REGISTER_COMMAND_JOIN2(a, b) a##b
+#define VELK_REGISTER_COMMAND_JOIN(a, b) VELK_REGISTER_COMMAND_JOIN2(a, b)
+/// Registers a subcommand: VELK_REGISTER_COMMAND({"name", "summary", "ARGS", &runFunction});
+#define VELK_REGISTER_COMMAND(...)                                                                                     \
+    static const ::velk::tools::CommandRegistration VELK_REGISTER_COMMAND_JOIN(velkCommandRegistration_, __LINE__)(    \
+        ::velk::tools::Command __VA_ARGS__)
