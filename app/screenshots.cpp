@@ -15,7 +15,8 @@
 
 #include <cstdio>
 
-namespace {
+namespace
+{
 
 void save(QWidget* widget, const QString& folder, const char* name)
 {
@@ -39,7 +40,9 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Velk"));
     velk::ui::installFontSubstitutions();
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
-    frmMovement::messageHook = [](const velk::movement::Message&, bool) { return false; };
+    frmMovement::messageHook = [](const velk::movement::Message&, bool) {
+        return false;
+    };
 
     frmMovement window;
     if (!window.load()) {
@@ -72,7 +75,8 @@ int main(int argc, char* argv[])
     clickTab(window, 2);
     save(&window, folder, "tabulations.png");
 
-    frmFindBySubject::messageHook = [](const QString&, const QString&) {};
+    frmFindBySubject::messageHook = [](const QString&, const QString&) {
+    };
     frmFindBySubject search(&window);
     search.setConnectionString(window.controller().connectionString());
     search.load();

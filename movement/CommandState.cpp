@@ -1,7 +1,9 @@
 #include "movement/CommandState.h"
 
-namespace velk::movement {
-namespace {
+namespace velk::movement
+{
+namespace
+{
 
 void set(ButtonFlags& enabled, std::initializer_list<std::pair<int, bool>> flags)
 {
@@ -21,8 +23,7 @@ void refreshRecordPage(const CommandStateInputs& in, ButtonFlags& enabled, bool 
         return;
     }
     if (!in.bMovementEditMode) {
-        set(enabled,
-            {{New, dataPage}, {Save, false}, {Edit, true}, {Undo, false}, {Delete, dataPage}, {Find, true}});
+        set(enabled, {{New, dataPage}, {Save, false}, {Edit, true}, {Undo, false}, {Delete, dataPage}, {Find, true}});
     } else {
         set(enabled, {{New, false}, {Save, true}, {Edit, false}, {Undo, true}, {Delete, false}, {Find, false}});
     }

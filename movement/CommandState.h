@@ -4,21 +4,22 @@
 
 #include <string>
 
-namespace velk::movement {
+namespace velk::movement
+{
 
 /// What the command state is decided from, read afresh for each refresh.
 struct CommandStateInputs
 {
     bool bof = true;
     bool eof = true;
-    int editState = 0;    ///< 0 none, 1 changed, 2 added, 4 deleted
+    int editState = 0; ///< 0 none, 1 changed, 2 added, 4 deleted
     long recordCount = 0; ///< negative when unknown
-    std::string tabKey;   ///< key of the selected tab
+    std::string tabKey; ///< key of the selected tab
     bool bMovementEditMode = false;
     bool bPitchEditMode = false;
     bool bPitchesDirty = false;
-    long pitchRows = 0;               ///< rows of the pitch grid
-    bool hasStoredMovement = true;    ///< a stored movement is current (its id is at least 1)
+    long pitchRows = 0; ///< rows of the pitch grid
+    bool hasStoredMovement = true; ///< a stored movement is current (its id is at least 1)
 };
 
 /// Sets the enabled flags of buttons 1 to 6 and 8 to 11 for the given state. Buttons that no rule sets keep

@@ -9,8 +9,10 @@
 #include <array>
 #include <utility>
 
-namespace velk::movement {
-namespace {
+namespace velk::movement
+{
+namespace
+{
 
 using store::MoveReason;
 using store::Outcome;
@@ -78,10 +80,11 @@ Outcome MovementController::Load()
         m_pitchLookup = pitches::PitchLookup::load(lookupConnection);
     } catch (const StoreError& error) {
         m_recordset.reset();
-        return Outcome::failure(std::string(error.what())
-                                + "\nMake a catalogue with \xE2\x80\x9Cvelk-catalogue new Velk.db\xE2\x80\x9D (empty) or "
-                                  "\xE2\x80\x9Cvelk-catalogue demo Velk.db\xE2\x80\x9D (with sample movements) in "
-                                  "this folder.");
+        return Outcome::failure(
+            std::string(error.what())
+            + "\nMake a catalogue with \xE2\x80\x9Cvelk-catalogue new Velk.db\xE2\x80\x9D (empty) or "
+              "\xE2\x80\x9Cvelk-catalogue demo Velk.db\xE2\x80\x9D (with sample movements) in "
+              "this folder.");
     }
     if (m_pitchLookup.empty()) {
         const auto file = store::catalogueFileFromConnectionString(m_connectionString);
@@ -123,8 +126,7 @@ bool MovementController::moveGuard(MoveReason) const
 void MovementController::moveCompletion(MoveReason reason)
 {
     const bool acts = reason == MoveReason::Requery || reason == MoveReason::Move || reason == MoveReason::MoveFirst
-                      || reason == MoveReason::MoveNext || reason == MoveReason::MovePrevious
-                      || reason == MoveReason::MoveLast;
+        || reason == MoveReason::MoveNext || reason == MoveReason::MovePrevious || reason == MoveReason::MoveLast;
     if (acts && m_recordset->position() > 0) {
         const Value& id = m_recordset->field("iMovementID");
         if (!id.isNull()) {
@@ -151,7 +153,7 @@ void MovementController::moveCompletion(MoveReason reason)
 void MovementController::updateCaption()
 {
     m_caption = "Velk Movements - KTN:  " + m_recordset->field("iKTN").toText()
-                + " - MVMT:  " + m_recordset->field("iMvmt").toText();
+        + " - MVMT:  " + m_recordset->field("iMvmt").toText();
     m_view.setCaption(m_caption);
 }
 
@@ -703,10 +705,10 @@ Outcome MovementController::SavePitches()
     }
     // Stored first and only then closed: a failed store keeps the grid, the flags and the entry box as they
     // were, so the user can try again or close with the question still asked.
-    const Outcome stored = pitches::savePitches(m_connectionString, m_lastMovementId, ids,
-                                                [this, &ids](store::Connection& connection) {
-                                                    melody::indexMovement(connection, m_lastMovementId, ids);
-                                                });
+    const Outcome stored
+        = pitches::savePitches(m_connectionString, m_lastMovementId, ids, [this, &ids](store::Connection& connection) {
+              melody::indexMovement(connection, m_lastMovementId, ids);
+          });
     if (!stored) {
         m_view.tell({stored.message, "Velk", MessageIcon::Warning});
         return stored;

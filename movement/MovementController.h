@@ -15,7 +15,8 @@
 #include <string>
 #include <vector>
 
-namespace velk::movement {
+namespace velk::movement
+{
 
 /// The logic of the movement window: start-up, record moves, tab pages, the toolbar commands, pitch entry,
 /// tabulations and closing. It owns the movement recordset and the pitch lookup, keeps the window variables,

@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-namespace velk::movement {
+namespace velk::movement
+{
 
 /// The four pages of the movement window.
 enum class Page

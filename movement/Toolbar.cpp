@@ -1,6 +1,7 @@
 #include "movement/Toolbar.h"
 
-namespace velk::movement {
+namespace velk::movement
+{
 
 const std::array<ButtonInfo, kButtonCount + 1>& toolbarButtons()
 {

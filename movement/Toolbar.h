@@ -5,7 +5,8 @@
 #include <string>
 #include <string_view>
 
-namespace velk::movement {
+namespace velk::movement
+{
 
 /// The eleven buttons of the movement toolbar, by their 1-based index; index 0 is unused.
 inline constexpr int kButtonCount = 11;
@@ -30,9 +31,9 @@ struct ButtonInfo
 {
     int index;
     const char* caption; ///< "&" marks the access key; empty for the spacer
-    const char* key;     ///< Key and Tag hold the same text
+    const char* key; ///< Key and Tag hold the same text
     const char* toolTip; ///< empty when the button has none
-    int picture;         ///< index in the image list, 0 for none
+    int picture; ///< index in the image list, 0 for none
 };
 
 /// The toolbar table: captions, keys, tool tips and pictures, by index 1 to 11.

@@ -40,7 +40,8 @@ using velk::movement::RichBox;
 std::function<bool(const Message&, bool)> frmMovement::messageHook;
 std::function<void(const std::string&)> frmMovement::findHook;
 
-namespace {
+namespace
+{
 
 QString qs(const std::string& text)
 {
@@ -145,6 +146,16 @@ void frmMovement::setupUi()
     layout->addWidget(m_pages, 1);
     setCentralWidget(central);
     statusBar()->setObjectName(QStringLiteral("sbrMovement"));
+
+    // Closed fields are read all day while browsing: they keep their ink and only lose the white of an
+    // open field.
+    for (QWidget* page : {fraMovementData, fraMovementSubjects, fraMovementPitches}) {
+        QPalette palette = page->palette();
+        for (auto role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText}) {
+            palette.setColor(QPalette::Disabled, role, palette.color(QPalette::Active, role));
+        }
+        page->setPalette(palette);
+    }
     statusBar()->setFont(velk::ui::bookAntiqua(10, false));
 }
 
@@ -200,7 +211,8 @@ QCheckBox* frmMovement::addBoundCheck(const char* objectName, const char* captio
     auto* box = new QCheckBox(QString::fromUtf8(caption));
     box->setObjectName(QString::fromLatin1(objectName));
     m_boundChecks.push_back({box, field});
-    connect(box, &QCheckBox::clicked, this, [this, field](bool checked) { m_controller->SetBoundCheck(field, checked); });
+    connect(box, &QCheckBox::clicked, this,
+            [this, field](bool checked) { m_controller->SetBoundCheck(field, checked); });
     return box;
 }
 
@@ -525,9 +537,10 @@ void frmMovement::setTabsEnabled(bool enabled)
 void frmMovement::setMovementFieldsEnabled(bool enabled)
 {
     // The classic order of the fields; only the enabled flags change.
-    const char* order[] = {"txt12in", "txtKTN", "txtClosing", "txtDescription", "txtMm", "txtMvmt", "txtOpening",
-                           "txtOrder", "chkAccomp", "chkAlto", "chkBass", "chkTenor", "chkSoprano", "txtComposed",
-                           "txtSub1", "txtSub2", "txtSub3", "txtSub4", "txtSub5", "txtSub6", "txtComments"};
+    const char* order[]
+        = {"txt12in",  "txtKTN",    "txtClosing", "txtDescription", "txtMm",    "txtMvmt",    "txtOpening",
+           "txtOrder", "chkAccomp", "chkAlto",    "chkBass",        "chkTenor", "chkSoprano", "txtComposed",
+           "txtSub1",  "txtSub2",   "txtSub3",    "txtSub4",        "txtSub5",  "txtSub6",    "txtComments"};
     for (const char* name : order) {
         if (auto* field = findChild<QWidget*>(QString::fromLatin1(name))) {
             field->setEnabled(enabled);

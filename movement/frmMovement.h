@@ -20,7 +20,8 @@ class QTabBar;
 class QToolBar;
 class QWidget;
 
-namespace velk::ui {
+namespace velk::ui
+{
 class DataGrid;
 class FlexGrid;
 class MovementGridModel;

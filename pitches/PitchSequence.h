@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-namespace velk::store {
+namespace velk::store
+{
 class Connection;
 }
 

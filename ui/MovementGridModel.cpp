@@ -79,7 +79,8 @@ QVariant MovementGridModel::data(const QModelIndex& index, int role) const
     if (role == Qt::TextAlignmentRole) {
         return QVariant::fromValue(Qt::Alignment((spec.number ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter));
     }
-    if (role != Qt::DisplayRole && role != Qt::CheckStateRole) {
+    // The classic column widths are narrow for keys and dates; the whole text shows as a tool tip.
+    if (role != Qt::DisplayRole && role != Qt::CheckStateRole && role != Qt::ToolTipRole) {
         return {};
     }
     const int field = m_fieldIndex[static_cast<std::size_t>(column)];
@@ -97,7 +98,7 @@ QVariant MovementGridModel::data(const QModelIndex& index, int role) const
         }
         return {};
     }
-    if (role != Qt::DisplayRole) {
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole) {
         return {};
     }
     if (column == Deviation) {

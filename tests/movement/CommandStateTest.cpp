@@ -6,7 +6,8 @@
 
 using namespace velk::movement;
 
-namespace {
+namespace
+{
 
 // One row of the command-state tables: the inputs and the expected flags of buttons 1 to 6 ("T", "F" or "k"
 // for kept) and 8 to 11.
@@ -14,7 +15,7 @@ struct StateRow
 {
     const char* name;
     CommandStateInputs in;
-    const char* commands;   // buttons 1..6
+    const char* commands; // buttons 1..6
     const char* navigation; // buttons 8..11
 };
 

@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-namespace velk::test {
+namespace velk::test
+{
 
 /// A movement window without widgets: it records what the logic shows and answers questions from a queue
 /// (No when the queue is empty).

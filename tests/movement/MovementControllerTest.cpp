@@ -13,7 +13,8 @@ using movement::Button;
 using movement::MovementController;
 using movement::RichBox;
 
-namespace {
+namespace
+{
 
 struct MovementRow
 {
@@ -369,14 +370,14 @@ INSTANTIATE_TEST_SUITE_P(
     AllPages,
     Shortcuts,
     ::testing::Values(ShortcutCase {14, movement::kTabMovementData, true, 0}, // Ctrl+N
-                      ShortcutCase {5, movement::kTabMovementData, true, 0},  // Ctrl+E
+                      ShortcutCase {5, movement::kTabMovementData, true, 0}, // Ctrl+E
                       ShortcutCase {4, movement::kTabMovementData, false, 1}, // Ctrl+D asks
                       ShortcutCase {21, movement::kTabMovementData, false, 0}, // Ctrl+U: undo is disabled
                       ShortcutCase {19, movement::kTabMovementData, false, 0}, // Ctrl+S: save is disabled
-                      ShortcutCase {14, movement::kTabSubjects, false, 0},     // no new movement from subjects
+                      ShortcutCase {14, movement::kTabSubjects, false, 0}, // no new movement from subjects
                       ShortcutCase {5, movement::kTabSubjects, true, 0},
                       ShortcutCase {4, movement::kTabSubjects, false, 0},
-                      ShortcutCase {4, movement::kTabTabulations, false, 0},  // enabled, but routes nowhere
+                      ShortcutCase {4, movement::kTabTabulations, false, 0}, // enabled, but routes nowhere
                       ShortcutCase {8, movement::kTabMovementData, false, 0}, // Ctrl+H and friends are inert
                       ShortcutCase {13, movement::kTabMovementData, false, 0},
                       ShortcutCase {20, movement::kTabMovementData, false, 0}));

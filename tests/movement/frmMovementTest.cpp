@@ -21,7 +21,8 @@
 
 using velk::movement::Message;
 
-namespace {
+namespace
+{
 
 QString q(const char* text)
 {
@@ -254,7 +255,9 @@ private slots:
         add(1, 1, "");
         open();
         std::string opened;
-        frmMovement::findHook = [&opened](const std::string& connection) { opened = connection; };
+        frmMovement::findHook = [&opened](const std::string& connection) {
+            opened = connection;
+        };
         click("find");
         QCOMPARE(QString::fromStdString(opened), QString::fromStdString(m_catalogue->connectionString()));
     }
@@ -268,7 +271,8 @@ private slots:
         QVERIFY(!child<QAction>("first")->isEnabled());
         clickTab(1);
         QCOMPARE(m_messages.size(), std::size_t(1));
-        QCOMPARE(QString::fromStdString(m_messages[0].text), q("Please select a movement from the grid on the movement tab."));
+        QCOMPARE(QString::fromStdString(m_messages[0].text),
+                 q("Please select a movement from the grid on the movement tab."));
     }
 
     void aMissingCatalogueIsReported()

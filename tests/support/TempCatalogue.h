@@ -3,7 +3,8 @@
 #include <filesystem>
 #include <string>
 
-namespace velk::test {
+namespace velk::test
+{
 
 /// A temporary folder that is removed with everything in it when the object goes.
 class TempFolder
