@@ -3,12 +3,10 @@
 #include "store/ReferenceData.h"
 #include "tests/support/TempCatalogue.h"
 
+#include "tests/support/ToolRun.h"
+
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <array>
-#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,42 +16,12 @@ namespace
 
 using velk::store::Value;
 
-struct ToolRun
-{
-    int exitCode = -1;
-    std::string out;
-};
+using velk::test::ToolRun;
 
-std::string quoted(const std::string& arg)
-{
-    std::string q = "'";
-    for (char c : arg) {
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return q + "'";
-}
-
-// Runs velk-catalogue with the arguments; stdout is captured, stderr is dropped.
+// Runs velk-catalogue with the arguments.
 ToolRun runTool(const std::vector<std::string>& args)
 {
-    std::string command = quoted(VELK_CATALOGUE_EXE);
-    for (const auto& arg : args) {
-        command += " " + quoted(arg);
-    }
-    command += " 2>/dev/null";
-    ToolRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) {
-        return run;
-    }
-    std::array<char, 4096> buffer {};
-    std::size_t n = 0;
-    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
-        run.out.append(buffer.data(), n);
-    }
-    const int status = pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return velk::test::runProgram(VELK_CATALOGUE_EXE, args);
 }
 
 std::int64_t pitchId(const std::string& spelling)

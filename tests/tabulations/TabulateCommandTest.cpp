@@ -1,14 +1,11 @@
 #include "store/Connection.h"
 #include "tests/support/TempCatalogue.h"
 
+#include "tests/support/ToolRun.h"
+
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,38 +16,15 @@ using velk::store::AccessMode;
 using velk::store::Connection;
 using velk::store::Value;
 
-struct ToolRun
-{
-    int exitCode;
-    std::string out;
-    std::string err;
-};
-
-std::string slurp(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using velk::test::ToolRun;
 
 class TabulateCommand : public ::testing::Test
 {
 protected:
-    /// Runs velk-catalogue with the arguments (none of which may hold a quote).
     ToolRun runTool(const std::vector<std::string>& args)
     {
-        std::string command = std::string("'") + VELK_CATALOGUE_TOOL + "'";
-        for (const auto& arg : args) {
-            command += " '" + arg + "'";
-        }
-        const auto out = m_catalogue.folder() / "out.txt";
-        const auto err = m_catalogue.folder() / "err.txt";
-        command += " >'" + out.string() + "' 2>'" + err.string() + "'";
-        const int status = std::system(command.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(out), slurp(err)};
+        return velk::test::runProgram(VELK_CATALOGUE_TOOL, args);
     }
-
     std::int64_t addMovement(int ktn, int mvmt, const std::vector<int>& pitchIds)
     {
         auto connection = Connection::open(m_catalogue.connectionString(), AccessMode::ReadWrite);

@@ -1,10 +1,11 @@
 #include "store/Connection.h"
 #include "tests/support/TempCatalogue.h"
 
+#include "tests/support/ToolRun.h"
+
 #include <gtest/gtest.h>
 
 #include <ostream>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -19,12 +20,7 @@ namespace
 
 namespace fs = std::filesystem;
 
-struct ToolRun
-{
-    int exitCode;
-    std::string out;
-    std::string err;
-};
+using test::ToolRun;
 
 std::string readFile(const fs::path& path)
 {
@@ -32,31 +28,13 @@ std::string readFile(const fs::path& path)
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-std::string quoted(const std::string& text)
-{
-    std::string result = "'";
-    for (char c : text) {
-        result += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return result + "'";
-}
-
 class CatalogueToolTest : public ::testing::Test
 {
 protected:
     ToolRun run(const std::vector<std::string>& args)
     {
-        std::string command = quoted(VELK_CATALOGUE_TOOL);
-        for (const std::string& arg : args) {
-            command += " " + quoted(arg);
-        }
-        const fs::path out = m_folder.path() / "stdout.txt";
-        const fs::path err = m_folder.path() / "stderr.txt";
-        command += " >" + quoted(out.string()) + " 2>" + quoted(err.string());
-        const int status = std::system(command.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
+        return test::runProgram(VELK_CATALOGUE_TOOL, args);
     }
-
     std::string file(const std::string& name) const
     {
         return (m_folder.path() / name).string();
@@ -81,8 +59,8 @@ TEST_F(CatalogueToolTest, NewCatalogueIsSound)
     store::Connection connection = store::Connection::open(file("Velk.db"), store::AccessMode::ReadOnly);
     EXPECT_EQ(connection.query("select count(*) from tblMovement").rows()[0][0].toInt64(), 0);
     EXPECT_EQ(connection.query("select count(*) from tblPitchLookup").rows()[0][0].toInt64(), 70);
-    EXPECT_EQ(std::distance(fs::directory_iterator(m_folder.path()), fs::directory_iterator()), 3)
-        << "only the catalogue and the two output files";
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_folder.path()), fs::directory_iterator()), 1)
+        << "only the catalogue";
 }
 
 TEST_F(CatalogueToolTest, DemoCatalogueIsSound)

@@ -1,0 +1,50 @@
+#include "tests/support/ToolRun.h"
+
+#include "tests/support/TempCatalogue.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sys/wait.h>
+
+namespace velk::test
+{
+namespace
+{
+
+std::string shellQuoted(const std::string& text)
+{
+    std::string quoted = "'";
+    for (const char c : text) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+std::string readFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+} // namespace
+
+ToolRun runProgram(const std::string& program, const std::vector<std::string>& args)
+{
+    const TempFolder scratch;
+    const auto out = scratch.path() / "stdout";
+    const auto err = scratch.path() / "stderr";
+    std::string command = shellQuoted(program);
+    for (const auto& arg : args) {
+        command += " " + shellQuoted(arg);
+    }
+    command += " >" + shellQuoted(out.string()) + " 2>" + shellQuoted(err.string()) + " </dev/null";
+    const int status = std::system(command.c_str());
+    ToolRun run;
+    run.exitCode = status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.out = readFile(out);
+    run.err = readFile(err);
+    return run;
+}
+
+} // namespace velk::test

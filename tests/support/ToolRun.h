@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace velk::test
+{
+
+/// What a run of a command-line program gave back.
+struct ToolRun
+{
+    int exitCode = -1; ///< -1 when the program did not end normally
+    std::string out;
+    std::string err;
+};
+
+/// Runs program with the arguments (each quoted for the shell, so any text may be passed) and returns its exit
+/// code, standard output and standard error.
+ToolRun runProgram(const std::string& program, const std::vector<std::string>& args);
+
+} // namespace velk::test
