@@ -65,6 +65,33 @@ bool isWriteProtected(const std::string& path)
     return (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(path.c_str(), W_OK) != 0;
 }
 
+/// A program that stopped in the middle of a change leaves the change's journal beside the file. SQLite undoes
+/// the change the next time the file is read, but only on a connection that may write; a read-only one fails.
+bool hasJournal(const std::string& path)
+{
+    std::error_code error;
+    return std::filesystem::file_size(path + "-journal", error) > 0 && !error;
+}
+
+std::string interruptedChangeMessage(const std::string& path)
+{
+    return "The catalogue " + path
+        + " holds a change that a program left unfinished, and it cannot be undone because the file is "
+          "read-only. Make the file writable and open it again.";
+}
+
+/// Lets a read-write connection undo an unfinished change, so that a read-only one then reads the last
+/// committed state. Failures are left to the read-only connection to report.
+void undoInterruptedChange(const std::string& file)
+{
+    sqlite3* raw = nullptr;
+    if (sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK) {
+        // No busy timeout: a journal whose file is locked belongs to a writer still at work, not to one that stopped.
+        sqlite3_exec(raw, "PRAGMA schema_version", nullptr, nullptr, nullptr);
+    }
+    sqlite3_close_v2(raw);
+}
+
 } // namespace
 
 struct Connection::Impl
@@ -90,6 +117,9 @@ struct Connection::Impl
     [[noreturn]] void fail(int code, const std::string& what, bool writing) const
     {
         const std::string detail = errorText();
+        if (code == SQLITE_READONLY_ROLLBACK) {
+            throw StoreError(interruptedChangeMessage(path), code);
+        }
         if (writing && (isReadOnlyCode(code) || readOnly)) {
             throw StoreError(
                 "The catalogue " + path + " is read-only, so the change could not be written (" + detail + ").", code);
@@ -231,6 +261,9 @@ struct Connection::Impl
         if (code != SQLITE_OK) {
             const std::string detail = message ? message : sqlite3_errstr(code);
             sqlite3_free(message);
+            if (code == SQLITE_READONLY_ROLLBACK) {
+                throw StoreError(interruptedChangeMessage(path), code);
+            }
             throw StoreError(path + " could not be set up: " + detail + ".", code);
         }
     }
@@ -244,6 +277,9 @@ struct Connection::Impl
             flags |= SQLITE_OPEN_READWRITE;
         } else if (mode == AccessMode::ReadOnly || isWriteProtected(file)) {
             flags |= SQLITE_OPEN_READONLY;
+            if (hasJournal(file) && !isWriteProtected(file)) {
+                undoInterruptedChange(file);
+            }
         } else {
             flags |= SQLITE_OPEN_READWRITE;
         }

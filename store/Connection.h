@@ -21,7 +21,9 @@ enum class AccessMode
 /// One connection to a catalogue file. Every failure throws StoreError with a finished message.
 /// The connection runs with foreign keys on, double-quoted string literals off (a "..." is always a name),
 /// a rollback journal with full sync (so a killed process leaves the old or the new state, and a
-/// read-only file can still be browsed) and a busy timeout.
+/// read-only file can still be browsed) and a busy timeout. A read-only connection to a writable file that finds
+/// a change left unfinished by a killed program lets a read-write connection undo it first, so it reads the last
+/// committed state; on a write-protected file that is an error saying so.
 class Connection
 {
 public:

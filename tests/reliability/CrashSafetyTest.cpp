@@ -2,11 +2,11 @@
 //
 // A child process runs the movement window's logic (with a fake view) over a catalogue and writes generation
 // after generation: each generation g gives every text field of four fixed movements the text "g<g>", their
-// lengths the number g, their rich texts "{\rtf1 g<g> ...}" (40,000 letters long), their pitch sequences a sequence that spells g, and their
-// deviations the tabulation of that sequence; it also adds a movement for g and deletes the older ones. The parent
-// kills it with SIGKILL at a random moment, checks the file with the catalogue check and reads every movement back:
-// each row, each sequence and each deviation must be wholly one generation, never a mix, and never older than what
-// the parent saw before the kill.
+// lengths the number g, their rich texts "{\rtf1 g<g> ...}" (40,000 letters long), their pitch sequences a sequence
+// that spells g, and their deviations the tabulation of that sequence; it also adds a movement for g and deletes the
+// older ones. The parent kills it with SIGKILL at a random moment, checks the file with the catalogue check and reads
+// every movement back: each row, each sequence and each deviation must be wholly one generation, never a mix, and never
+// older than what the parent saw before the kill.
 
 #include "melody/MelodyIndex.h"
 #include "movement/MovementController.h"
@@ -30,12 +30,12 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <map>
 #include <optional>
 #include <random>
-#include <stdexcept>
-#include <cstdio>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -124,8 +124,7 @@ double generationDeviation(const Vocabulary& v, std::int64_t g)
         const auto found = counts.find(classId);
         classCounts.push_back(found == counts.end() ? std::nullopt : std::optional<std::int64_t>(found->second));
     }
-    const float deviation
-        = tabulations::averageDeviation(classCounts, static_cast<std::int64_t>(sequence.size()));
+    const float deviation = tabulations::averageDeviation(classCounts, static_cast<std::int64_t>(sequence.size()));
     return std::stod(store::formatSingle(deviation));
 }
 
@@ -177,9 +176,10 @@ std::map<std::int64_t, MovementState> readMovements(const std::string& connectio
         state.ktn = rs.rows()[r].at(static_cast<std::size_t>(rs.columnIndex("iKTN"))).toInt64();
         state.rowGeneration = rowGeneration(rs, r);
         state.deviation = rs.rows()[r].at(static_cast<std::size_t>(rs.columnIndex("Deviation")));
-        c.forEachRow(
-            "select iPitchID from tblMovementPitchJoin where iMovementID = ? order by iMovementPitchID", {Value(id)},
-            [&](const std::vector<Value>& row) { state.sequence.push_back(static_cast<std::int32_t>(row[0].toInt64())); });
+        c.forEachRow("select iPitchID from tblMovementPitchJoin where iMovementID = ? order by iMovementPitchID",
+                     {Value(id)}, [&](const std::vector<Value>& row) {
+                         state.sequence.push_back(static_cast<std::int32_t>(row[0].toInt64()));
+                     });
         movements[id] = std::move(state);
     }
     return movements;
@@ -188,8 +188,8 @@ std::map<std::int64_t, MovementState> readMovements(const std::string& connectio
 /// Writes generation g with the movement window's logic: a save of each fixed movement, its sequence, its
 /// tabulation, then a new movement for g and the deletion of those two or more generations older. Reports
 /// each finished step on the pipe when one is given.
-void writeGeneration(MovementController& ctl, test::FakeMovementView& view, const Vocabulary& v, std::int64_t g,
-                     int progress)
+void writeGeneration(
+    MovementController& ctl, test::FakeMovementView& view, const Vocabulary& v, std::int64_t g, int progress)
 {
     const auto step = [&] {
         if (progress >= 0) {
@@ -255,8 +255,7 @@ void writeGeneration(MovementController& ctl, test::FakeMovementView& view, cons
 }
 
 /// The child: loads the catalogue and writes generations from `first` on until it is killed.
-[[noreturn]] void runWriter(const std::string& connectionString, const Vocabulary& v, std::int64_t first,
-                            int progress)
+[[noreturn]] void runWriter(const std::string& connectionString, const Vocabulary& v, std::int64_t first, int progress)
 {
     try {
         test::FakeMovementView view;
@@ -308,8 +307,8 @@ protected:
     }
 
     /// Decodes a stored sequence as one generation in [low, high], or nothing.
-    std::optional<std::int64_t> sequenceGeneration(const std::vector<std::int32_t>& sequence, std::int64_t low,
-                                                   std::int64_t high) const
+    std::optional<std::int64_t>
+    sequenceGeneration(const std::vector<std::int32_t>& sequence, std::int64_t low, std::int64_t high) const
     {
         for (std::int64_t g = std::max<std::int64_t>(low, 0); g <= high; ++g) {
             if (generationSequence(vocabulary, g) == sequence) {
@@ -418,8 +417,8 @@ TEST_F(CrashSafety, AWriterKilledAtRandomMomentsLeavesWholeStates)
     RecordProperty("killedWhileLoading", killedWhileLoading);
     RecordProperty("stepsDone", stepsDone);
     RecordProperty("generations", static_cast<int>(newest));
-    std::printf("kills %d (while loading %d), steps finished %d, newest generation %lld\n", kKills,
-                killedWhileLoading, stepsDone, static_cast<long long>(newest));
+    std::printf("kills %d (while loading %d), steps finished %d, newest generation %lld\n", kKills, killedWhileLoading,
+                stepsDone, static_cast<long long>(newest));
 
     // The catalogue opens and saves normally after all that.
     test::FakeMovementView view;
