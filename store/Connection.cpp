@@ -307,6 +307,11 @@ struct Connection::Impl
             impl.runPragma("PRAGMA journal_mode = DELETE");
         }
         impl.runPragma("PRAGMA synchronous = FULL");
+        // Storing a long sequence changes many pages of the sequence table and of the melody index; with the
+        // default cache of 2 MB they spill to the file before the commit and are written twice.
+        if (!impl.readOnly) {
+            impl.runPragma("PRAGMA cache_size = -32768");
+        }
     }
 };
 

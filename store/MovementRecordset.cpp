@@ -39,12 +39,12 @@ void MovementRecordset::load()
     if (idColumn < 0) {
         throw StoreError("The table tblMovement of " + m_connection.path() + " has no column iMovementID.");
     }
+    m_columns = result.columns();
     std::vector<Row> rows;
     rows.reserve(result.recordCount());
-    for (const auto& values : result.rows()) {
-        rows.push_back(Row {values, std::nullopt, EditState::None});
+    for (auto& values : result.takeRows()) {
+        rows.push_back(Row {std::move(values), std::nullopt, EditState::None});
     }
-    m_columns = result.columns();
     m_integerColumns = std::move(integerColumns);
     m_idColumn = idColumn;
     m_rows = std::move(rows);

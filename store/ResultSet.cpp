@@ -64,6 +64,14 @@ long ResultSet::position() const
     return bof() || eof() ? -1 : m_index + 1;
 }
 
+std::vector<std::vector<Value>> ResultSet::takeRows()
+{
+    std::vector<std::vector<Value>> rows = std::move(m_rows);
+    m_rows.clear();
+    m_index = 0;
+    return rows;
+}
+
 std::size_t ResultSet::recordCount() const
 {
     return m_rows.size();

@@ -43,6 +43,8 @@ public:
 
     /// All rows, for callers that walk them without moving the cursor.
     const std::vector<std::vector<Value>>& rows() const;
+    /// Hands the rows over without copying them; the result set is empty afterwards.
+    std::vector<std::vector<Value>> takeRows();
 
 private:
     std::vector<std::string> m_columns;

@@ -1,0 +1,99 @@
+#!/usr/bin/env python3
+"""Turns velk_bench's JSON output into the table bench/run prints (or, with --plot-data, gnuplot's data)."""
+import json
+import sys
+
+ACTION_MS = 16.0
+START_UP_MS = 1000.0
+MELODY_MS = 200.0
+RATIO = 1.5
+MEMORY_MB = 300.0
+
+
+def describe(name):
+    """(operation, size, target in ms, baseline name) of a benchmark, or None for a baseline itself."""
+    parts = name.split("/")
+    kind, size, rest = parts[0], int(parts[1]), parts[2:]
+    if kind.endswith("Bare"):
+        return None
+    bare = "/".join([kind + "Bare"] + parts[1:])
+    if kind == "StartUp":
+        return "start-up", size, START_UP_MS, bare
+    if kind == "RecordMove":
+        return "record move (1,000 positions)", size, ACTION_MS, bare
+    if kind == "LoadMovementPitches":
+        return f"pitch display, {int(rest[0]):,} positions", size, ACTION_MS, bare
+    if kind == "LoadTabulations":
+        return f"tabulations, {int(rest[0]):,} positions", size, ACTION_MS, bare
+    if kind == "SavePitches":
+        if rest[0] == "0":
+            return "store 32,767 positions, durable commit", size, None, bare
+        return "store 32,767 positions, without the commit's flush", size, ACTION_MS, bare
+    if kind == "SubjectSearch":
+        how = "wildcard" if rest[0] == "1" else "exact"
+        hits = "~10% of movements" if rest[1] == "1" else "10 matches"
+        return f"subject search, {how}, {hits}", size, ACTION_MS, bare
+    if kind == "FindMelody":
+        mode = ["exact", "classes", "transposed"][int(rest[0])]
+        return f"melodic search, {mode}", size, MELODY_MS, None
+    return name, size, None, None
+
+
+def main():
+    args = sys.argv[1:]
+    plot = args and args[0] == "--plot-data"
+    if plot:
+        args = args[1:]
+    with open(args[0]) as f:
+        runs = json.load(f)["benchmarks"]
+    times = {r["name"]: r["real_time"] for r in runs if r.get("run_type", "iteration") == "iteration"
+             and "error_occurred" not in r}
+    memory = {}
+    with open(args[1]) as f:
+        for line in f:
+            size, kb = line.split()
+            memory[int(size)] = int(kb) / 1024.0
+
+    rows = []
+    for name, ms in times.items():
+        described = describe(name)
+        if described is None:
+            continue
+        operation, size, target, bare = described
+        rows.append((operation, size, ms, times.get(bare) if bare else None, target))
+
+    if plot:
+        operations = []
+        for row in rows:
+            if row[0] not in operations:
+                operations.append(row[0])
+        for operation in operations:
+            print(f'"{operation}"')
+            for row in sorted(r for r in rows if r[0] == operation):
+                print(row[1], row[2])
+            print("\n")
+        return
+
+    header = f"{'operation':<52} {'movements':>9} {'ms':>9} {'bare ms':>9} {'ratio':>6}  {'target':>8}  result"
+    print(header)
+    print("-" * len(header))
+    for operation, size, ms, bare, target in rows:
+        ratio = ms / bare if bare else None
+        verdicts = []
+        if target is not None and size == 100000:
+            verdicts.append("ok" if ms <= target else f"MISS time (+{ms - target:.0f} ms)")
+        # The durable commit is measured for the record; its targets are those of the store without the flush.
+        if ratio is not None and "durable" not in operation:
+            verdicts.append("ok" if ratio <= RATIO else f"MISS ratio ({ratio:.2f}x)")
+        print(f"{operation:<52} {size:>9,} {ms:>9.2f} {bare if bare else float('nan'):>9.2f} "
+              f"{ratio if ratio else float('nan'):>6.2f}  {'' if target is None else f'{target:.0f} ms':>8}  "
+              f"{', '.join(verdicts)}")
+    print()
+    for size in sorted(memory):
+        verdict = "" if size != 100000 else ("  ok" if memory[size] <= MEMORY_MB else "  MISS")
+        print(f"peak resident memory after start-up, {size:>7,} movements: {memory[size]:7.1f} MB "
+              f"(target {MEMORY_MB:.0f} MB at 100,000){verdict}")
+
+
+if __name__ == "__main__":
+    main()
