@@ -66,4 +66,21 @@ void createCatalogueFile(const std::string& file, bool replace, const std::funct
     }
 }
 
+std::int64_t insertMovementWithSequence(store::Connection& connection,
+                                        const std::vector<store::Value>& values,
+                                        const std::vector<std::int32_t>& pitchIds)
+{
+    connection.execute("insert into tblMovement (iKTN, iMvmt, iOrder, txtComposed, iLength, i12in, "
+                       "strOpeningKey, strClosingKey, chkSoprano, chkAlto, chkTenor, chkBass, "
+                       "chkAccompanied, Sub1, Sub2, Sub3, Sub4, Sub5, Sub6, Description, txtComments, "
+                       "Deviation) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+                       values);
+    const std::int64_t movementId = connection.lastInsertId();
+    for (const std::int32_t pitchId : pitchIds) {
+        connection.execute("insert into tblMovementPitchJoin (iMovementID, iPitchID) values (?, ?)",
+                           {store::Value(movementId), store::Value(std::int64_t {pitchId})});
+    }
+    return movementId;
+}
+
 } // namespace velk::tools

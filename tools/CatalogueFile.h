@@ -1,9 +1,12 @@
 #pragma once
 
 #include "store/Connection.h"
+#include "store/Value.h"
 
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace velk::tools
 {
@@ -15,5 +18,12 @@ namespace velk::tools
 void createCatalogueFile(const std::string& file,
                          bool replace,
                          const std::function<void(store::Connection&)>& fill = {});
+
+/// Adds one movement with its sequence to a catalogue being filled. values are, in this order: iKTN, iMvmt, iOrder,
+/// txtComposed, iLength, i12in, strOpeningKey, strClosingKey, chkSoprano, chkAlto, chkTenor, chkBass,
+/// chkAccompanied, Sub1 to Sub6, Description, txtComments, Deviation. Returns the new iMovementID.
+std::int64_t insertMovementWithSequence(store::Connection& connection,
+                                        const std::vector<store::Value>& values,
+                                        const std::vector<std::int32_t>& pitchIds);
 
 } // namespace velk::tools

@@ -366,16 +366,7 @@ void writeDemoCatalogue(store::Connection& connection)
             const std::string remark = comments(dice, work, movement);
             values.push_back(remark.empty() ? Value() : Value(remark));
             values.push_back(Value(storedDeviation));
-            connection.execute("insert into tblMovement (iKTN, iMvmt, iOrder, txtComposed, iLength, i12in, "
-                               "strOpeningKey, strClosingKey, chkSoprano, chkAlto, chkTenor, chkBass, "
-                               "chkAccompanied, Sub1, Sub2, Sub3, Sub4, Sub5, Sub6, Description, txtComments, "
-                               "Deviation) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-                               values);
-            const std::int64_t movementId = connection.lastInsertId();
-            for (std::int32_t pitchId : lineIds) {
-                connection.execute("insert into tblMovementPitchJoin (iMovementID, iPitchID) values (?, ?)",
-                                   {Value(movementId), Value(pitchId)});
-            }
+            insertMovementWithSequence(connection, values, lineIds);
         }
     }
     melody::rebuildMelodyIndex(connection);

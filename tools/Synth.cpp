@@ -243,16 +243,7 @@ void writeSynthCatalogue(store::Connection& connection,
         values.push_back(numbers.chance(20) ? Value("{\\rtf1\\ansi\\pard Checked against the parts.\\par\n}")
                                             : Value());
         values.push_back(deviation);
-        connection.execute("insert into tblMovement (iKTN, iMvmt, iOrder, txtComposed, iLength, i12in, "
-                           "strOpeningKey, strClosingKey, chkSoprano, chkAlto, chkTenor, chkBass, "
-                           "chkAccompanied, Sub1, Sub2, Sub3, Sub4, Sub5, Sub6, Description, txtComments, "
-                           "Deviation) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-                           values);
-        const std::int64_t movementId = connection.lastInsertId();
-        for (const std::int32_t pitchId : line) {
-            connection.execute("insert into tblMovementPitchJoin (iMovementID, iPitchID) values (?, ?)",
-                               {Value(movementId), Value(pitchId)});
-        }
+        insertMovementWithSequence(connection, values, line);
     }
     melody::rebuildMelodyIndex(connection);
     transaction.commit();
