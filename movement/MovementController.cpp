@@ -2,6 +2,7 @@
 
 #include "melody/MelodyIndex.h"
 #include "store/Connection.h"
+#include "store/Schema.h"
 #include "store/StoreError.h"
 #include "store/Value.h"
 #include "tabulations/Tabulation.h"
@@ -75,6 +76,7 @@ Outcome MovementController::Load()
             store::Connection::open(m_connectionString, store::AccessMode::ReadWrite));
         if (!m_recordset->connection().isReadOnly()) {
             melody::ensureMelodyIndex(m_recordset->connection());
+            m_recordset->connection().executeScript(store::kSubjectIndexSchema);
         }
         auto lookupConnection = store::Connection::open(m_connectionString, store::AccessMode::ReadOnly);
         m_pitchLookup = pitches::PitchLookup::load(lookupConnection);

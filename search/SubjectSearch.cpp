@@ -110,11 +110,14 @@ std::string searchStatement(bool sortByDeviation)
         sql += " as subjpos, tblMovement.iMovementID, tblMovement.iKTN, tblMovement.iMvmt, tblMovement.Deviation, "
                "tblMovement.Sub1, tblMovement.Sub2, tblMovement.Sub3, tblMovement.Sub4, tblMovement.Sub5, "
                "tblMovement.Sub6, tblMovement.Description FROM tblMovement ";
-        sql += "WHERE tblMovement.Sub";
+        // "tblMovement.SubN Like ?" asked through the movement's id: the same rows, but the test runs over
+        // the narrow subject index rather than the whole movement table (descriptions and comments included),
+        // and a pattern without a leading wildcard seeks in it.
+        sql += "WHERE tblMovement.iMovementID IN (SELECT iMovementID FROM tblMovement WHERE Sub";
         sql += position;
         sql += " Like ";
         sql += "?";
-        sql += " ";
+        sql += ") ";
         if (n < 6) {
             sql += "UNION ";
         }

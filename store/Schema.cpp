@@ -117,6 +117,7 @@ void createSchema(Connection& connection)
     Transaction transaction(connection);
     connection.executeScript(kSchemaScript);
     connection.executeScript(kMelodyIndexSchema);
+    connection.executeScript(kSubjectIndexSchema);
     connection.executeScript("PRAGMA application_id = " + std::to_string(kApplicationId)
                              + "; PRAGMA user_version = 1;");
     transaction.commit();

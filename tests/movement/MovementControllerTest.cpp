@@ -382,6 +382,22 @@ INSTANTIATE_TEST_SUITE_P(
                       ShortcutCase {13, movement::kTabMovementData, false, 0},
                       ShortcutCase {20, movement::kTabMovementData, false, 0}));
 
+TEST_F(MovementControllerTest, ACatalogueMadeBeforeTheSubjectIndexesGetsThemWhenOpenedForWriting)
+{
+    const std::string count = "select count(*) from sqlite_master where type = 'index' and name like 'idxMovementSub_'";
+    {
+        auto c = store::Connection::open(catalogue.connectionString(), store::AccessMode::ReadWrite);
+        ASSERT_EQ(c.query(count).rows()[0][0].toInt64(), 6);
+        for (int n = 1; n <= 6; ++n) {
+            c.execute("drop index idxMovementSub" + std::to_string(n));
+        }
+    }
+    MovementController ctl(view, catalogue.connectionString());
+    ASSERT_TRUE(ctl.Load().ok);
+    auto c = store::Connection::open(catalogue.connectionString(), store::AccessMode::ReadOnly);
+    EXPECT_EQ(c.query(count).rows()[0][0].toInt64(), 6);
+}
+
 TEST_F(MovementControllerTest, AnEmptyCatalogueOffersOnlyNew)
 {
     MovementController ctl(view, catalogue.connectionString());

@@ -144,7 +144,10 @@ const BadFile kBadFiles[] = {
          c.executeScript("create table notes (x text); insert into notes values ('hello');");
      },
      "is not a Velk catalogue: the file holds none of the catalogue tables"},
-    {"missing column", [](const fs::path& f) { newCatalogue(f, "alter table tblMovement drop column Sub4;"); },
+    {"missing column",
+     [](const fs::path& f) {
+         newCatalogue(f, "drop index idxMovementSub4; alter table tblMovement drop column Sub4;");
+     },
      "table tblMovement has no column Sub4"},
     {"unfinished change on a read-only file",
      [](const fs::path& f) {
