@@ -76,7 +76,7 @@ Outcome MovementController::Load()
             store::Connection::open(m_connectionString, store::AccessMode::ReadWrite));
         if (!m_recordset->connection().isReadOnly()) {
             melody::ensureMelodyIndex(m_recordset->connection());
-            m_recordset->connection().executeScript(store::kSubjectIndexSchema);
+            store::ensureIndexes(m_recordset->connection());
         }
         auto lookupConnection = store::Connection::open(m_connectionString, store::AccessMode::ReadOnly);
         m_pitchLookup = pitches::PitchLookup::load(lookupConnection);

@@ -62,7 +62,6 @@ CREATE TABLE tblMovementPitchJoin (
     iPitchID INTEGER NOT NULL REFERENCES tblPitchLookup (iPitchID)
 ) STRICT;
 
-CREATE INDEX idxMovementPitchJoinMovement ON tblMovementPitchJoin (iMovementID, iMovementPitchID);
 CREATE INDEX idxMovementPitchJoinPitch ON tblMovementPitchJoin (iPitchID);
 CREATE INDEX idxMovementOrder ON tblMovement (iKTN, iMvmt, iOrder);
 )sql";
@@ -117,9 +116,27 @@ void createSchema(Connection& connection)
     Transaction transaction(connection);
     connection.executeScript(kSchemaScript);
     connection.executeScript(kMelodyIndexSchema);
-    connection.executeScript(kSubjectIndexSchema);
+    connection.executeScript(kIndexSchema);
     connection.executeScript("PRAGMA application_id = " + std::to_string(kApplicationId)
                              + "; PRAGMA user_version = 1;");
+    transaction.commit();
+}
+
+void ensureIndexes(Connection& connection)
+{
+    // Only a catalogue that lacks one of them is written to (and locked): another program may be reading or
+    // writing it, and nothing needs doing.
+    const ResultSet present = connection.query(
+        "SELECT group_concat(name, ' ') FROM (SELECT name FROM sqlite_master WHERE type = 'index' AND name IN "
+        "('idxMovementPitchJoinSequence', 'idxMovementPitchJoinMovement', 'idxMovementSub1', 'idxMovementSub2', "
+        "'idxMovementSub3', 'idxMovementSub4', 'idxMovementSub5', 'idxMovementSub6') ORDER BY name)");
+    if (present.rows().at(0).at(0).toText()
+        == "idxMovementPitchJoinSequence idxMovementSub1 idxMovementSub2 idxMovementSub3 idxMovementSub4 "
+           "idxMovementSub5 idxMovementSub6") {
+        return;
+    }
+    Transaction transaction(connection);
+    connection.executeScript(kIndexSchema);
     transaction.commit();
 }
 
