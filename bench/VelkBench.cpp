@@ -422,7 +422,9 @@ void SubjectSearch(benchmark::State& state)
     if (!haveCatalogue(state, file)) {
         return;
     }
-    const std::string connection = velk::store::connectionStringForFile(file.string());
+    // As in the search window: one read-only connection for the window's opening, searched again and again.
+    auto connection = velk::store::Connection::open(velk::store::connectionStringForFile(file.string()),
+                                                    velk::store::AccessMode::ReadOnly);
     const auto request = searchRequest(state);
     std::size_t matches = 0;
     for (auto _ : state) {
@@ -452,6 +454,35 @@ void SubjectSearchBare(benchmark::State& state)
     const std::vector<std::string> patterns(static_cast<std::size_t>(parameters), pattern);
     for (auto _ : state) {
         benchmark::DoNotOptimize(bare.run(statement, patterns));
+    }
+}
+
+// The search window's subject list, read each time the window opens.
+
+void SubjectList(benchmark::State& state)
+{
+    const fs::path file = catalogue(state.range(0));
+    if (!haveCatalogue(state, file)) {
+        return;
+    }
+    const std::string connection = velk::store::connectionStringForFile(file.string());
+    std::size_t subjects = 0;
+    for (auto _ : state) {
+        subjects = velk::search::subjectList(connection).size();
+    }
+    state.counters["subjects"] = static_cast<double>(subjects);
+}
+
+void SubjectListBare(benchmark::State& state)
+{
+    const fs::path file = catalogue(state.range(0));
+    if (!haveCatalogue(state, file)) {
+        return;
+    }
+    Bare bare(file);
+    const std::string statement = velk::search::subjectListStatement();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(bare.run(statement));
     }
 }
 
@@ -530,6 +561,8 @@ BENCHMARK(SavePitches)->Apply(sizesAndSync)->Unit(benchmark::kMillisecond);
 BENCHMARK(SavePitchesBare)->Apply(sizesAndSync)->Unit(benchmark::kMillisecond);
 BENCHMARK(SubjectSearch)->Apply(sizesAndSearches)->Unit(benchmark::kMillisecond);
 BENCHMARK(SubjectSearchBare)->Apply(sizesAndSearches)->Unit(benchmark::kMillisecond);
+BENCHMARK(SubjectList)->Apply(sizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(SubjectListBare)->Apply(sizes)->Unit(benchmark::kMillisecond);
 BENCHMARK(FindMelody)->Apply(sizesAndModes)->Unit(benchmark::kMillisecond);
 
 /// Peak resident memory (kB) of this process so far.

@@ -33,6 +33,8 @@ def describe(name):
         how = "wildcard" if rest[0] == "1" else "exact"
         hits = "common subject (about 9%)" if rest[1] == "1" else "10 matches"
         return f"subject search, {how}, {hits}", size, ACTION_MS, bare
+    if kind == "SubjectList":
+        return "search window opening (subject list)", size, ACTION_MS, bare
     if kind == "FindMelody":
         mode = ["exact", "classes", "transposed"][int(rest[0])]
         return f"melodic search, {mode}", size, MELODY_MS, None

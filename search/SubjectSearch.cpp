@@ -79,6 +79,13 @@ std::string subjectListStatement()
 std::vector<std::string> subjectList(const std::string& connectionString)
 {
     auto connection = store::Connection::open(connectionString, store::AccessMode::ReadOnly);
+    auto subjects = subjectList(connection);
+    connection.close();
+    return subjects;
+}
+
+std::vector<std::string> subjectList(store::Connection& connection)
+{
     std::vector<std::string> subjects;
     const store::ResultSet result = connection.query(subjectListStatement());
     const int subject = requireColumn(result, "Subject");
@@ -86,7 +93,6 @@ std::vector<std::string> subjectList(const std::string& connectionString)
     for (const auto& row : result.rows()) {
         subjects.push_back(row[static_cast<std::size_t>(subject)].toText());
     }
-    connection.close();
     return subjects;
 }
 
@@ -151,19 +157,53 @@ std::string statusText(std::size_t matchCount, const SearchRequest& request)
     return std::to_string(matchCount) + " matches for " + shownPattern(request) + " found";
 }
 
+namespace
+{
+
+/// The search's message when the pattern is too long for LIKE, or nothing.
+std::optional<std::string> patternTooLong(const std::string& pattern)
+{
+    if (pattern.size() <= kMaxPatternBytes) {
+        return std::nullopt;
+    }
+    return "The search text is too long: its pattern has " + std::to_string(pattern.size())
+        + " bytes, and a search pattern may have at most " + std::to_string(kMaxPatternBytes)
+        + " bytes. Nothing was searched.";
+}
+
+SearchResult failedSearch(const std::string& message)
+{
+    SearchResult failed;
+    failed.ok = false;
+    failed.error = message;
+    return failed;
+}
+
+} // namespace
+
 SearchResult runSearch(const std::string& connectionString, const SearchRequest& request)
 {
-    SearchResult outcome;
-    const std::string pattern = searchPattern(request);
-    if (pattern.size() > kMaxPatternBytes) {
-        outcome.ok = false;
-        outcome.error = "The search text is too long: its pattern has " + std::to_string(pattern.size())
-            + " bytes, and a search pattern may have at most " + std::to_string(kMaxPatternBytes)
-            + " bytes. Nothing was searched.";
-        return outcome;
+    if (const auto tooLong = patternTooLong(searchPattern(request))) {
+        return failedSearch(*tooLong);
     }
     try {
         auto connection = store::Connection::open(connectionString, store::AccessMode::ReadOnly);
+        auto result = runSearch(connection, request);
+        connection.close();
+        return result;
+    } catch (const std::exception& error) {
+        return failedSearch(error.what());
+    }
+}
+
+SearchResult runSearch(store::Connection& connection, const SearchRequest& request)
+{
+    SearchResult outcome;
+    const std::string pattern = searchPattern(request);
+    if (const auto tooLong = patternTooLong(pattern)) {
+        return failedSearch(*tooLong);
+    }
+    try {
         const std::vector<store::Value> params(6, store::Value(pattern));
         const store::ResultSet result = connection.query(searchStatement(request.sortByDeviation), params);
         const int ktn = requireColumn(result, "iKTN");
@@ -190,12 +230,8 @@ SearchResult runSearch(const std::string& connectionString, const SearchRequest&
             cells.push_back(descriptionText(at(description)));
             outcome.rows.push_back(std::move(cells));
         }
-        connection.close();
     } catch (const std::exception& error) {
-        SearchResult failed;
-        failed.ok = false;
-        failed.error = error.what();
-        return failed;
+        return failedSearch(error.what());
     }
     outcome.matchCount = outcome.rows.size();
     outcome.statusText = statusText(outcome.matchCount, request);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/Connection.h"
+
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -34,6 +36,8 @@ std::string subjectListStatement();
 /// Every distinct non-null subject in use, in ascending (byte) order. Opens its own read-only connection.
 /// Throws store::StoreError when the catalogue cannot be opened or read.
 std::vector<std::string> subjectList(const std::string& connectionString);
+/// The same on a connection the caller keeps open (the search window's, for one opening).
+std::vector<std::string> subjectList(store::Connection& connection);
 
 /// The search statement: six selects, one per subject position, joined by UNION and sorted by position,
 /// catalogue and movement number, with the stored deviation first when sortByDeviation. Each select holds
@@ -64,6 +68,9 @@ struct SearchResult
 /// Runs the search on its own read-only connection. An over-long pattern, a missing catalogue or a failed
 /// statement gives ok = false with a message; nothing is thrown.
 SearchResult runSearch(const std::string& connectionString, const SearchRequest& request);
+/// The same on a read-only connection the caller keeps open, so that a second search finds the pages the
+/// first one read still in the connection's cache.
+SearchResult runSearch(store::Connection& connection, const SearchRequest& request);
 
 /// The status text for a number of matches of the request.
 std::string statusText(std::size_t matchCount, const SearchRequest& request);

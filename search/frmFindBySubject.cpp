@@ -2,6 +2,7 @@
 
 #include "melody/frmFindByMelody.h"
 
+#include "store/Connection.h"
 #include "store/StoreError.h"
 #include "ui/FlexGrid.h"
 
@@ -73,7 +74,12 @@ frmFindBySubject::~frmFindBySubject() = default;
 
 void frmFindBySubject::setConnectionString(const std::string& connectionString)
 {
-    ConnectionString = QString::fromStdString(connectionString);
+    const QString named = QString::fromStdString(connectionString);
+    if (named != ConnectionString) {
+        // The opening's connection reads the catalogue named before.
+        unload();
+    }
+    ConnectionString = named;
 }
 
 void frmFindBySubject::createControls()
@@ -220,9 +226,14 @@ void frmFindBySubject::load()
     optSortPriority->setChecked(true);
     sbrSubjectCount->clearMessage();
     std::vector<std::string> subjects;
+    unload();
     try {
-        subjects = velk::search::subjectList(ConnectionString.toStdString());
+        m_reader = std::make_unique<velk::store::Connection>(
+            velk::store::Connection::open(ConnectionString.toStdString(), velk::store::AccessMode::ReadOnly));
+        subjects = velk::search::subjectList(*m_reader);
     } catch (const velk::store::StoreError& error) {
+        // Searches then open their own connection, and say what is wrong each time.
+        m_reader.reset();
         showMessage(QString::fromStdString(error.what()), true);
     }
     QStringList items;
@@ -240,7 +251,8 @@ void frmFindBySubject::search()
 {
     const velk::search::SearchRequest request {cboSearch->currentText().toStdString(), chkUseWildcard->isChecked(),
                                                optSortDeviation->isChecked()};
-    const auto result = velk::search::runSearch(ConnectionString.toStdString(), request);
+    const auto result = m_reader ? velk::search::runSearch(*m_reader, request)
+                                 : velk::search::runSearch(ConnectionString.toStdString(), request);
     if (!result.ok) {
         // The previous results and status stay as they were: they still describe the last search that ran.
         showMessage(QString::fromStdString(result.error), true);
@@ -263,6 +275,11 @@ void frmFindBySubject::search()
     if (result.matchCount == 0) {
         showMessage(status, false);
     }
+}
+
+void frmFindBySubject::unload()
+{
+    m_reader.reset();
 }
 
 QString frmFindBySubject::statusText() const
@@ -292,4 +309,7 @@ void frmFindBySubject::ShowFindBySubject(QWidget* owner, const std::string& conn
     instance->setConnectionString(connectionString);
     instance->load();
     instance->exec();
+    if (instance) {
+        instance->unload();
+    }
 }

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <string>
 
 class QAction;
@@ -56,6 +57,9 @@ public:
     /// The text the status bar shows.
     QString statusText() const;
 
+    /// Ends an opening: closes the connection the opening read the catalogue through.
+    void unload();
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
@@ -78,4 +82,8 @@ private:
     QPushButton* cmdSearch = nullptr;
     velk::ui::FlexGrid* fgSearchResult = nullptr;
     QStatusBar* sbrSubjectCount = nullptr;
+    // One read-only connection for an opening, from load() to unload(): the movement window cannot write while
+    // this modal window is open, and a search then finds the pages the subject list and earlier searches
+    // read still in its cache (on a large catalogue a fresh connection per search costs half as much again).
+    std::unique_ptr<velk::store::Connection> m_reader;
 };

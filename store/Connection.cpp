@@ -308,10 +308,9 @@ struct Connection::Impl
         }
         impl.runPragma("PRAGMA synchronous = FULL");
         // Storing a long sequence changes many pages of the sequence table and of the melody index; with the
-        // default cache of 2 MB they spill to the file before the commit and are written twice.
-        if (!impl.readOnly) {
-            impl.runPragma("PRAGMA cache_size = -32768");
-        }
+        // default cache of 2 MB they spill to the file before the commit and are written twice. A reader kept
+        // open (the search window's) finds what earlier statements read. The cache grows only as pages are read.
+        impl.runPragma("PRAGMA cache_size = -32768");
     }
 };
 

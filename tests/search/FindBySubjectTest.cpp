@@ -47,6 +47,7 @@ private slots:
     void secondOpeningStartsFresh();
     void menuItemsChangeNothing();
     void missingCatalogueIsReported();
+    void anOpeningSeesChangesMadeMeanwhile();
     void sharedWindowOpensModallyOverItsOwner();
 
 private:
@@ -285,6 +286,18 @@ void FindBySubjectTest::missingCatalogueIsReported()
     QCOMPARE(static_cast<int>(m_shown.size()), 2);
     QCOMPARE(m_cbo->count(), 0);
     QCOMPARE(m_grid->rows(), 1);
+}
+
+// The window keeps one connection for an opening; a search must still see what another program stored
+// since the opening began, and the window must not keep that program from writing.
+void FindBySubjectTest::anOpeningSeesChangesMadeMeanwhile()
+{
+    typeAndEnter(QStringLiteral("Joy"));
+    QCOMPARE(m_window->statusText(), QStringLiteral("2 matches for \"Joy\" found"));
+    insert(4, 1, {"Joy"}, 2.0);
+    m_window->search();
+    QCOMPARE(m_window->statusText(), QStringLiteral("3 matches for \"Joy\" found"));
+    QVERIFY(m_shown.empty());
 }
 
 void FindBySubjectTest::sharedWindowOpensModallyOverItsOwner()
