@@ -354,7 +354,9 @@ void SavePitches(benchmark::State& state)
         return;
     }
     const fs::path copy = scratchCopy(file, state.range(1) == 1);
-    const std::string connection = velk::store::connectionStringForFile(copy.string());
+    // As in the movement window: its read-write connection stays open from start-up to the end.
+    auto connection = velk::store::Connection::open(velk::store::connectionStringForFile(copy.string()),
+                                                    velk::store::AccessMode::ReadWrite);
     const std::int64_t id = probeMovement(velk::tools::kSynthLongestSequence);
     std::vector<std::int32_t> ids = storedSequence(copy, id);
     for (auto _ : state) {

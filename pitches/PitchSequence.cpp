@@ -102,6 +102,29 @@ MovementPitches loadMovementPitches(const std::string& connectionString, std::in
     return result;
 }
 
+namespace
+{
+
+/// The delete and the inserts of savePitches, in the caller's transaction.
+void replaceSequence(store::Connection& connection,
+                     std::int64_t movementId,
+                     const std::vector<std::int32_t>& pitchIds,
+                     const std::function<void(store::Connection&)>& alsoInTransaction)
+{
+    store::Transaction transaction(connection);
+    connection.execute("DELETE from tblmovementpitchjoin where imovementid = " + std::to_string(movementId));
+    const std::string insert = "insert into tblmovementpitchjoin (imovementid, ipitchid) values (?,?)";
+    for (const std::int32_t pitchId : pitchIds) {
+        connection.execute(insert, {store::Value(movementId), store::Value(std::int64_t {pitchId})});
+    }
+    if (alsoInTransaction) {
+        alsoInTransaction(connection);
+    }
+    transaction.commit();
+}
+
+} // namespace
+
 store::Outcome savePitches(const std::string& connectionString,
                            std::int64_t movementId,
                            const std::vector<std::int32_t>& pitchIds,
@@ -114,21 +137,26 @@ store::Outcome savePitches(const std::string& connectionString,
     try {
         file = catalogueFilePath(connectionString);
         store::Connection connection = store::Connection::open(connectionString, store::AccessMode::ReadWrite);
-        {
-            store::Transaction transaction(connection);
-            connection.execute("DELETE from tblmovementpitchjoin where imovementid = " + std::to_string(movementId));
-            const std::string insert = "insert into tblmovementpitchjoin (imovementid, ipitchid) values (?,?)";
-            for (const std::int32_t pitchId : pitchIds) {
-                connection.execute(insert, {store::Value(movementId), store::Value(std::int64_t {pitchId})});
-            }
-            if (alsoInTransaction) {
-                alsoInTransaction(connection);
-            }
-            transaction.commit();
-        }
+        replaceSequence(connection, movementId, pitchIds, alsoInTransaction);
         connection.close();
     } catch (const store::StoreError& error) {
         return store::Outcome::failure(storeFailure(file, error.what()));
+    }
+    return store::Outcome::success();
+}
+
+store::Outcome savePitches(store::Connection& connection,
+                           std::int64_t movementId,
+                           const std::vector<std::int32_t>& pitchIds,
+                           const std::function<void(store::Connection&)>& alsoInTransaction)
+{
+    if (movementId < 1) {
+        return store::Outcome::failure(kMovementNotSaved);
+    }
+    try {
+        replaceSequence(connection, movementId, pitchIds, alsoInTransaction);
+    } catch (const store::StoreError& error) {
+        return store::Outcome::failure(storeFailure(connection.path(), error.what()));
     }
     return store::Outcome::success();
 }

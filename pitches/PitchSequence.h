@@ -64,5 +64,11 @@ store::Outcome savePitches(const std::string& connectionString,
                            std::int64_t movementId,
                            const std::vector<std::int32_t>& pitchIds,
                            const std::function<void(store::Connection&)>& alsoInTransaction = {});
+/// The same on a read-write connection the caller keeps open (the movement window's), whose page cache then
+/// still holds the sequence's pages the next time.
+store::Outcome savePitches(store::Connection& connection,
+                           std::int64_t movementId,
+                           const std::vector<std::int32_t>& pitchIds,
+                           const std::function<void(store::Connection&)>& alsoInTransaction = {});
 
 } // namespace velk::pitches
