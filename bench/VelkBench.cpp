@@ -276,7 +276,10 @@ void LoadMovementPitches(benchmark::State& state)
     }
 }
 
-void LoadMovementPitchesBare(benchmark::State& state)
+/// Runs body(bare, id) in every iteration, on one bare connection to the catalogue of range(0), for the probe
+/// movement holding range(1) positions.
+template <typename Body>
+void onProbeMovementBare(benchmark::State& state, Body body)
 {
     const fs::path file = catalogue(state.range(0));
     if (!haveCatalogue(state, file)) {
@@ -285,8 +288,13 @@ void LoadMovementPitchesBare(benchmark::State& state)
     Bare bare(file);
     const std::int64_t id = probeMovement(state.range(1));
     for (auto _ : state) {
-        barePitches(bare, id);
+        body(bare, id);
     }
+}
+
+void LoadMovementPitchesBare(benchmark::State& state)
+{
+    onProbeMovementBare(state, barePitches);
 }
 
 void LoadTabulations(benchmark::State& state)
@@ -313,17 +321,11 @@ void LoadTabulations(benchmark::State& state)
 
 void LoadTabulationsBare(benchmark::State& state)
 {
-    const fs::path file = catalogue(state.range(0));
-    if (!haveCatalogue(state, file)) {
-        return;
-    }
-    Bare bare(file);
-    const std::int64_t id = probeMovement(state.range(1));
-    for (auto _ : state) {
+    onProbeMovementBare(state, [](Bare& bare, std::int64_t id) {
         benchmark::DoNotOptimize(bare.run(velk::tabulations::totalStatement(id)));
         benchmark::DoNotOptimize(bare.run(velk::tabulations::realStatement(id)));
         benchmark::DoNotOptimize(bare.run(velk::tabulations::classStatement(id)));
-    }
+    });
 }
 
 // ---------------------------------------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 #include "store/ConnectionString.h"
 #include "store/ReferenceData.h"
 #include "store/Schema.h"
+#include "store/Value.h"
 
 #include <cstdlib>
 #include <stdexcept>
@@ -57,6 +58,18 @@ std::string TempCatalogue::file() const
 std::string TempCatalogue::connectionString() const
 {
     return store::connectionStringForFile(file());
+}
+
+store::Connection TempCatalogue::writer() const
+{
+    return store::Connection::open(connectionString(), store::AccessMode::ReadWrite);
+}
+
+std::int64_t TempCatalogue::addMovement(int ktn) const
+{
+    auto connection = writer();
+    connection.execute("insert into tblMovement (iKTN, iMvmt, iOrder) values (?, 1, 1)", {store::Value(ktn)});
+    return connection.lastInsertId();
 }
 
 const std::filesystem::path& TempCatalogue::folder() const

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "store/Connection.h"
+
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -30,6 +33,10 @@ public:
     /// A connection string naming the file.
     std::string connectionString() const;
     const std::filesystem::path& folder() const;
+    /// A read-write connection of its own.
+    store::Connection writer() const;
+    /// Adds movement 1 of work ktn, with nothing else filled in, and returns its id.
+    std::int64_t addMovement(int ktn) const;
 
 private:
     TempFolder m_folder;

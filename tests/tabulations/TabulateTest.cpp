@@ -41,14 +41,12 @@ class Tabulate : public ::testing::Test
 protected:
     store::Connection writer()
     {
-        return store::Connection::open(m_catalogue.connectionString(), store::AccessMode::ReadWrite);
+        return m_catalogue.writer();
     }
 
     std::int64_t addMovement(int ktn)
     {
-        auto connection = writer();
-        connection.execute("insert into tblMovement (iKTN, iMvmt, iOrder) values (?, 1, 1)", {store::Value(ktn)});
-        return connection.lastInsertId();
+        return m_catalogue.addMovement(ktn);
     }
 
     /// Stores positions by spelling, in order.
