@@ -73,6 +73,18 @@ bool haveCatalogue(benchmark::State& state, const fs::path& file)
     return true;
 }
 
+/// The movement window's logic started on a catalogue, as the program starts (with a view that draws nothing).
+struct StartedWindow
+{
+    explicit StartedWindow(const fs::path& file)
+        : controller(view, velk::store::connectionStringForFile(file.string()))
+    {
+        controller.Load();
+    }
+    FakeMovementView view;
+    MovementController controller;
+};
+
 // ---------------------------------------------------------------------------------------------------------
 // The bare SQLite baseline: one connection, statements prepared once, every column of every row read.
 
@@ -227,9 +239,8 @@ void RecordMove(benchmark::State& state)
     if (!haveCatalogue(state, file)) {
         return;
     }
-    FakeMovementView view;
-    MovementController controller(view, velk::store::connectionStringForFile(file.string()));
-    controller.Load();
+    StartedWindow window(file);
+    MovementController& controller = window.controller;
     auto& recordset = *controller.recordset();
     for (auto _ : state) {
         recordset.moveNext(); // to movement 2, 1,000 positions
@@ -264,9 +275,8 @@ void LoadMovementPitches(benchmark::State& state)
     if (!haveCatalogue(state, file)) {
         return;
     }
-    FakeMovementView view;
-    MovementController controller(view, velk::store::connectionStringForFile(file.string()));
-    controller.Load();
+    StartedWindow window(file);
+    MovementController& controller = window.controller;
     const std::int64_t id = probeMovement(state.range(1));
     for (auto _ : state) {
         controller.LoadMovementPitches(id);
@@ -303,9 +313,8 @@ void LoadTabulations(benchmark::State& state)
     if (!haveCatalogue(state, file)) {
         return;
     }
-    FakeMovementView view;
-    MovementController controller(view, velk::store::connectionStringForFile(file.string()));
-    controller.Load();
+    StartedWindow window(file);
+    MovementController& controller = window.controller;
     const std::int64_t id = probeMovement(state.range(1));
     for (std::int64_t i = 1; i < id; ++i) {
         controller.recordset()->moveNext();
@@ -314,7 +323,7 @@ void LoadTabulations(benchmark::State& state)
     for (auto _ : state) {
         controller.LoadTabulations(id);
     }
-    if (view.total != std::to_string(state.range(1))) {
+    if (window.view.total != std::to_string(state.range(1))) {
         state.SkipWithError("wrong total");
     }
 }
