@@ -22,6 +22,7 @@
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -254,7 +255,9 @@ void RecordMove(benchmark::State& state)
     }
 }
 
-void RecordMoveBare(benchmark::State& state)
+/// Runs body(bare) in every iteration, on one bare connection to the catalogue of range(0).
+template <typename Body>
+void onCatalogueBare(benchmark::State& state, Body body)
 {
     const fs::path file = catalogue(state.range(0));
     if (!haveCatalogue(state, file)) {
@@ -262,8 +265,13 @@ void RecordMoveBare(benchmark::State& state)
     }
     Bare bare(file);
     for (auto _ : state) {
-        barePitches(bare, probeMovement(1000));
+        body(bare);
     }
+}
+
+void RecordMoveBare(benchmark::State& state)
+{
+    onCatalogueBare(state, [](Bare& bare) { barePitches(bare, probeMovement(1000)); });
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -291,15 +299,8 @@ void LoadMovementPitches(benchmark::State& state)
 template <typename Body>
 void onProbeMovementBare(benchmark::State& state, Body body)
 {
-    const fs::path file = catalogue(state.range(0));
-    if (!haveCatalogue(state, file)) {
-        return;
-    }
-    Bare bare(file);
     const std::int64_t id = probeMovement(state.range(1));
-    for (auto _ : state) {
-        body(bare, id);
-    }
+    onCatalogueBare(state, [&](Bare& bare) { body(bare, id); });
 }
 
 void LoadMovementPitchesBare(benchmark::State& state)
@@ -449,25 +450,12 @@ void SubjectSearch(benchmark::State& state)
 
 void SubjectSearchBare(benchmark::State& state)
 {
-    const fs::path file = catalogue(state.range(0));
-    if (!haveCatalogue(state, file)) {
-        return;
-    }
-    Bare bare(file);
     const auto request = searchRequest(state);
     const std::string statement = velk::search::searchStatement(request.sortByDeviation);
-    const std::string pattern = velk::search::searchPattern(request);
-    const int parameters = [&] {
-        int count = 0;
-        for (const char c : statement) {
-            count += c == '?' ? 1 : 0;
-        }
-        return count;
-    }();
-    const std::vector<std::string> patterns(static_cast<std::size_t>(parameters), pattern);
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(bare.run(statement, patterns));
-    }
+    const std::vector<std::string> patterns(
+        static_cast<std::size_t>(std::count(statement.begin(), statement.end(), '?')),
+        velk::search::searchPattern(request));
+    onCatalogueBare(state, [&](Bare& bare) { benchmark::DoNotOptimize(bare.run(statement, patterns)); });
 }
 
 // The search window's subject list, read each time the window opens.
@@ -488,15 +476,8 @@ void SubjectList(benchmark::State& state)
 
 void SubjectListBare(benchmark::State& state)
 {
-    const fs::path file = catalogue(state.range(0));
-    if (!haveCatalogue(state, file)) {
-        return;
-    }
-    Bare bare(file);
     const std::string statement = velk::search::subjectListStatement();
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(bare.run(statement));
-    }
+    onCatalogueBare(state, [&](Bare& bare) { benchmark::DoNotOptimize(bare.run(statement)); });
 }
 
 // ---------------------------------------------------------------------------------------------------------

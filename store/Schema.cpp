@@ -3,7 +3,10 @@
 #include "store/StoreError.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
+#include <set>
+#include <string>
 #include <string_view>
 
 namespace velk::store
@@ -66,6 +69,39 @@ CREATE INDEX idxMovementPitchJoinPitch ON tblMovementPitchJoin (iPitchID);
 CREATE INDEX idxMovementOrder ON tblMovement (iKTN, iMvmt, iOrder);
 )sql";
 
+struct QuickIndex
+{
+    const char* name;
+    const char* definition; // after "ON "
+};
+
+// The indexes every catalogue should have beyond kSchemaScript's:
+//  - a movement's sequence in order, with each position's pitch, so that the display, the counts and the
+//    tabulations read only the index;
+//  - the six subjects, in the collation LIKE compares with, so that the subject search reads the movements
+//    whose subjects match instead of every movement six times: a pattern without a leading wildcard seeks in
+//    them, any other pattern scans them rather than the much wider movement table.
+const std::array<QuickIndex, 7> kQuickIndexes {{
+    {"idxMovementPitchJoinSequence", "tblMovementPitchJoin (iMovementID, iMovementPitchID, iPitchID)"},
+    {"idxMovementSub1", "tblMovement (Sub1 COLLATE NOCASE)"},
+    {"idxMovementSub2", "tblMovement (Sub2 COLLATE NOCASE)"},
+    {"idxMovementSub3", "tblMovement (Sub3 COLLATE NOCASE)"},
+    {"idxMovementSub4", "tblMovement (Sub4 COLLATE NOCASE)"},
+    {"idxMovementSub5", "tblMovement (Sub5 COLLATE NOCASE)"},
+    {"idxMovementSub6", "tblMovement (Sub6 COLLATE NOCASE)"},
+}};
+// Catalogues made before the sequence index carried the pitch have this one instead of it.
+constexpr const char* kReplacedIndex = "idxMovementPitchJoinMovement";
+
+void createQuickIndexes(Connection& connection)
+{
+    std::string script = std::string("DROP INDEX IF EXISTS ") + kReplacedIndex + ";\n";
+    for (const QuickIndex& index : kQuickIndexes) {
+        script += std::string("CREATE INDEX IF NOT EXISTS ") + index.name + " ON " + index.definition + ";\n";
+    }
+    connection.executeScript(script);
+}
+
 struct ExpectedColumn
 {
     const char* name;
@@ -116,7 +152,7 @@ void createSchema(Connection& connection)
     Transaction transaction(connection);
     connection.executeScript(kSchemaScript);
     connection.executeScript(kMelodyIndexSchema);
-    connection.executeScript(kIndexSchema);
+    createQuickIndexes(connection);
     connection.executeScript("PRAGMA application_id = " + std::to_string(kApplicationId)
                              + "; PRAGMA user_version = 1;");
     transaction.commit();
@@ -126,17 +162,19 @@ void ensureIndexes(Connection& connection)
 {
     // Only a catalogue that lacks one of them is written to (and locked): another program may be reading or
     // writing it, and nothing needs doing.
-    const ResultSet present = connection.query(
-        "SELECT group_concat(name, ' ') FROM (SELECT name FROM sqlite_master WHERE type = 'index' AND name IN "
-        "('idxMovementPitchJoinSequence', 'idxMovementPitchJoinMovement', 'idxMovementSub1', 'idxMovementSub2', "
-        "'idxMovementSub3', 'idxMovementSub4', 'idxMovementSub5', 'idxMovementSub6') ORDER BY name)");
-    if (present.rows().at(0).at(0).toText()
-        == "idxMovementPitchJoinSequence idxMovementSub1 idxMovementSub2 idxMovementSub3 idxMovementSub4 "
-           "idxMovementSub5 idxMovementSub6") {
+    std::set<std::string> present;
+    const ResultSet indexes = connection.query("SELECT name FROM sqlite_master WHERE type = 'index'");
+    for (const auto& row : indexes.rows()) {
+        present.insert(row.at(0).toText());
+    }
+    const bool upToDate = present.count(kReplacedIndex) == 0
+        && std::all_of(kQuickIndexes.begin(), kQuickIndexes.end(),
+                       [&present](const QuickIndex& index) { return present.count(index.name) > 0; });
+    if (upToDate) {
         return;
     }
     Transaction transaction(connection);
-    connection.executeScript(kIndexSchema);
+    createQuickIndexes(connection);
     transaction.commit();
 }
 
