@@ -158,6 +158,17 @@ PitchClasses::PitchClasses(std::unordered_map<std::int32_t, int> classes)
 PitchClasses PitchClasses::load(store::Connection& connection)
 {
     std::unordered_map<std::int32_t, int> classes;
+    if (store::hasColumn(connection, "tblClassLookup", "iSemitone")) {
+        // The class's own semitone: an imported catalogue may number its classes from another note.
+        connection.forEachRow("SELECT j.iPitchID, c.iSemitone FROM tblPitchClassJoin j JOIN tblClassLookup c ON "
+                              "c.iClassID = j.iClassID WHERE c.iSemitone BETWEEN 0 AND 11 ORDER BY j.iPitchID, "
+                              "c.iClassID DESC",
+                              {}, [&](const std::vector<Value>& row) {
+                                  classes[static_cast<std::int32_t>(row[0].toInt64())]
+                                      = static_cast<int>(row[1].toInt64());
+                              });
+        return PitchClasses(std::move(classes));
+    }
     connection.forEachRow("SELECT iPitchID, Min(iClassID) FROM tblPitchClassJoin "
                           "WHERE iClassID BETWEEN 1 AND 12 GROUP BY iPitchID",
                           {}, [&](const std::vector<Value>& row) {

@@ -34,9 +34,10 @@ std::int32_t melodyKey(int first, int second, int third);
 /// The step from one pitch class to another (both 0 to 11): (to - from) modulo 12, 0 to 11.
 int classStep(int from, int to);
 
-/// The pitch class (0 = C to 11 = B) of each pitch, from tblPitchClassJoin, where iClassID 1 is C and 12 is B.
-/// A pitch without a row there, or with only class ids outside 1 to 12, has no class; a pitch in several classes
-/// takes the lowest class id.
+/// The pitch class (0 = C to 11 = B) of each pitch, from tblPitchClassJoin: the iSemitone of its class in
+/// tblClassLookup, or, in a catalogue made before that column, iClassID - 1 (1 is C, 12 is B). A pitch without a row
+/// there, or whose classes have no semitone (or only class ids outside 1 to 12), has no class; a pitch in several
+/// classes takes the one with the lowest class id.
 class PitchClasses
 {
 public:

@@ -75,6 +75,7 @@ Outcome MovementController::Load()
         m_recordset = std::make_unique<store::MovementRecordset>(
             store::Connection::open(m_connectionString, store::AccessMode::ReadWrite));
         if (!m_recordset->connection().isReadOnly()) {
+            store::ensureColumns(m_recordset->connection());
             melody::ensureMelodyIndex(m_recordset->connection());
             store::ensureIndexes(m_recordset->connection());
         }

@@ -5,6 +5,7 @@
 #include "store/ResultSet.h"
 #include "store/StoreError.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <system_error>
@@ -124,6 +125,32 @@ void replaceSequence(store::Connection& connection,
 }
 
 } // namespace
+
+void insertStoredPositions(store::Connection& connection, const std::vector<StoredPosition>& positions)
+{
+    // Three parameters a row, well below SQLite's limit; the full statement is prepared once and reused.
+    constexpr std::size_t kBatch = 300;
+    const auto statement = [](std::size_t rows) {
+        std::string sql = "insert into tblmovementpitchjoin (imovementpitchid, imovementid, ipitchid) values ";
+        for (std::size_t i = 0; i < rows; ++i) {
+            sql += i == 0 ? "(?,?,?)" : ",(?,?,?)";
+        }
+        return sql;
+    };
+    const std::string full = statement(kBatch);
+    std::vector<store::Value> params;
+    params.reserve(kBatch * 3);
+    for (std::size_t start = 0; start < positions.size(); start += kBatch) {
+        const std::size_t count = std::min(kBatch, positions.size() - start);
+        params.clear();
+        for (std::size_t i = start; i < start + count; ++i) {
+            params.emplace_back(positions[i].id);
+            params.emplace_back(positions[i].movementId);
+            params.emplace_back(std::int64_t {positions[i].pitchId});
+        }
+        connection.execute(count == kBatch ? full : statement(count), params);
+    }
+}
 
 store::Outcome savePitches(const std::string& connectionString,
                            std::int64_t movementId,

@@ -71,4 +71,17 @@ store::Outcome savePitches(store::Connection& connection,
                            const std::vector<std::int32_t>& pitchIds,
                            const std::function<void(store::Connection&)>& alsoInTransaction = {});
 
+/// One stored position with the id it was given.
+struct StoredPosition
+{
+    std::int64_t id; ///< iMovementPitchID: a movement's positions are in ascending id
+    std::int64_t movementId;
+    std::int32_t pitchId;
+};
+
+/// Inserts positions with their own ids, as a catalogue taken over from elsewhere numbered them, inside the
+/// caller's transaction (many rows to a statement). Later stores still get higher ids than any inserted here.
+/// Throws store::StoreError (a taken id, a movement or pitch that does not exist).
+void insertStoredPositions(store::Connection& connection, const std::vector<StoredPosition>& positions);
+
 } // namespace velk::pitches

@@ -69,6 +69,16 @@ std::vector<ReferenceClass> buildClasses()
 
 } // namespace
 
+const ReferencePitch* referencePitchOf(const std::string& spelling)
+{
+    for (const ReferencePitch& pitch : referencePitches()) {
+        if (pitch.spelling == spelling) {
+            return &pitch;
+        }
+    }
+    return nullptr;
+}
+
 const std::vector<ReferencePitch>& referencePitches()
 {
     static const std::vector<ReferencePitch> pitches = buildPitches();
@@ -89,8 +99,8 @@ void insertReferenceData(Connection& connection)
                            {Value(pitch.id), Value(pitch.spelling), Value(pitch.glyph)});
     }
     for (const ReferenceClass& pitchClass : referenceClasses()) {
-        connection.execute("INSERT INTO tblClassLookup (iClassID, iPitchID) VALUES (?, ?)",
-                           {Value(pitchClass.id), Value(pitchClass.pitchId)});
+        connection.execute("INSERT INTO tblClassLookup (iClassID, iPitchID, iSemitone) VALUES (?, ?, ?)",
+                           {Value(pitchClass.id), Value(pitchClass.pitchId), Value(pitchClass.id - 1)});
     }
     for (const ReferencePitch& pitch : referencePitches()) {
         connection.execute("INSERT INTO tblPitchClassJoin (iPitchID, iClassID) VALUES (?, ?)",

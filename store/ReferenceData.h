@@ -20,7 +20,7 @@ struct ReferencePitch
 
 struct ReferenceClass
 {
-    std::int32_t id; ///< 1 (C) to 12 (B)
+    std::int32_t id; ///< 1 (C) to 12 (B); its iSemitone is id - 1
     std::int32_t pitchId; ///< the pitch whose glyph stands for the class
 };
 
@@ -28,6 +28,10 @@ struct ReferenceClass
 const std::vector<ReferencePitch>& referencePitches();
 /// The twelve pitch classes.
 const std::vector<ReferenceClass>& referenceClasses();
+
+/// The pitch of the vocabulary with this spelling (matched exactly), or null when the spelling does not follow the
+/// scheme. Its glyph text and its class (classId - 1 semitones above C) are what a spelling means to Velk.
+const ReferencePitch* referencePitchOf(const std::string& spelling);
 
 /// Writes tblPitchLookup, tblClassLookup and tblPitchClassJoin of a new catalogue in one transaction.
 void insertReferenceData(Connection& connection);

@@ -19,12 +19,14 @@ const char* const kSchemaScript = R"sql(
 CREATE TABLE tblPitchLookup (
     iPitchID INTEGER PRIMARY KEY,
     txtPitch TEXT,
-    txtVelkFont TEXT NOT NULL
+    txtVelkFont TEXT NOT NULL,
+    txtOldVelkFont TEXT
 ) STRICT;
 
 CREATE TABLE tblClassLookup (
     iClassID INTEGER PRIMARY KEY,
-    iPitchID INTEGER NOT NULL REFERENCES tblPitchLookup (iPitchID)
+    iPitchID INTEGER NOT NULL REFERENCES tblPitchLookup (iPitchID),
+    iSemitone INTEGER CHECK (iSemitone BETWEEN 0 AND 11)
 ) STRICT;
 
 CREATE TABLE tblPitchClassJoin (
@@ -155,6 +157,35 @@ void createSchema(Connection& connection)
     createQuickIndexes(connection);
     connection.executeScript("PRAGMA application_id = " + std::to_string(kApplicationId)
                              + "; PRAGMA user_version = 1;");
+    transaction.commit();
+}
+
+bool hasColumn(Connection& connection, const char* table, const char* column)
+{
+    return connection
+               .query("SELECT 1 FROM pragma_table_info(?) WHERE name = ? COLLATE NOCASE",
+                      {Value(std::string(table)), Value(std::string(column))})
+               .recordCount()
+        > 0;
+}
+
+void ensureColumns(Connection& connection)
+{
+    const bool oldGlyphs = hasColumn(connection, "tblPitchLookup", "txtOldVelkFont");
+    const bool semitones = hasColumn(connection, "tblClassLookup", "iSemitone");
+    if (oldGlyphs && semitones) {
+        return;
+    }
+    Transaction transaction(connection);
+    if (!oldGlyphs) {
+        connection.execute("ALTER TABLE tblPitchLookup ADD COLUMN txtOldVelkFont TEXT");
+    }
+    if (!semitones) {
+        // Catalogues made by Velk number their classes from C.
+        connection.execute(
+            "ALTER TABLE tblClassLookup ADD COLUMN iSemitone INTEGER CHECK (iSemitone BETWEEN 0 AND 11)");
+        connection.execute("UPDATE tblClassLookup SET iSemitone = iClassID - 1 WHERE iClassID BETWEEN 1 AND 12");
+    }
     transaction.commit();
 }
 

@@ -35,6 +35,15 @@ CREATE INDEX IF NOT EXISTS idxMelodyIndexMovement ON tblMelodyIndex (iMovementID
 /// millions of positions). createSchema makes them too.
 void ensureIndexes(Connection& connection);
 
+/// True when the table has the column (matched without regard to case).
+bool hasColumn(Connection& connection, const char* table, const char* column);
+
+/// Adds the columns later catalogues have to a catalogue made before them, in one transaction; reads only when
+/// they are there. tblPitchLookup.txtOldVelkFont (the glyph text of an imported pitch in the old program's font,
+/// Null otherwise) and tblClassLookup.iSemitone (the class's semitone above C, 0 to 11; filled from iClassID - 1,
+/// as Velk numbers its classes from C). Needs a writable connection. Throws StoreError.
+void ensureColumns(Connection& connection);
+
 /// The application id written into every catalogue file (PRAGMA application_id).
 inline constexpr int kApplicationId = 0x56454C4B;
 

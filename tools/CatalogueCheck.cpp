@@ -63,13 +63,7 @@ void checkReferenceData(store::Connection& connection, std::vector<std::string>&
                               problems.push_back("The pitch class " + row[0].toText() + " stands for pitch "
                                                  + row[1].toText() + ", which is not in tblPitchLookup.");
                           });
-    connection.forEachRow("select p.iPitchID, p.txtPitch from tblPitchLookup p where not exists (select 1 from "
-                          "tblPitchClassJoin j join tblClassLookup c on c.iClassID = j.iClassID where j.iPitchID = "
-                          "p.iPitchID) order by p.iPitchID",
-                          {}, [&](const std::vector<Value>& row) {
-                              problems.push_back("Pitch " + row[0].toText() + " (\"" + row[1].toText()
-                                                 + "\") belongs to no pitch class.");
-                          });
+    // A pitch in no class is allowed: it counts in a movement's total but in no class (old catalogues have one).
     connection.forEachRow("select j.iPitchID, count(*) from tblPitchClassJoin j group by j.iPitchID having count(*) > "
                           "1 order by j.iPitchID",
                           {}, [&](const std::vector<Value>& row) {

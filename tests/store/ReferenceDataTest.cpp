@@ -1,5 +1,6 @@
 #include "store/ReferenceData.h"
 #include "store/Connection.h"
+#include "store/Schema.h"
 #include "tests/support/TempCatalogue.h"
 
 #include <gtest/gtest.h>
@@ -143,6 +144,43 @@ TEST(ReferenceData, CatalogueHoldsEveryPitchWithItsClass)
                   .rows()[0][0]
                   .toInt64(),
               12);
+}
+
+TEST(ReferenceData, SpellingsOutsideTheSchemeHaveNoMeaning)
+{
+    ASSERT_NE(referencePitchOf("f*"), nullptr);
+    EXPECT_EQ(referencePitchOf("f*")->glyph, "f\xE2\x99\xAF");
+    EXPECT_EQ(referencePitchOf("e*")->classId, 6); // sounds F
+    for (const char* foreign : {"", "x", "f***", "H", " c", "c "}) {
+        EXPECT_EQ(referencePitchOf(foreign), nullptr) << foreign;
+    }
+}
+
+TEST(SchemaUpgrade, ACatalogueMadeBeforeTheNewColumnsGetsThemOnce)
+{
+    test::TempCatalogue catalogue;
+    {
+        Connection connection = catalogue.writer();
+        EXPECT_EQ(connection.query("select count(*) from tblClassLookup where iSemitone = iClassID - 1").rows()[0][0],
+                  Value(12));
+        connection.executeScript("ALTER TABLE tblClassLookup DROP COLUMN iSemitone;"
+                                 "ALTER TABLE tblPitchLookup DROP COLUMN txtOldVelkFont;");
+        ASSERT_FALSE(hasColumn(connection, "tblClassLookup", "iSemitone"));
+    }
+    for (int run = 0; run < 2; ++run) {
+        Connection connection = catalogue.writer();
+        ensureColumns(connection);
+        EXPECT_TRUE(hasColumn(connection, "tblPitchLookup", "TXTOLDVELKFONT"));
+        const auto semitones = connection.query("select iClassID, iSemitone from tblClassLookup order by iClassID");
+        ASSERT_EQ(semitones.recordCount(), 12u);
+        for (const auto& row : semitones.rows()) {
+            EXPECT_EQ(row[1].toInt64(), row[0].toInt64() - 1); // Velk numbers its classes from C
+        }
+        EXPECT_EQ(connection.query("select count(*) from tblPitchLookup where txtOldVelkFont is not null").rows()[0][0],
+                  Value(0));
+    }
+    Connection readOnly = Connection::open(catalogue.connectionString(), AccessMode::ReadOnly);
+    EXPECT_NO_THROW(ensureColumns(readOnly)); // nothing to do, so nothing is written
 }
 
 } // namespace
