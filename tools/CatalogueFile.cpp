@@ -1,5 +1,7 @@
 #include "tools/CatalogueFile.h"
 
+#include "legacy/ImportProcess.h"
+
 #include "store/ReferenceData.h"
 #include "store/Schema.h"
 #include "store/StoreError.h"
@@ -26,7 +28,10 @@ void removeQuietly(const fs::path& path)
 
 } // namespace
 
-void createCatalogueFile(const std::string& file, bool replace, const std::function<void(store::Connection&)>& fill)
+void createCatalogueFile(const std::string& file,
+                         bool replace,
+                         const std::function<void(store::Connection&)>& fill,
+                         bool referenceData)
 {
     std::error_code error;
     const fs::path target = fs::absolute(file, error).lexically_normal();
@@ -36,12 +41,14 @@ void createCatalogueFile(const std::string& file, bool replace, const std::funct
     if (!replace && fs::exists(target, error)) {
         throw store::StoreError(target.string() + " already exists; it was left as it is.");
     }
-    const fs::path building = target.string() + ".new-" + std::to_string(::getpid());
+    const fs::path building = legacy::buildingFile(target.string(), ::getpid());
     removeQuietly(building);
     try {
         store::Connection connection = store::Connection::createFile(building.string());
         store::createSchema(connection);
-        store::insertReferenceData(connection);
+        if (referenceData) {
+            store::insertReferenceData(connection);
+        }
         if (fill) {
             fill(connection);
         }

@@ -14,10 +14,12 @@ namespace velk::tools
 /// Creates a catalogue file with the schema and the reference data, then lets fill add to it. The file is built
 /// beside its final name and moved there only when complete, so a failure leaves no half-made catalogue and an
 /// existing file stays untouched. An existing file is replaced only when replace is true; otherwise it is an
-/// error. Throws store::StoreError with a finished message.
+/// error. Without referenceData the pitch tables are left empty for fill to write. Throws store::StoreError with a
+/// finished message; whatever fill throws passes through, with nothing left behind.
 void createCatalogueFile(const std::string& file,
                          bool replace,
-                         const std::function<void(store::Connection&)>& fill = {});
+                         const std::function<void(store::Connection&)>& fill = {},
+                         bool referenceData = true);
 
 /// Adds one movement with its sequence to a catalogue being filled. values are, in this order: iKTN, iMvmt, iOrder,
 /// txtComposed, iLength, i12in, strOpeningKey, strClosingKey, chkSoprano, chkAlto, chkTenor, chkBass,
