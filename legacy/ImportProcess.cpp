@@ -186,8 +186,9 @@ bool ImportProcess::poll(std::chrono::milliseconds timeout,
             }
         }
         if (m_out < 0 && m_err < 0) {
+            // Both pipes closed: the child is ending (or closed them itself, and the wall clock still counts).
             int status = 0;
-            if (::waitpid(m_pid, &status, 0) == m_pid) {
+            if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
                 finish(status);
                 return false;
             }
@@ -229,9 +230,12 @@ void ImportProcess::finish(int status)
     } else if (WIFSIGNALED(status)) {
         m_result.signal = WTERMSIG(status);
     }
-    std::string said;
+    // The command's own message, not a warning the library printed on the way.
+    std::string said = m_messages.empty() ? std::string() : m_messages.back();
     for (const std::string& line : m_messages) {
-        said = line.rfind(kCommandPrefix, 0) == 0 ? line.substr(std::strlen(kCommandPrefix)) : line;
+        if (line.rfind(kCommandPrefix, 0) == 0) {
+            said = line.substr(std::strlen(kCommandPrefix));
+        }
     }
     const std::string damaged = "The old catalogue " + m_oldFile + " could not be read; the file is damaged (";
     if (m_result.exitCode == 0 && !m_result.timedOut) {

@@ -249,6 +249,19 @@ OldCatalogue readOld(const LegacyDatabase& database, const std::function<void(co
     return old;
 }
 
+std::string plural(std::size_t count, const std::string& one, const std::string& many)
+{
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+/// Tells of rows not carried over, when there are any: "3 rows of tblX why".
+void dropRows(ImportReport& report, std::size_t count, const char* table, const std::string& why)
+{
+    if (count > 0) {
+        report.dropped.push_back(plural(count, "row", "rows") + " of " + table + " " + why);
+    }
+}
+
 /// Rows keyed by their first column (the id), in ascending id; rows without an id or with an id seen before are
 /// dropped and told.
 std::vector<std::vector<Value>*> byId(Projected& table, const char* name, ImportReport& report)
@@ -273,18 +286,9 @@ std::vector<std::vector<Value>*> byId(Projected& table, const char* name, Import
             unique.push_back(row);
         }
     }
-    if (nullIds > 0) {
-        report.dropped.push_back(std::to_string(nullIds) + " rows of " + name + " without an id");
-    }
-    if (duplicates > 0) {
-        report.dropped.push_back(std::to_string(duplicates) + " rows of " + name + " repeating an id of another row");
-    }
+    dropRows(report, nullIds, name, "without an id");
+    dropRows(report, duplicates, name, "repeating an id of another row");
     return unique;
-}
-
-std::string plural(std::size_t count, const std::string& one, const std::string& many)
-{
-    return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
 /// Writes the old catalogue into the new file's connection, in one transaction.
@@ -401,17 +405,9 @@ void writeNew(store::Connection& connection,
                                    + std::to_string(pitchClass) + ", which its spelling does not sound in");
         }
     }
-    if (incompleteJoins > 0) {
-        report.dropped.push_back(plural(incompleteJoins, "row", "rows")
-                                 + " of tblPitchClassJoin without a pitch or a class");
-    }
-    if (unknownJoins > 0) {
-        report.dropped.push_back(plural(unknownJoins, "row", "rows")
-                                 + " of tblPitchClassJoin naming a pitch or class that does not exist");
-    }
-    if (repeatedJoins > 0) {
-        report.dropped.push_back(plural(repeatedJoins, "row", "rows") + " of tblPitchClassJoin repeating another");
-    }
+    dropRows(report, incompleteJoins, "tblPitchClassJoin", "without a pitch or a class");
+    dropRows(report, unknownJoins, "tblPitchClassJoin", "naming a pitch or class that does not exist");
+    dropRows(report, repeatedJoins, "tblPitchClassJoin", "repeating another");
     for (const auto& [id, spelling] : std::map<std::int64_t, std::string>(spellingOf.begin(), spellingOf.end())) {
         if (classIndexesOf.count(id) == 0) {
             report.notes.push_back("pitch " + std::to_string(id) + " \"" + spelling
@@ -450,14 +446,8 @@ void writeNew(store::Connection& connection,
             sequenceOf[movement].push_back(pitch);
         }
     }
-    if (incompletePositions > 0) {
-        report.dropped.push_back(plural(incompletePositions, "row", "rows")
-                                 + " of tblMovementPitchJoin without a movement or a pitch");
-    }
-    if (unknownPitches > 0) {
-        report.dropped.push_back(plural(unknownPitches, "row", "rows")
-                                 + " of tblMovementPitchJoin naming a pitch that is not in tblPitchLookup");
-    }
+    dropRows(report, incompletePositions, "tblMovementPitchJoin", "without a movement or a pitch");
+    dropRows(report, unknownPitches, "tblMovementPitchJoin", "naming a pitch that is not in tblPitchLookup");
 
     // Movements with their ids; Deviation as the tabulations compute it from the pitches.
     std::string names;
@@ -590,8 +580,12 @@ std::string ImportReport::text() const
     }
 
     out << "\nChanged:\n";
-    out << "  Deviation computed from the pitches of every movement; "
-        << plural(deviations.size(), "movement", "movements") << " had another figure stored (old -> new):\n";
+    out << "  Deviation computed from the pitches of every movement; ";
+    if (deviations.empty()) {
+        out << "no stored figure differed\n";
+    } else {
+        out << plural(deviations.size(), "movement", "movements") << " had another figure stored (old -> new):\n";
+    }
     for (const auto& change : deviations) {
         out << "    movement " << change.movementId << ": " << change.oldText.value_or("none") << " -> "
             << change.newText << '\n';

@@ -1,5 +1,7 @@
 #include "tests/legacy/MdbJsonOracle.h"
 
+#include "tests/support/ToolRun.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -10,15 +12,6 @@ namespace velk::test
 
 namespace
 {
-
-std::string shellQuoted(const std::string& text)
-{
-    std::string quoted = "'";
-    for (const char c : text) {
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return quoted + "'";
-}
 
 void appendUtf8(std::string& out, unsigned code)
 {

@@ -12,6 +12,14 @@ namespace velk::test
 namespace
 {
 
+std::string readFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+} // namespace
+
 std::string shellQuoted(const std::string& text)
 {
     std::string quoted = "'";
@@ -20,14 +28,6 @@ std::string shellQuoted(const std::string& text)
     }
     return quoted + "'";
 }
-
-std::string readFile(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-} // namespace
 
 ToolRun runProgram(const std::string& program, const std::vector<std::string>& args)
 {

@@ -14,6 +14,9 @@ struct ToolRun
     std::string err;
 };
 
+/// The text quoted for the shell, so that any text passes as one word.
+std::string shellQuoted(const std::string& text);
+
 /// Runs program with the arguments (each quoted for the shell, so any text may be passed) and returns its exit
 /// code, standard output and standard error.
 ToolRun runProgram(const std::string& program, const std::vector<std::string>& args);
