@@ -139,8 +139,8 @@ class DamagedFile : public ::testing::TestWithParam<Damage>
 {
 };
 
-// Each damaged variant of the realistic catalogue ends, under the limits, either with a sound catalogue of what could
-// be read, or with a one-line message and nothing written beside the old file.
+// Each damaged variant of the realistic catalogue ends, under the limits, with a one-line message and nothing
+// written beside the old file.
 TEST_P(DamagedFile, EndsWithAMessageAndLeavesNothingBehind)
 {
     test::TempFolder folder;
@@ -159,10 +159,8 @@ TEST_P(DamagedFile, EndsWithAMessageAndLeavesNothingBehind)
                                                     : result.message)
               << '\n';
     EXPECT_EQ(readFile(old), bytes);
-    if (result.end == ImportEnd::Finished) {
-        EXPECT_TRUE(tools::catalogueProblems(target.string()).empty());
-        return;
-    }
+    // Each of these loses rows or values; finishing would pass the loss off as a sound catalogue.
+    ASSERT_NE(result.end, ImportEnd::Finished) << result.report;
     EXPECT_FALSE(result.message.empty());
     EXPECT_EQ(result.message.find('\n'), std::string::npos) << result.message;
     EXPECT_FALSE(fs::exists(target));
