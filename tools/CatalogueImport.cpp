@@ -151,42 +151,44 @@ std::string quoted(const Value& value)
     return value.isNull() ? std::string("(none)") : "\"" + value.toText() + "\"";
 }
 
-/// Checks that the old file is a catalogue of the old program and reads its five tables.
-OldCatalogue readOld(const LegacyDatabase& database, const std::function<void(const ImportProgress&)>& progress)
+/// Where each column of the catalogue's tables comes from in the old file's tables.
+struct Layout
 {
-    const std::string notCatalogue = database.file() + " is not an old Velk catalogue: ";
-    std::vector<std::string> missingTables;
-    std::array<std::vector<legacy::LegacyColumn>, 5> columns;
-    for (std::size_t t = 0; t < tableSpecs().size(); ++t) {
-        auto found = database.columns(tableSpecs()[t].name);
-        if (!found) {
-            missingTables.emplace_back(tableSpecs()[t].name);
-        } else {
-            columns[t] = std::move(*found);
-        }
-    }
-    // Named in the order the old program's documentation lists them.
+    std::array<std::vector<std::optional<std::size_t>>, 5> sources;
+    std::vector<std::string> missingColumns;
+    std::vector<std::string> extraColumns;
+};
+
+std::string notCatalogue(const std::string& source)
+{
+    return source + " is not an old Velk catalogue: ";
+}
+
+/// Names the missing tables in one sentence (in the order the old program's documentation lists them). Throws.
+[[noreturn]] void
+missingTables(const std::string& source, std::vector<std::string> missing, const std::vector<std::string>& present)
+{
     const std::array<std::string, 5> listed {"tblMovement", "tblPitchLookup", "tblMovementPitchJoin",
                                              "tblPitchClassJoin", "tblClassLookup"};
-    std::sort(missingTables.begin(), missingTables.end(), [&](const std::string& a, const std::string& b) {
+    std::sort(missing.begin(), missing.end(), [&](const std::string& a, const std::string& b) {
         return std::find(listed.begin(), listed.end(), a) < std::find(listed.begin(), listed.end(), b);
     });
-    if (missingTables.size() == tableSpecs().size()) {
-        const auto present = database.tableNames();
+    if (missing.size() == tableSpecs().size()) {
         if (present.empty()) {
-            throw LegacyError(database.file() + " holds no tables at all; it is damaged or empty.");
+            throw LegacyError(source + " holds no tables at all; it is damaged or empty.");
         }
-        throw LegacyError(notCatalogue + "it has none of the tables " + joined(missingTables) + " (it holds "
+        throw LegacyError(notCatalogue(source) + "it has none of the tables " + joined(missing) + " (it holds "
                           + joined(present) + ").");
     }
-    if (!missingTables.empty()) {
-        throw LegacyError(notCatalogue + (missingTables.size() == 1 ? "the table " : "the tables ")
-                          + joined(missingTables) + (missingTables.size() == 1 ? " is" : " are") + " missing.");
-    }
+    throw LegacyError(notCatalogue(source) + (missing.size() == 1 ? "the table " : "the tables ") + joined(missing)
+                      + (missing.size() == 1 ? " is" : " are") + " missing.");
+}
 
-    OldCatalogue old;
-    old.format = database.formatName();
-    std::array<std::vector<std::optional<std::size_t>>, 5> sources;
+/// Matches the old tables' columns to the catalogue's. Throws for a column the catalogue cannot do without, or one
+/// whose values are of another kind.
+Layout layoutOf(const std::string& source, const std::array<std::vector<legacy::LegacyColumn>, 5>& columns)
+{
+    Layout layout;
     for (std::size_t t = 0; t < tableSpecs().size(); ++t) {
         const TableSpec& spec = tableSpecs()[t];
         legacy::LegacyTable shape;
@@ -195,32 +197,81 @@ OldCatalogue readOld(const LegacyDatabase& database, const std::function<void(co
             const auto index = shape.columnIndex(target.name);
             if (!index) {
                 if (target.required) {
-                    throw LegacyError(notCatalogue + "the table " + spec.name + " has no column " + target.name + ".");
+                    throw LegacyError(notCatalogue(source) + "the table " + spec.name + " has no column " + target.name
+                                      + ".");
                 }
-                old.missingColumns.push_back(std::string(spec.name) + "." + target.name);
+                layout.missingColumns.push_back(std::string(spec.name) + "." + target.name);
             } else if (!accepts(target.want, columns[t][*index].kind)) {
-                throw LegacyError(notCatalogue + "the column " + spec.name + "." + target.name + " holds "
+                throw LegacyError(notCatalogue(source) + "the column " + spec.name + "." + target.name + " holds "
                                   + columns[t][*index].typeName + " values instead of " + wantName(target.want) + ".");
             }
-            sources[t].push_back(index);
+            layout.sources[t].push_back(index);
         }
         for (const auto& column : columns[t]) {
-            const bool known = std::any_of(spec.columns.begin(), spec.columns.end(),
-                                           [&](const TargetColumn& target) { return column.name == target.name; });
+            legacy::LegacyTable one;
+            one.columns = {column};
+            const bool known = std::any_of(spec.columns.begin(), spec.columns.end(), [&](const TargetColumn& target) {
+                return one.columnIndex(target.name).has_value();
+            });
             if (!known) {
-                old.extraColumns.push_back(std::string(spec.name) + "." + column.name);
+                layout.extraColumns.push_back(std::string(spec.name) + "." + column.name);
             }
         }
     }
+    return layout;
+}
 
+/// A table's rows on the catalogue's columns (Null where the old file has none; a Yes/No as 0 or 1).
+Projected project(legacy::LegacyTable& table, std::size_t t, const Layout& layout)
+{
+    const TableSpec& spec = tableSpecs()[t];
+    Projected projected;
+    projected.rows.reserve(table.rows.size());
+    for (auto& row : table.rows) {
+        std::vector<Value> values;
+        values.reserve(spec.columns.size());
+        for (std::size_t c = 0; c < spec.columns.size(); ++c) {
+            const auto& source = layout.sources[t][c];
+            Value value = source ? std::move(row[*source]) : Value();
+            if (spec.columns[c].want == Want::Boolean) {
+                value = Value(std::int64_t {value.toInt64() != 0 ? 1 : 0});
+            }
+            values.push_back(std::move(value));
+        }
+        projected.rows.push_back(std::move(values));
+    }
+    return projected;
+}
+
+/// Checks that the old file is a catalogue of the old program and reads its five tables.
+OldCatalogue readOld(const LegacyDatabase& database, const std::function<void(const ImportProgress&)>& progress)
+{
+    std::vector<std::string> missing;
+    std::array<std::vector<legacy::LegacyColumn>, 5> columns;
+    for (std::size_t t = 0; t < tableSpecs().size(); ++t) {
+        auto found = database.columns(tableSpecs()[t].name);
+        if (!found) {
+            missing.emplace_back(tableSpecs()[t].name);
+        } else {
+            columns[t] = std::move(*found);
+        }
+    }
+    if (!missing.empty()) {
+        missingTables(database.file(), missing, database.tableNames());
+    }
+    const Layout layout = layoutOf(database.file(), columns);
+
+    OldCatalogue old;
+    old.format = database.formatName();
+    old.missingColumns = layout.missingColumns;
+    old.extraColumns = layout.extraColumns;
     std::size_t announced = 0;
     for (const TableSpec& spec : tableSpecs()) {
         announced += database.announcedRows(spec.name);
     }
     std::size_t done = 0;
     for (std::size_t t = 0; t < tableSpecs().size(); ++t) {
-        const TableSpec& spec = tableSpecs()[t];
-        const std::string stage = std::string("reading ") + spec.name;
+        const std::string stage = std::string("reading ") + tableSpecs()[t].name;
         const auto onRows = [&](std::size_t rows) {
             if (progress) {
                 const std::size_t share = announced == 0 ? 0 : (done + rows) * kReadShare / announced;
@@ -228,23 +279,9 @@ OldCatalogue readOld(const LegacyDatabase& database, const std::function<void(co
             }
         };
         onRows(0);
-        legacy::LegacyTable table = database.readTable(spec.name, onRows);
+        legacy::LegacyTable table = database.readTable(tableSpecs()[t].name, onRows);
         done += table.rows.size();
-        Projected& projected = old.tables[t];
-        projected.rows.reserve(table.rows.size());
-        for (auto& row : table.rows) {
-            std::vector<Value> values;
-            values.reserve(spec.columns.size());
-            for (std::size_t c = 0; c < spec.columns.size(); ++c) {
-                const auto& source = sources[t][c];
-                Value value = source ? std::move(row[*source]) : Value();
-                if (spec.columns[c].want == Want::Boolean) {
-                    value = Value(std::int64_t {value.toInt64() != 0 ? 1 : 0});
-                }
-                values.push_back(std::move(value));
-            }
-            projected.rows.push_back(std::move(values));
-        }
+        old.tables[t] = project(table, t, layout);
     }
     return old;
 }
@@ -291,24 +328,25 @@ std::vector<std::vector<Value>*> byId(Projected& table, const char* name, Import
     return unique;
 }
 
-/// Writes the old catalogue into the new file's connection, in one transaction.
-void writeNew(store::Connection& connection,
-              OldCatalogue& old,
-              ImportReport& report,
-              const std::function<void(const ImportProgress&)>& progress)
+/// What the written reference data means for the sequences: each pitch's sense, spelling and classes.
+struct PitchMeaning
 {
-    const auto tell = [&](int percent, const std::string& stage) {
-        if (progress) {
-            progress({percent, stage});
-        }
-    };
-    store::Transaction transaction(connection);
-    std::array<std::size_t, 5> written {};
-
-    // Pitches: the old spellings and ids; the glyph text in our pitch font from the spelling.
-    tell(kReadShare, "writing the pitches");
-    std::unordered_map<std::int64_t, const store::ReferencePitch*> meaning;
+    std::unordered_map<std::int64_t, const store::ReferencePitch*> meaning; ///< null where the spelling has none
     std::unordered_map<std::int64_t, std::string> spellingOf;
+    std::unordered_map<std::int64_t, std::vector<std::size_t>> classIndexesOf; ///< positions in ascending iClassID
+    std::size_t classCount = 0;
+};
+
+/// Writes the old pitches, classes and class rows with their ids, deriving glyph texts and semitones.
+PitchMeaning writeReferenceData(store::Connection& connection,
+                                OldCatalogue& old,
+                                ImportReport& report,
+                                std::array<std::size_t, 5>& written)
+{
+    // Pitches: the old spellings and ids; the glyph text in our pitch font from the spelling.
+    PitchMeaning result;
+    auto& meaning = result.meaning;
+    auto& spellingOf = result.spellingOf;
     for (auto* row : byId(old.tables[kPitches], "tblPitchLookup", report)) {
         const std::int64_t id = (*row)[0].toInt64();
         const Value& spelling = (*row)[1];
@@ -328,6 +366,18 @@ void writeNew(store::Connection& connection,
                            "VALUES (?, ?, ?, ?)",
                            {Value(id), spelling, Value(glyph), (*row)[2]});
         ++written[kPitches];
+    }
+
+    std::map<std::string, std::vector<std::int64_t>> bySpelling;
+    for (const auto& [id, spelling] : spellingOf) {
+        bySpelling[spelling].push_back(id);
+    }
+    for (auto& [spelling, ids] : bySpelling) {
+        if (ids.size() > 1) {
+            std::sort(ids.begin(), ids.end());
+            report.notes.push_back("the spelling \"" + spelling + "\" is used by " + std::to_string(ids.size())
+                                   + " pitches, as in the old file; typing it finds pitch " + std::to_string(ids[0]));
+        }
     }
 
     // Classes: the old ids and representatives; the semitone from the representative's spelling, or a member's.
@@ -387,8 +437,9 @@ void writeNew(store::Connection& connection,
         writtenClasses.insert(id);
         ++written[kClasses];
     }
-    std::unordered_map<std::int64_t, std::vector<std::size_t>> classIndexesOf; // pitch -> positions in classOrder
+    auto& classIndexesOf = result.classIndexesOf;
     const std::vector<std::int64_t> classOrder(writtenClasses.begin(), writtenClasses.end());
+    result.classCount = classOrder.size();
     for (const auto& [pitch, pitchClass] : joins) {
         if (writtenClasses.count(pitchClass) == 0) {
             ++unknownJoins;
@@ -416,8 +467,34 @@ void writeNew(store::Connection& connection,
         }
     }
 
+    return result;
+}
+
+/// The deviation the tabulations page gives a sequence: class counts in ascending iClassID (a pitch in two classes
+/// counts in both, as the class statement counts), over the number of positions.
+float deviationOf(const std::vector<std::int64_t>& sequence, const PitchMeaning& sense)
+{
+    std::vector<std::optional<std::int64_t>> counts(sense.classCount);
+    for (const std::int64_t pitch : sequence) {
+        const auto found = sense.classIndexesOf.find(pitch);
+        if (found != sense.classIndexesOf.end()) {
+            for (const std::size_t at : found->second) {
+                counts[at] = counts[at].value_or(0) + 1;
+            }
+        }
+    }
+    return tabulations::averageDeviation(counts, static_cast<std::int64_t>(sequence.size()));
+}
+
+/// Writes the movements and their sequences with their ids, dropping sequence rows that belong nowhere, with each
+/// Deviation computed from the pitches. Returns the highest iMovementPitchID the old file used.
+std::int64_t writeMovements(store::Connection& connection,
+                            OldCatalogue& old,
+                            ImportReport& report,
+                            std::array<std::size_t, 5>& written,
+                            const PitchMeaning& sense)
+{
     // Sequences, in id order: rows of movements that no longer exist, or naming unknown pitches, are dropped.
-    tell(kReadShare + kWriteShare / 3, "writing the movements");
     const auto movements = byId(old.tables[kMovements], "tblMovement", report);
     std::set<std::int64_t> movementIds;
     for (const auto* row : movements) {
@@ -439,7 +516,7 @@ void writeNew(store::Connection& connection,
         const std::int64_t pitch = (*row)[2].toInt64();
         if (movementIds.count(movement) == 0) {
             ++report.orphanRows[movement];
-        } else if (meaning.count(pitch) == 0) {
+        } else if (sense.meaning.count(pitch) == 0) {
             ++unknownPitches;
         } else {
             positions.push_back({id, movement, static_cast<std::int32_t>(pitch)});
@@ -463,17 +540,7 @@ void writeNew(store::Connection& connection,
     for (auto* row : movements) {
         const std::int64_t id = (*row)[0].toInt64();
         const auto& sequence = sequenceOf[id];
-        std::vector<std::optional<std::int64_t>> counts(classOrder.size());
-        for (const std::int64_t pitch : sequence) {
-            const auto found = classIndexesOf.find(pitch);
-            if (found != classIndexesOf.end()) {
-                for (const std::size_t at : found->second) {
-                    counts[at] = counts[at].value_or(0) + 1;
-                }
-            }
-        }
-        const float deviation = tabulations::averageDeviation(counts, static_cast<std::int64_t>(sequence.size()));
-        const std::string newText = store::formatSingle(deviation);
+        const std::string newText = store::formatSingle(deviationOf(sequence, sense));
         Value& stored = (*row)[kDeviationColumn];
         const std::optional<std::string> oldText
             = stored.isNull() ? std::nullopt : std::optional<std::string>(store::formatNumber(stored.toDouble()));
@@ -485,22 +552,36 @@ void writeNew(store::Connection& connection,
         ++written[kMovements];
     }
 
-    tell(kReadShare + 2 * kWriteShare / 3, "writing the sequences");
     pitches::insertStoredPositions(connection, positions);
     written[kSequences] = positions.size();
-    // Ids keep counting above every id the old file used, also those of rows not carried over.
-    const auto keepCounting = [&](const char* table, std::int64_t highest) {
-        if (highest < 1) {
-            return;
+    return highestPosition;
+}
+
+/// Writes the old catalogue into the new file's connection, in one transaction.
+void writeNew(store::Connection& connection,
+              OldCatalogue& old,
+              ImportReport& report,
+              const std::function<void(const ImportProgress&)>& progress)
+{
+    const auto tell = [&](int percent, const std::string& stage) {
+        if (progress) {
+            progress({percent, stage});
         }
-        connection.execute("INSERT INTO sqlite_sequence (name, seq) SELECT ?, 0 WHERE NOT EXISTS "
-                           "(SELECT 1 FROM sqlite_sequence WHERE name = ?)",
-                           {Value(table), Value(table)});
-        connection.execute("UPDATE sqlite_sequence SET seq = max(seq, ?) WHERE name = ?",
-                           {Value(highest), Value(table)});
     };
-    keepCounting("tblMovement", movements.empty() ? 0 : (*movements.back())[0].toInt64());
-    keepCounting("tblMovementPitchJoin", highestPosition);
+    store::Transaction transaction(connection);
+    std::array<std::size_t, 5> written {};
+    tell(kReadShare, "writing the pitches");
+    const PitchMeaning sense = writeReferenceData(connection, old, report, written);
+    tell(kReadShare + kWriteShare / 2, "writing the movements and their sequences");
+    const std::int64_t highestPosition = writeMovements(connection, old, report, written, sense);
+    // Ids keep counting above every id the old file used, also those of sequence rows not carried over (the
+    // movements' and the positions' own highest ids count already, as every row is written with its id).
+    if (highestPosition > 0) {
+        connection.execute("INSERT INTO sqlite_sequence (name, seq) SELECT 'tblMovementPitchJoin', 0 WHERE NOT EXISTS "
+                           "(SELECT 1 FROM sqlite_sequence WHERE name = 'tblMovementPitchJoin')");
+        connection.execute("UPDATE sqlite_sequence SET seq = max(seq, ?) WHERE name = 'tblMovementPitchJoin'",
+                           {Value(highestPosition)});
+    }
 
     tell(kReadShare + kWriteShare, "building the melody index");
     melody::rebuildMelodyIndex(connection);
@@ -515,10 +596,11 @@ void writeNew(store::Connection& connection,
 
 } // namespace
 
-ImportReport importCatalogue(const std::string& oldFile,
-                             const std::string& newFile,
-                             bool replace,
-                             const std::function<void(const ImportProgress&)>& progress)
+namespace
+{
+
+/// Refuses a target that is the old file itself, or that exists when it may not be replaced.
+fs::path checkTarget(const std::string& oldFile, const std::string& newFile, bool replace)
 {
     std::error_code error;
     const fs::path target = fs::absolute(newFile, error).lexically_normal();
@@ -528,11 +610,18 @@ ImportReport importCatalogue(const std::string& oldFile,
     if (!replace && fs::exists(target, error)) {
         throw store::StoreError(target.string() + " already exists; it was left as it is (--force replaces it).");
     }
-    const LegacyDatabase database = LegacyDatabase::open(oldFile);
+    return target;
+}
+
+ImportReport writeImport(OldCatalogue& old,
+                         const std::string& source,
+                         const fs::path& target,
+                         bool replace,
+                         const std::function<void(const ImportProgress&)>& progress)
+{
     ImportReport report;
-    report.oldFile = database.file();
+    report.oldFile = source;
     report.newFile = target.string();
-    OldCatalogue old = readOld(database, progress);
     report.format = old.format;
     report.missingColumns = old.missingColumns;
     for (const auto& column : old.extraColumns) {
@@ -545,6 +634,59 @@ ImportReport importCatalogue(const std::string& oldFile,
         progress({100, "done"});
     }
     return report;
+}
+
+} // namespace
+
+ImportReport importCatalogue(const std::string& oldFile,
+                             const std::string& newFile,
+                             bool replace,
+                             const std::function<void(const ImportProgress&)>& progress)
+{
+    const fs::path target = checkTarget(oldFile, newFile, replace);
+    const LegacyDatabase database = LegacyDatabase::open(oldFile);
+    OldCatalogue old = readOld(database, progress);
+    return writeImport(old, database.file(), target, replace, progress);
+}
+
+ImportReport importTables(std::vector<legacy::LegacyTable> tables,
+                          const std::string& source,
+                          const std::string& newFile,
+                          bool replace)
+{
+    const fs::path target = checkTarget(source, newFile, replace);
+    std::array<legacy::LegacyTable*, 5> found {};
+    std::array<std::vector<legacy::LegacyColumn>, 5> columns;
+    std::vector<std::string> missing;
+    std::vector<std::string> present;
+    for (auto& table : tables) {
+        present.push_back(table.name);
+    }
+    for (std::size_t t = 0; t < tableSpecs().size(); ++t) {
+        for (auto& table : tables) {
+            legacy::LegacyTable named;
+            named.columns = {{table.name, legacy::ColumnKind::Other, {}}};
+            if (named.columnIndex(tableSpecs()[t].name)) {
+                found[t] = &table;
+                columns[t] = table.columns;
+            }
+        }
+        if (!found[t]) {
+            missing.emplace_back(tableSpecs()[t].name);
+        }
+    }
+    if (!missing.empty()) {
+        missingTables(source, missing, present);
+    }
+    const Layout layout = layoutOf(source, columns);
+    OldCatalogue old;
+    old.format = "tables given";
+    old.missingColumns = layout.missingColumns;
+    old.extraColumns = layout.extraColumns;
+    for (std::size_t t = 0; t < tableSpecs().size(); ++t) {
+        old.tables[t] = project(*found[t], t, layout);
+    }
+    return writeImport(old, source, target, replace, {});
 }
 
 std::string ImportReport::text() const

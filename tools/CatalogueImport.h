@@ -1,5 +1,7 @@
 #pragma once
 
+#include "legacy/LegacyDatabase.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -66,5 +68,12 @@ ImportReport importCatalogue(const std::string& oldFile,
                              const std::string& newFile,
                              bool replace,
                              const std::function<void(const ImportProgress&)>& progress = {});
+
+/// The same from tables already read (the five by name, in any order, as LegacyDatabase::readTable gives them);
+/// source names them in messages and the report. Refuses and throws as importCatalogue does.
+ImportReport importTables(std::vector<legacy::LegacyTable> tables,
+                          const std::string& source,
+                          const std::string& newFile,
+                          bool replace);
 
 } // namespace velk::tools

@@ -522,3 +522,138 @@ TEST(LegacyImport, RefusesToOverwriteWithoutForceAndNeverWritesTheOldFile)
 
 } // namespace
 } // namespace velk::tools
+
+namespace velk::tools
+{
+namespace
+{
+
+// ---- Oddities no fixture has: the tables of Velk-2003.mdb, changed one way each ----------------------------------
+
+using Tables = std::vector<legacy::LegacyTable>;
+
+legacy::LegacyTable& table(Tables& tables, const std::string& name)
+{
+    return *std::find_if(tables.begin(), tables.end(), [&](const auto& t) { return t.name == name; });
+}
+
+void removeColumn(legacy::LegacyTable& t, const std::string& column)
+{
+    const std::size_t at = *t.columnIndex(column);
+    t.columns.erase(t.columns.begin() + static_cast<std::ptrdiff_t>(at));
+    for (auto& row : t.rows) {
+        row.erase(row.begin() + static_cast<std::ptrdiff_t>(at));
+    }
+}
+
+void setValue(legacy::LegacyTable& t, std::int64_t id, const std::string& column, Value value)
+{
+    for (auto& row : t.rows) {
+        if (row[0].toInt64() == id) {
+            row[*t.columnIndex(column)] = std::move(value);
+        }
+    }
+}
+
+struct OddityCase
+{
+    const char* name;
+    std::function<void(Tables&)> change;
+    const char* expected; ///< a part of the report's text, or of the error message
+    bool refused = false;
+};
+
+class Oddity : public ::testing::TestWithParam<OddityCase>
+{
+};
+
+TEST_P(Oddity, IsReportedOrRefused)
+{
+    static const Tables original = [] {
+        const auto database = LegacyDatabase::open(fixture("Velk-2003.mdb"));
+        Tables read;
+        for (const char* name :
+             {"tblMovement", "tblPitchLookup", "tblMovementPitchJoin", "tblPitchClassJoin", "tblClassLookup"}) {
+            read.push_back(database.readTable(name));
+        }
+        return read;
+    }();
+    Tables tables = original;
+    GetParam().change(tables);
+    test::TempFolder folder;
+    const auto target = folder.path() / "Velk.db";
+    if (GetParam().refused) {
+        try {
+            importTables(tables, "old.mdb", target.string(), false);
+            ADD_FAILURE() << "not refused";
+        } catch (const std::exception& error) {
+            EXPECT_NE(std::string(error.what()).find(GetParam().expected), std::string::npos) << error.what();
+        }
+        EXPECT_FALSE(fs::exists(target));
+        return;
+    }
+    const ImportReport report = importTables(tables, "old.mdb", target.string(), false);
+    EXPECT_NE(report.text().find(GetParam().expected), std::string::npos) << report.text();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tables,
+    Oddity,
+    ::testing::Values(
+        OddityCase {"SpellingOutsideTheScheme",
+                    [](Tables& t) { setValue(table(t, "tblPitchLookup"), 1, "txtPitch", Value("H")); },
+                    "pitch 1 \"H\": its spelling follows no scheme; its glyph text is the spelling itself"},
+        OddityCase {"RepeatedSpelling",
+                    [](Tables& t) { setValue(table(t, "tblPitchLookup"), 2, "txtPitch", Value("C")); },
+                    "the spelling \"C\" is used by 2 pitches, as in the old file; typing it finds pitch 1"},
+        OddityCase {"ClassWithoutASemitone",
+                    [](Tables& t) {
+                        table(t, "tblPitchLookup").rows.push_back({Value(60), Value("X"), Value("x")});
+                        table(t, "tblClassLookup").rows.push_back({Value(13), Value(60)});
+                        table(t, "tblPitchClassJoin").rows.push_back({Value(60), Value(13)});
+                    },
+                    "class 13: no spelling of its pitches follows the scheme, so it has no semitone"},
+        OddityCase {"ClassRowNamingNoPitch",
+                    [](Tables& t) {
+                        table(t, "tblPitchClassJoin").rows.push_back({Value(99), Value(1)});
+                    },
+                    "1 row of tblPitchClassJoin naming a pitch or class that does not exist"},
+        OddityCase {"PositionNamingNoPitch",
+                    [](Tables& t) {
+                        table(t, "tblMovementPitchJoin").rows.push_back({Value(99999), Value(1), Value(77)});
+                    },
+                    "1 row of tblMovementPitchJoin naming a pitch that is not in tblPitchLookup"},
+        OddityCase {"PositionWithoutAnId",
+                    [](Tables& t) {
+                        table(t, "tblMovementPitchJoin").rows.push_back({Value(), Value(1), Value(1)});
+                    },
+                    "1 row of tblMovementPitchJoin without an id"},
+        OddityCase {"RepeatedMovementId",
+                    [](Tables& t) {
+                        auto& movements = table(t, "tblMovement");
+                        movements.rows.push_back(movements.rows.front());
+                    },
+                    "1 row of tblMovement repeating an id of another row"},
+        OddityCase {"MissingAndExtraColumns",
+                    [](Tables& t) {
+                        auto& movements = table(t, "tblMovement");
+                        removeColumn(movements, "txtComposed");
+                        movements.columns.push_back({"Notes", legacy::ColumnKind::Text, "Memo"});
+                        for (auto& row : movements.rows) {
+                            row.push_back(Value("a note"));
+                        }
+                    },
+                    "the column tblMovement.Notes, which the catalogue does not have"},
+        OddityCase {"MissingKeyColumn", [](Tables& t) { removeColumn(table(t, "tblPitchClassJoin"), "iPitchID"); },
+                    "old.mdb is not an old Velk catalogue: the table tblPitchClassJoin has no column iPitchID.", true},
+        OddityCase {"NumberColumnHoldingText",
+                    [](Tables& t) {
+                        table(t, "tblMovement").columns[1] = {"iKTN", legacy::ColumnKind::Text, "Text"};
+                    },
+                    "the column tblMovement.iKTN holds Text values instead of a whole number.", true},
+        OddityCase {"MissingTable", [](Tables& t) { t.erase(t.begin() + 4); },
+                    "old.mdb is not an old Velk catalogue: the table tblClassLookup is missing.", true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace velk::tools
