@@ -311,7 +311,7 @@ MelodyQuery parseMelody(const pitches::PitchLookup& lookup, const std::string& s
         query.pitchIds.push_back(pitch->id);
         query.shown += (query.shown.empty() ? "" : " ") + spelling;
     }
-    if (query.pitchIds.size() < 2) {
+    if (query.pitchIds.empty()) {
         return {false, kTooFewPitches, {}, {}};
     }
     return query;
@@ -324,7 +324,7 @@ bool occursAt(const std::vector<std::int32_t>& sequence,
               const PitchClasses& classes)
 {
     const std::size_t n = melody.size();
-    if (n < 2 || start > sequence.size() || sequence.size() - start < n) {
+    if (n < 1 || start > sequence.size() || sequence.size() - start < n) {
         return false;
     }
     std::optional<int> previousSequence;
@@ -361,7 +361,7 @@ std::vector<std::int64_t> occurrences(const std::vector<std::int32_t>& sequence,
                                       const PitchClasses& classes)
 {
     std::vector<std::int64_t> positions;
-    if (melody.size() < 2) {
+    if (melody.empty()) {
         return positions;
     }
     for (std::size_t start = 0; start + melody.size() <= sequence.size(); ++start) {
@@ -395,14 +395,18 @@ MelodyResult findMelody(const std::string& connectionString, const std::string& 
         if (!query.ok) {
             return failure(query.message);
         }
+        if (query.pitchIds.size() < 2 && mode == Mode::Transposed) {
+            return failure(kTransposedNeedsTwoPitches);
+        }
         const PitchClasses classes = PitchClasses::load(connection);
         MelodyResult result;
         result.indexMissing = !hasMelodyIndex(connection);
         const auto steps = melodySteps(query.pitchIds, classes);
         std::vector<Hit> hits;
-        if (result.indexMissing || (!steps && mode == Mode::Exact)) {
+        if (result.indexMissing || (!steps && mode == Mode::Exact) || query.pitchIds.size() < 2) {
             // The index holds classed pitches only; an exact melody with a pitch outside every class is found
-            // by reading the sequences.
+            // by reading the sequences. So is a single pitch: it has no steps to look up, and it stands at so many
+            // positions that reading them all costs no more than going through the index.
             hits = scanAll(connection, query.pitchIds, mode, classes);
         } else if (steps) {
             hits = searchIndex(connection, query.pitchIds, *steps, mode, classes);

@@ -83,13 +83,18 @@ TEST(ParseMelody, NamesTheFirstUnknownSpelling)
     }
 }
 
-TEST(ParseMelody, NeedsTwoPitches)
+TEST(ParseMelody, NeedsOnePitch)
 {
     const auto lookup = referenceLookup();
-    for (const std::string text : {"", "   ", "c", " \t e/ "}) {
+    for (const std::string text : {"", "   ", " \t\n "}) {
         const auto query = velk::melody::parseMelody(lookup, text);
         EXPECT_FALSE(query.ok) << text;
         EXPECT_EQ(query.message, velk::melody::kTooFewPitches) << text;
+    }
+    for (const std::string text : {"c", " \t e/ "}) {
+        const auto query = velk::melody::parseMelody(lookup, text);
+        EXPECT_TRUE(query.ok) << text;
+        EXPECT_EQ(query.pitchIds.size(), 1u) << text;
     }
 }
 
@@ -142,7 +147,11 @@ INSTANTIATE_TEST_SUITE_P(
                       MatchCase {"MelodyLongerThanTheSequence", "c d", "c d e", Mode::Exact, {}},
                       MatchCase {"OverlapsEachCount", "c c c", "c c", Mode::Exact, {1, 2}},
                       MatchCase {"OverlapsInClasses", "c b* d// c", "c c", Mode::Classes, {1, 2, 3}},
-                      MatchCase {"OverlapsTransposed", "c d e f* g*", "c d e", Mode::Transposed, {1, 2, 3}}),
+                      MatchCase {"OverlapsTransposed", "c d e f* g*", "c d e", Mode::Transposed, {1, 2, 3}},
+                      MatchCase {"OnePitchBySpelling", "c d b* c C", "c", Mode::Exact, {1, 4}},
+                      MatchCase {"OnePitchByClass", "c d b* c C", "c", Mode::Classes, {1, 3, 4, 5}},
+                      MatchCase {"OnePitchAbsent", "c d e", "f**", Mode::Exact, {}},
+                      MatchCase {"NoPitchOccursNowhere", "c d e", "", Mode::Classes, {}}),
     [](const ::testing::TestParamInfo<MatchCase>& info) { return std::string(info.param.name); });
 
 TEST(Occurrences, APitchWithoutClassBreaksRunsByClassAndStep)
@@ -315,6 +324,24 @@ TEST_F(MelodyCatalogue, EachModeOverTheIndex)
     }
 }
 
+TEST_F(MelodyCatalogue, OnePitchIsFoundBySpellingAndByClass)
+{
+    add(1, 1, std::nullopt, "c d b* c**");
+    add(2, 1, 4.5, "e c** d/ C");
+    const std::vector<std::tuple<std::string, Mode, Found>> cases = {
+        {"c**", Mode::Exact, {{"1", "1", 4, ""}, {"2", "1", 2, "4.5"}}},
+        {"c**", Mode::Classes, {{"1", "1", 2, ""}, {"1", "1", 4, ""}, {"2", "1", 2, "4.5"}}},
+        {"c", Mode::Classes, {{"1", "1", 1, ""}, {"1", "1", 3, ""}, {"2", "1", 4, "4.5"}}},
+        {" C ", Mode::Exact, {{"2", "1", 4, "4.5"}}},
+    };
+    for (const auto& [melody, mode, expected] : cases) {
+        const auto result = find(melody, mode);
+        ASSERT_TRUE(result.ok) << melody << ": " << result.message;
+        EXPECT_EQ(rows(result), expected) << melody << " mode " << static_cast<int>(mode);
+    }
+    EXPECT_EQ(find("c**").statusText, "2 occurrences of “c**” found");
+}
+
 TEST_F(MelodyCatalogue, OverlappingOccurrencesAreEachListed)
 {
     add(1, 1, std::nullopt, "c c c");
@@ -335,8 +362,8 @@ TEST_F(MelodyCatalogue, BadMelodiesAndFilesGetMessages)
     const auto unknown = find("c x* e");
     EXPECT_FALSE(unknown.ok);
     EXPECT_EQ(unknown.message, velk::melody::unknownSpellingMessage("x*"));
-    EXPECT_FALSE(find("c").ok);
-    EXPECT_EQ(find("c", Mode::Transposed).message, velk::melody::kTooFewPitches);
+    EXPECT_EQ(find(" ").message, velk::melody::kTooFewPitches);
+    EXPECT_EQ(find("c", Mode::Transposed).message, velk::melody::kTransposedNeedsTwoPitches);
     const auto missing = velk::melody::findMelody((m_catalogue.folder() / "None.db").string(), "c d", Mode::Exact);
     EXPECT_FALSE(missing.ok);
     EXPECT_NE(missing.message.find("None.db"), std::string::npos) << missing.message;
