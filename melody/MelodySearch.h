@@ -79,20 +79,26 @@ struct MelodyResult
     std::string message; ///< when not ok: a finished message (unknown spelling, too few pitches, catalogue failure)
     /// One row per occurrence, ordered by KTN, Mvt., iOrder, iMovementID and position (Null first).
     std::vector<MelodyRow> rows;
-    /// "3 occurrences of “c d e” found", "1 occurrence of ...", "No occurrences of “c d e” found."; when the
-    /// catalogue has no melody index, followed by how to build it.
+    /// "3 occurrences of “c d e” found", "1 occurrence of ...", "No occurrences of “c d e” found."; when every
+    /// sequence was read, followed by why in brackets (and, without an index, how to build it).
     std::string statusText;
     bool indexMissing = false; ///< the catalogue had no melody index, so every sequence was read
+    /// The melody index was behind the stored sequences and could not be brought up to date (a catalogue that
+    /// cannot be written), so every sequence was read.
+    bool indexBehind = false;
 };
 
 /// The headers of the result grid: "KTN", "MVMT", "Position", "Deviation".
 const std::vector<std::string>& resultHeaders();
 
-/// Finds every occurrence of the melody in the catalogue, on a read-only connection of its own that is closed
-/// before returning. Uses the melody index when the catalogue has one and reads every sequence when it has none
-/// (same rows). A melody of one pitch is found by exact spelling or by class; transposed it is refused
-/// (kTransposedNeedsTwoPitches). Never changes the catalogue. Failures (unknown spelling, too few pitches, a file that
-/// cannot be read) come back as ok = false with a finished message; nothing is thrown.
+/// Finds every occurrence of the melody in the catalogue, on connections of its own that are closed before
+/// returning. Never answers from an index that is behind the stored sequences: uses the melody index when it is
+/// current; when any program changed a sequence or a pitch class since it was written, first brings it up to date
+/// (the changed movements only, where they can be told) on a writable connection and answers there in the same
+/// transaction; reads every sequence (same rows) when the catalogue has no index or cannot be written. A melody of one
+/// pitch is found by exact spelling or by class; transposed it is refused (kTransposedNeedsTwoPitches). Changes nothing
+/// in the catalogue but the melody index. Failures (unknown spelling, too few pitches, a file that cannot be read) come
+/// back as ok = false with a finished message; nothing is thrown.
 MelodyResult findMelody(const std::string& connectionString, const std::string& spellings, Mode mode);
 
 } // namespace velk::melody

@@ -33,6 +33,7 @@ private slots:
     void badMelodiesLeaveTheLastResult();
     void reopeningStartsFresh();
     void sharedWindowOpensModallyOverItsOwner();
+    void aSequenceChangedMeanwhileIsSearchedAsItNowIs();
 
 private:
     void add(int ktn, int mvmt, const std::vector<std::string>& spellings);
@@ -237,6 +238,19 @@ void FindByMelodyTest::sharedWindowOpensModallyOverItsOwner()
     QCOMPARE(statuses,
              (QStringList {QString(), QStringLiteral("1 occurrence of “g a b” found"), QString(),
                            QStringLiteral("2 occurrences of “c d” found")}));
+}
+
+void FindByMelodyTest::aSequenceChangedMeanwhileIsSearchedAsItNowIs()
+{
+    typeAndEnter(QStringLiteral("c d e"));
+    QCOMPARE(column(2), (QStringList {QStringLiteral("1"), QStringLiteral("4")}));
+    // Another program deletes the first position of the sequence while the window is open.
+    velk::store::Connection::open(m_catalogue->connectionString(), velk::store::AccessMode::ReadWrite)
+        .execute("DELETE FROM tblMovementPitchJoin WHERE iMovementPitchID = (SELECT Min(iMovementPitchID) FROM "
+                 "tblMovementPitchJoin)");
+    typeAndEnter(QStringLiteral("c d e"));
+    QCOMPARE(column(2), (QStringList {QStringLiteral("3")}));
+    QCOMPARE(m_window->statusText(), QStringLiteral("1 occurrence of “c d e” found"));
 }
 
 QTEST_MAIN(FindByMelodyTest)
