@@ -151,38 +151,101 @@ std::string realStatement(std::int64_t movementId)
           "tblpitchlookup.iPitchID";
 }
 
-Tabulation tabulate(const std::string& connectionString, std::int64_t movementId)
+namespace
+{
+
+/// The movement's total and its class rows with the deviation; an empty Tabulation when it has no positions.
+Tabulation tabulateClasses(store::Connection& connection, std::int64_t movementId)
 {
     Tabulation tabulation;
     if (movementId < 1) {
         return tabulation;
     }
-    store::Connection connection = store::Connection::open(connectionString, store::AccessMode::ReadOnly);
     const auto total = static_cast<std::int64_t>(connection.query(totalStatement(movementId)).recordCount());
     if (total < 1) {
-        connection.close();
         return tabulation;
     }
     tabulation.total = total;
-
-    {
-        const store::ResultSet classes = connection.query(classStatement(movementId));
-        const std::size_t countColumn = requireColumn(classes, "classcount");
-        for (const auto& row : classes.rows()) {
-            const store::Value& count = row.at(countColumn);
-            TabulationRow shown {row.at(kClassGlyphColumn).toText(), {}, {}};
-            std::optional<std::int64_t> classCount;
-            if (!count.isNull()) {
-                classCount = count.toInt64();
-                shown.countText = countText(*classCount);
-                shown.percentText = store::formatNumber(percentage(*classCount, total));
-            }
-            tabulation.classRows.push_back(std::move(shown));
-            tabulation.classCounts.push_back(classCount);
+    const store::ResultSet classes = connection.query(classStatement(movementId));
+    const std::size_t countColumn = requireColumn(classes, "classcount");
+    for (const auto& row : classes.rows()) {
+        const store::Value& count = row.at(countColumn);
+        TabulationRow shown {row.at(kClassGlyphColumn).toText(), {}, {}};
+        std::optional<std::int64_t> classCount;
+        if (!count.isNull()) {
+            classCount = count.toInt64();
+            shown.countText = countText(*classCount);
+            shown.percentText = store::formatNumber(percentage(*classCount, total));
         }
+        tabulation.classRows.push_back(std::move(shown));
+        tabulation.classCounts.push_back(classCount);
     }
     tabulation.deviation = averageDeviation(tabulation.classCounts, total);
     tabulation.deviationText = store::formatSingle(tabulation.deviation);
+    return tabulation;
+}
+
+} // namespace
+
+double storedDeviation(float deviation)
+{
+    double value = 0;
+    const std::string text = store::formatSingle(deviation);
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+}
+
+bool isStoredDeviation(const std::optional<double>& stored, float deviation)
+{
+    return stored && static_cast<float>(*stored) == deviation;
+}
+
+float deviationOf(store::Connection& connection, std::int64_t movementId)
+{
+    return tabulateClasses(connection, movementId).deviation;
+}
+
+double storeDeviation(store::Connection& connection, std::int64_t movementId)
+{
+    const double value = storedDeviation(deviationOf(connection, movementId));
+    connection.execute("update tblMovement set Deviation = ? where iMovementID = ?",
+                       {store::Value(value), store::Value(movementId)});
+    return value;
+}
+
+std::vector<StaleDeviation> staleDeviations(store::Connection& connection)
+{
+    std::vector<StaleDeviation> stale;
+    const store::ResultSet movements
+        = connection.query("select iMovementID, iKTN, iMvmt, Deviation from tblMovement order by iKTN, iMvmt, iOrder, "
+                           "iMovementID");
+    for (const auto& row : movements.rows()) {
+        StaleDeviation movement;
+        movement.movementId = row.at(0).toInt64();
+        if (!row.at(3).isNull()) {
+            movement.stored = row.at(3).toDouble();
+        }
+        movement.deviation = deviationOf(connection, movement.movementId);
+        if (!isStoredDeviation(movement.stored, movement.deviation)) {
+            movement.ktn = row.at(1).toText();
+            movement.mvmt = row.at(2).toText();
+            stale.push_back(std::move(movement));
+        }
+    }
+    return stale;
+}
+
+Tabulation tabulate(const std::string& connectionString, std::int64_t movementId)
+{
+    if (movementId < 1) {
+        return {};
+    }
+    store::Connection connection = store::Connection::open(connectionString, store::AccessMode::ReadOnly);
+    Tabulation tabulation = tabulateClasses(connection, movementId);
+    if (tabulation.total < 1) {
+        connection.close();
+        return tabulation;
+    }
 
     {
         const store::ResultSet reals = connection.query(realStatement(movementId));
@@ -192,7 +255,7 @@ Tabulation tabulate(const std::string& connectionString, std::int64_t movementId
             TabulationRow shown {row.at(kRealGlyphColumn).toText(), {}, {}};
             if (count != 0) {
                 shown.countText = countText(count);
-                shown.percentText = store::formatNumber(percentage(count, total));
+                shown.percentText = store::formatNumber(percentage(count, tabulation.total));
             }
             tabulation.realRows.push_back(std::move(shown));
         }
