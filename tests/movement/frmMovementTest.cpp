@@ -254,8 +254,8 @@ private slots:
             return movements->model()->index(0, deviationColumn).data().toString();
         };
         const auto figure = [&] {
-            return QString::fromStdString(velk::store::formatSingle(
-                velk::tabulations::tabulate(m_catalogue->connectionString(), id).deviation));
+            return QString::fromStdString(
+                velk::store::formatSingle(velk::tabulations::tabulate(m_catalogue->connectionString(), id).deviation));
         };
         clickTab(1);
         click("new");
