@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -87,6 +88,10 @@ float deviationOf(store::Connection& connection, std::int64_t movementId);
 /// column, on the caller's connection and inside the caller's transaction. Returns the value now stored
 /// (storedDeviation). Throws store::StoreError.
 double storeDeviation(store::Connection& connection, std::int64_t movementId);
+
+/// The average deviation of every movement's stored sequence by iMovementID, from three grouped reads instead of
+/// a tabulation per movement; each figure is the one deviationOf gives. Throws store::StoreError.
+std::map<std::int64_t, float> allDeviations(store::Connection& connection);
 
 /// A movement whose stored Deviation is not the figure of its stored sequence.
 struct StaleDeviation
