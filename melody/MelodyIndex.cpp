@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <exception>
 #include <map>
+#include <set>
 #include <tuple>
 #include <utility>
 
@@ -138,6 +139,49 @@ std::string reindexHint(const store::Connection& connection)
     return "velk-catalogue melody --reindex " + connection.path();
 }
 
+/// The entry of tblMelodyIndexPending that puts the whole index behind (no movement has the id 0).
+constexpr std::int64_t kWholeIndex = 0;
+
+/// True when the catalogue has the tracking table and every trigger that fills it.
+bool tracksChanges(store::Connection& connection)
+{
+    const auto row = connection
+                         .query("SELECT (SELECT Count(*) FROM sqlite_master WHERE type = 'table' AND name = "
+                                "'tblMelodyIndexPending' COLLATE NOCASE), (SELECT Count(*) FROM sqlite_master WHERE "
+                                "type = 'trigger' AND name LIKE 'trgMelodyPending%')")
+                         .rows()
+                         .at(0);
+    return row.at(0).toInt64() == 1 && row.at(1).toInt64() == store::kMelodyIndexTriggers;
+}
+
+/// The movements tracked as changed since their index rows were written (kWholeIndex among them when the whole
+/// index is behind), in ascending order.
+std::vector<std::int64_t> pendingMovements(store::Connection& connection)
+{
+    std::vector<std::int64_t> ids;
+    connection.forEachRow("SELECT iMovementID FROM tblMelodyIndexPending ORDER BY iMovementID", {},
+                          [&](const std::vector<Value>& row) { ids.push_back(row[0].toInt64()); });
+    return ids;
+}
+
+/// Writes one movement's index rows afresh and takes it off the pending changes.
+void writeMovementRows(store::Connection& connection,
+                       const PitchClasses& classes,
+                       std::int64_t movementId,
+                       const std::vector<std::int32_t>& pitchIds,
+                       bool tracked)
+{
+    connection.execute("DELETE FROM tblMelodyIndex WHERE iMovementID = ?", {Value(movementId)});
+    std::vector<Row> rows;
+    for (const IndexEntry& entry : indexEntries(pitchIds, classes)) {
+        rows.push_back({entry.key, entry.pitchId, movementId, entry.position});
+    }
+    insertRows(connection, rows);
+    if (tracked) {
+        connection.execute("DELETE FROM tblMelodyIndexPending WHERE iMovementID = ?", {Value(movementId)});
+    }
+}
+
 } // namespace
 
 std::int32_t melodyKey(int first, int second, int third)
@@ -242,11 +286,67 @@ bool hasMelodyIndex(store::Connection& connection)
         > 0;
 }
 
+IndexState melodyIndexState(store::Connection& connection)
+{
+    if (!hasMelodyIndex(connection)) {
+        return IndexState::Missing;
+    }
+    if (!tracksChanges(connection)
+        || connection.query("SELECT Count(*) FROM (SELECT 1 FROM tblMelodyIndexPending LIMIT 1)")
+                .rows()
+                .at(0)
+                .at(0)
+                .toInt64()
+            > 0) {
+        return IndexState::Behind;
+    }
+    return IndexState::Current;
+}
+
 void ensureMelodyIndex(store::Connection& connection)
 {
     if (!hasMelodyIndex(connection)) {
         rebuildMelodyIndex(connection);
+        return;
     }
+    if (!tracksChanges(connection)) {
+        Savepoint savepoint(connection);
+        connection.executeScript(store::kMelodyIndexTracking);
+        connection.execute("INSERT OR IGNORE INTO tblMelodyIndexPending (iMovementID) VALUES (?)",
+                           {Value(kWholeIndex)});
+        savepoint.release();
+    }
+}
+
+std::size_t updateMelodyIndex(store::Connection& connection)
+{
+    if (!hasMelodyIndex(connection) || !tracksChanges(connection)) {
+        rebuildMelodyIndex(connection);
+        return static_cast<std::size_t>(
+            connection.query("SELECT Count(DISTINCT iMovementID) FROM tblMelodyIndex").rows().at(0).at(0).toInt64());
+    }
+    const std::vector<std::int64_t> pending = pendingMovements(connection);
+    if (pending.empty()) {
+        return 0;
+    }
+    if (std::find(pending.begin(), pending.end(), kWholeIndex) != pending.end()) {
+        rebuildMelodyIndex(connection);
+        return pending.size();
+    }
+    Savepoint savepoint(connection);
+    const PitchClasses classes = PitchClasses::load(connection);
+    for (const std::int64_t movementId : pending) {
+        // A movement that is gone keeps no rows; its sequence rows, if another program left them, are not indexed.
+        std::vector<std::int32_t> pitches;
+        connection.forEachRow("SELECT iPitchID FROM tblMovementPitchJoin WHERE iMovementID = ? AND EXISTS (SELECT 1 "
+                              "FROM tblMovement WHERE iMovementID = ?) ORDER BY iMovementPitchID",
+                              {Value(movementId), Value(movementId)}, [&](const std::vector<Value>& row) {
+                                  pitches.push_back(static_cast<std::int32_t>(row[0].toInt64()));
+                              });
+        writeMovementRows(connection, classes, movementId, pitches, true);
+    }
+    savepoint.release();
+    return pending.size();
 }
 
 void indexMovement(store::Connection& connection, std::int64_t movementId, const std::vector<std::int32_t>& pitchIds)
@@ -254,13 +354,7 @@ void indexMovement(store::Connection& connection, std::int64_t movementId, const
     if (!hasMelodyIndex(connection)) {
         return;
     }
-    const PitchClasses classes = PitchClasses::load(connection);
-    connection.execute("DELETE FROM tblMelodyIndex WHERE iMovementID = ?", {Value(movementId)});
-    std::vector<Row> rows;
-    for (const IndexEntry& entry : indexEntries(pitchIds, classes)) {
-        rows.push_back({entry.key, entry.pitchId, movementId, entry.position});
-    }
-    insertRows(connection, rows);
+    writeMovementRows(connection, PitchClasses::load(connection), movementId, pitchIds, tracksChanges(connection));
 }
 
 void rebuildMelodyIndex(store::Connection& connection)
@@ -284,6 +378,8 @@ void rebuildMelodyIndex(store::Connection& connection)
     });
     insertRows(connection, rows);
     connection.execute("CREATE INDEX idxMelodyIndexMovement ON tblMelodyIndex (iMovementID, iPosition)");
+    connection.executeScript(store::kMelodyIndexTracking);
+    connection.execute("DELETE FROM tblMelodyIndexPending");
     savepoint.release();
 }
 
@@ -300,9 +396,22 @@ std::vector<std::string> melodyIndexProblems(store::Connection& connection)
     if (!hasMelodyIndex(connection)) {
         return {"The catalogue has no melody index; " + reindexHint(connection) + " builds it."};
     }
+    // Tracked changes are not yet indexed, by design: the next search indexes them before it answers.
+    std::set<std::int64_t> pending;
+    if (tracksChanges(connection)) {
+        for (const std::int64_t movementId : pendingMovements(connection)) {
+            pending.insert(movementId);
+        }
+        if (pending.count(kWholeIndex) > 0) {
+            return {};
+        }
+    }
     const PitchClasses classes = PitchClasses::load(connection);
     std::map<std::int64_t, Digest> expected;
     forEachSequence(connection, [&](std::int64_t movementId, const std::vector<std::int32_t>& pitches) {
+        if (pending.count(movementId) > 0) {
+            return;
+        }
         Digest digest;
         for (const IndexEntry& entry : indexEntries(pitches, classes)) {
             digest.add(entry.position, entry.key, entry.pitchId);
@@ -315,6 +424,9 @@ std::vector<std::string> melodyIndexProblems(store::Connection& connection)
     connection.forEachRow(
         "SELECT iMovementID, iPosition, iKey, iPitchID FROM tblMelodyIndex ORDER BY iMovementID, iPosition", {},
         [&](const std::vector<Value>& row) {
+            if (pending.count(row[0].toInt64()) > 0) {
+                return;
+            }
             stored[row[0].toInt64()].add(row[1].toInt64(), static_cast<std::int32_t>(row[2].toInt64()),
                                          static_cast<std::int32_t>(row[3].toInt64()));
         });

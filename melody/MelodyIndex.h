@@ -74,28 +74,52 @@ std::vector<IndexEntry> indexEntries(const std::vector<std::int32_t>& pitchIds, 
 /// True when the catalogue holds the melody index table.
 bool hasMelodyIndex(store::Connection& connection);
 
-/// Creates the melody index when the catalogue has none and fills it from the stored sequences, as one unit
-/// (a savepoint, so it may run inside the caller's transaction or on its own); a catalogue that has the index is left
-/// as it is. Needs a writable connection. Throws store::StoreError.
+/// Whether the melody index may answer a search.
+enum class IndexState
+{
+    Missing, ///< the catalogue has no melody index
+    Current, ///< it matches every stored sequence: nothing changed since it was written
+    Behind ///< a sequence or a pitch class changed since (store::kMelodyIndexTracking), or the catalogue predates
+           ///< the tracking of changes, so nobody can tell
+};
+
+/// The state of the melody index, told from the tracking table without reading the sequences. Only reads.
+/// Throws store::StoreError.
+IndexState melodyIndexState(store::Connection& connection);
+
+/// Creates the melody index when the catalogue has none and fills it from the stored sequences; gives a catalogue
+/// that predates the tracking of changes its tracking, with the whole index marked as behind (what changed before
+/// cannot be told). As one unit (a savepoint, so it may run inside the caller's transaction or on its own); a
+/// catalogue that has both is left as it is. Needs a writable connection. Throws store::StoreError.
 void ensureMelodyIndex(store::Connection& connection);
 
-/// Replaces the index rows of one movement by those of the given sequence (in sequence order). Runs inside the
-/// caller's transaction and neither begins nor commits one. Does nothing when the catalogue has no melody index
-/// (a partial index would hide occurrences; ensureMelodyIndex builds the whole one). Throws store::StoreError.
+/// Brings the melody index up to date with the stored sequences: only the movements whose sequences changed since
+/// it was written, or the whole index when the pitch classes changed or the catalogue predates the tracking of
+/// changes (which it then gets). As one unit (a savepoint). Returns the number of movements indexed again (0 when it
+/// was current). Needs a writable connection. Throws store::StoreError.
+std::size_t updateMelodyIndex(store::Connection& connection);
+
+/// Replaces the index rows of one movement by those of the given sequence (in sequence order), and takes the
+/// movement off the changes still to index. Runs inside the caller's transaction and neither begins nor commits
+/// one. Does nothing when the catalogue has no melody index (a partial index would hide occurrences;
+/// ensureMelodyIndex builds the whole one). Throws store::StoreError.
 void indexMovement(store::Connection& connection, std::int64_t movementId, const std::vector<std::int32_t>& pitchIds);
 
-/// Builds the melody index afresh from every stored sequence, creating the table when it is missing, as one unit
-/// (a savepoint: inside the caller's transaction, or a transaction of its own). Throws store::StoreError.
+/// Builds the melody index afresh from every stored sequence, creating the table and the tracking of changes when
+/// they are missing, as one unit (a savepoint: inside the caller's transaction, or a transaction of its own). Throws
+/// store::StoreError.
 void rebuildMelodyIndex(store::Connection& connection);
 
 /// Number of rows in the melody index; 0 when there is none.
 std::int64_t melodyIndexSize(store::Connection& connection);
 
 /// What is wrong with the melody index, each a finished sentence: missing, or rows that do not match the stored
-/// sequences (naming up to three movements). Empty when it is current. Only reads. Throws store::StoreError.
+/// sequences (naming up to three movements). Movements whose changes are tracked as still to index are no problem
+/// (the next search indexes them first), nor is a whole index marked as behind. Empty when it is sound. Only reads.
+/// Throws store::StoreError.
 std::vector<std::string> melodyIndexProblems(store::Connection& connection);
 
-/// True when the catalogue has the melody index and it matches every stored sequence.
+/// True when the catalogue has the melody index and it matches every stored sequence but those tracked as changed.
 bool melodyIndexIsCurrent(store::Connection& connection);
 
 } // namespace velk::melody

@@ -264,6 +264,56 @@ std::vector<MelodyRow> describe(store::Connection& connection, const std::vector
     return rows;
 }
 
+/// The rows of every occurrence, read on one connection: through the melody index when it may be used, otherwise
+/// from every stored sequence.
+std::vector<MelodyRow>
+occurrenceRows(store::Connection& connection, const MelodyQuery& query, Mode mode, bool indexUsable)
+{
+    const PitchClasses classes = PitchClasses::load(connection);
+    const auto steps = melodySteps(query.pitchIds, classes);
+    std::vector<Hit> hits;
+    if (!indexUsable || (!steps && mode == Mode::Exact) || query.pitchIds.size() < 2) {
+        // The index holds classed pitches only; an exact melody with a pitch outside every class is found by
+        // reading the sequences. So is a single pitch: it has no steps to look up, and it stands at so many
+        // positions that reading them all costs no more than going through the index.
+        hits = scanAll(connection, query.pitchIds, mode, classes);
+    } else if (steps) {
+        hits = searchIndex(connection, query.pitchIds, *steps, mode, classes);
+    }
+    // Otherwise a pitch of the melody has no class, which never matches by class or by step.
+    return describe(connection, hits);
+}
+
+/// Brings the melody index up to date on a writable connection of its own and answers through it in the same
+/// transaction, so no other program's change can come in between. Nothing when the catalogue cannot be written
+/// (read-only, locked past the busy timeout, full): the caller then reads every sequence.
+std::optional<std::vector<MelodyRow>>
+answerAfterUpdate(const std::string& connectionString, const MelodyQuery& query, Mode mode)
+{
+    try {
+        store::Connection writer = store::Connection::open(connectionString, store::AccessMode::ReadWrite);
+        if (writer.isReadOnly()) {
+            return std::nullopt;
+        }
+        store::Transaction transaction(writer);
+        updateMelodyIndex(writer);
+        std::vector<MelodyRow> rows = occurrenceRows(writer, query, mode, true);
+        transaction.commit();
+        return rows;
+    } catch (const store::StoreError&) {
+        return std::nullopt;
+    }
+}
+
+/// Adds a note in brackets to a status text, before its full stop.
+void addNote(std::string& status, const std::string& note)
+{
+    if (!status.empty() && status.back() == '.') {
+        status.pop_back();
+    }
+    status += " (" + note + ").";
+}
+
 std::string statusText(std::size_t count, const std::string& shown)
 {
     const std::string quoted = "“" + shown + "”";
@@ -311,7 +361,7 @@ MelodyQuery parseMelody(const pitches::PitchLookup& lookup, const std::string& s
         query.pitchIds.push_back(pitch->id);
         query.shown += (query.shown.empty() ? "" : " ") + spelling;
     }
-    if (query.pitchIds.size() < 2) {
+    if (query.pitchIds.empty()) {
         return {false, kTooFewPitches, {}, {}};
     }
     return query;
@@ -324,7 +374,7 @@ bool occursAt(const std::vector<std::int32_t>& sequence,
               const PitchClasses& classes)
 {
     const std::size_t n = melody.size();
-    if (n < 2 || start > sequence.size() || sequence.size() - start < n) {
+    if (n < 1 || start > sequence.size() || sequence.size() - start < n) {
         return false;
     }
     std::optional<int> previousSequence;
@@ -361,7 +411,7 @@ std::vector<std::int64_t> occurrences(const std::vector<std::int32_t>& sequence,
                                       const PitchClasses& classes)
 {
     std::vector<std::int64_t> positions;
-    if (melody.size() < 2) {
+    if (melody.empty()) {
         return positions;
     }
     for (std::size_t start = 0; start + melody.size() <= sequence.size(); ++start) {
@@ -395,28 +445,43 @@ MelodyResult findMelody(const std::string& connectionString, const std::string& 
         if (!query.ok) {
             return failure(query.message);
         }
-        const PitchClasses classes = PitchClasses::load(connection);
-        MelodyResult result;
-        result.indexMissing = !hasMelodyIndex(connection);
-        const auto steps = melodySteps(query.pitchIds, classes);
-        std::vector<Hit> hits;
-        if (result.indexMissing || (!steps && mode == Mode::Exact)) {
-            // The index holds classed pitches only; an exact melody with a pitch outside every class is found
-            // by reading the sequences.
-            hits = scanAll(connection, query.pitchIds, mode, classes);
-        } else if (steps) {
-            hits = searchIndex(connection, query.pitchIds, *steps, mode, classes);
+        if (query.pitchIds.size() < 2 && mode == Mode::Transposed) {
+            return failure(kTransposedNeedsTwoPitches);
         }
-        // Otherwise a pitch of the melody has no class, which never matches by class or by step.
-        result.rows = describe(connection, hits);
-        result.statusText = statusText(result.rows.size(), query.shown);
-        if (result.indexMissing) {
-            if (result.statusText.back() == '.') {
-                result.statusText.pop_back();
+        MelodyResult result;
+        IndexState state = IndexState::Missing;
+        {
+            // One state of the file for telling whether the index is current and for the answer.
+            store::Transaction snapshot(connection);
+            state = melodyIndexState(connection);
+            if (state != IndexState::Behind) {
+                result.rows = occurrenceRows(connection, query, mode, state == IndexState::Current);
             }
-            result.statusText += " (the catalogue has no melody index, so every sequence was read; velk-catalogue "
-                                 "melody --reindex "
-                + store::catalogueFileFromConnectionString(connectionString) + " builds it).";
+            snapshot.commit();
+        }
+        if (state == IndexState::Behind) {
+            auto updated = answerAfterUpdate(connectionString, query, mode);
+            if (updated) {
+                result.rows = std::move(*updated);
+            } else {
+                result.indexBehind = true;
+                store::Transaction snapshot(connection);
+                result.rows = occurrenceRows(connection, query, mode, false);
+                snapshot.commit();
+            }
+        }
+        result.indexMissing = state == IndexState::Missing;
+        result.statusText = statusText(result.rows.size(), query.shown);
+        const std::string file = store::catalogueFileFromConnectionString(connectionString);
+        if (result.indexMissing) {
+            addNote(result.statusText,
+                    "the catalogue has no melody index, so every sequence was read; velk-catalogue "
+                    "melody --reindex "
+                        + file + " builds it");
+        } else if (result.indexBehind) {
+            addNote(result.statusText,
+                    "the melody index is behind the stored sequences and the catalogue cannot be "
+                    "written, so every sequence was read");
         }
         return result;
     } catch (const store::StoreError& error) {

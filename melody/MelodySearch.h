@@ -19,9 +19,14 @@ enum class Mode
     Transposed ///< the same steps between pitch classes (semitones modulo 12) from any starting class
 };
 
-/// The message for fewer than two pitches.
-inline constexpr const char* kTooFewPitches = "A melody needs at least 2 pitches: type their spellings separated by "
+/// The message for a melody without pitches.
+inline constexpr const char* kTooFewPitches = "A melody needs at least 1 pitch: type the spellings separated by "
                                               "blanks, for example “c d e”.";
+
+/// The message for a transposed search of one pitch, which would match every position that has a pitch class.
+inline constexpr const char* kTransposedNeedsTwoPitches
+    = "A transposed search needs at least 2 pitches: it compares the steps between them, and one pitch alone "
+      "would match every position. Search for one pitch by exact spelling or by pitch class.";
 
 /// The message for a text that is no spelling of the pitch table.
 std::string unknownSpellingMessage(const std::string& spelling);
@@ -36,7 +41,7 @@ struct MelodyQuery
 };
 
 /// Splits the text at blanks (spaces, tabs, line breaks) and looks each spelling up exactly as the pitch entry
-/// does (PitchLookup::find). Needs at least 2 pitches.
+/// does (PitchLookup::find). Needs at least 1 pitch.
 MelodyQuery parseMelody(const pitches::PitchLookup& lookup, const std::string& spellings);
 
 /// True when the melody occurs in the sequence starting at the 0-based index start.
@@ -47,8 +52,8 @@ bool occursAt(const std::vector<std::int32_t>& sequence,
               const PitchClasses& classes);
 
 /// Every 1-based position at which the melody occurs in the sequence, overlapping occurrences included, in
-/// ascending order. A pitch without a class never matches in Classes and Transposed. A melody of fewer than 2
-/// pitches occurs nowhere.
+/// ascending order. A pitch without a class never matches in Classes and Transposed. An empty melody occurs
+/// nowhere; one pitch occurs wherever that pitch (Exact) or its class (Classes, Transposed) stands.
 std::vector<std::int64_t> occurrences(const std::vector<std::int32_t>& sequence,
                                       const std::vector<std::int32_t>& melody,
                                       Mode mode,
@@ -74,19 +79,26 @@ struct MelodyResult
     std::string message; ///< when not ok: a finished message (unknown spelling, too few pitches, catalogue failure)
     /// One row per occurrence, ordered by KTN, Mvt., iOrder, iMovementID and position (Null first).
     std::vector<MelodyRow> rows;
-    /// "3 occurrences of “c d e” found", "1 occurrence of ...", "No occurrences of “c d e” found."; when the
-    /// catalogue has no melody index, followed by how to build it.
+    /// "3 occurrences of “c d e” found", "1 occurrence of ...", "No occurrences of “c d e” found."; when every
+    /// sequence was read, followed by why in brackets (and, without an index, how to build it).
     std::string statusText;
     bool indexMissing = false; ///< the catalogue had no melody index, so every sequence was read
+    /// The melody index was behind the stored sequences and could not be brought up to date (a catalogue that
+    /// cannot be written), so every sequence was read.
+    bool indexBehind = false;
 };
 
 /// The headers of the result grid: "KTN", "MVMT", "Position", "Deviation".
 const std::vector<std::string>& resultHeaders();
 
-/// Finds every occurrence of the melody in the catalogue, on a read-only connection of its own that is closed
-/// before returning. Uses the melody index when the catalogue has one and reads every sequence when it has none
-/// (same rows). Never changes the catalogue. Failures (unknown spelling, too few pitches, a file that cannot be
-/// read) come back as ok = false with a finished message; nothing is thrown.
+/// Finds every occurrence of the melody in the catalogue, on connections of its own that are closed before
+/// returning. Never answers from an index that is behind the stored sequences: uses the melody index when it is
+/// current; when any program changed a sequence or a pitch class since it was written, first brings it up to date
+/// (the changed movements only, where they can be told) on a writable connection and answers there in the same
+/// transaction; reads every sequence (same rows) when the catalogue has no index or cannot be written. A melody of one
+/// pitch is found by exact spelling or by class; transposed it is refused (kTransposedNeedsTwoPitches). Changes nothing
+/// in the catalogue but the melody index. Failures (unknown spelling, too few pitches, a file that cannot be read) come
+/// back as ok = false with a finished message; nothing is thrown.
 MelodyResult findMelody(const std::string& connectionString, const std::string& spellings, Mode mode);
 
 } // namespace velk::melody

@@ -5,6 +5,7 @@
 #include "ui/Fonts.h"
 
 #include <QButtonGroup>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -153,7 +154,10 @@ void frmFindByMelody::find()
     const auto mode = optTransposed->isChecked() ? velk::melody::Mode::Transposed
         : optClasses->isChecked()                ? velk::melody::Mode::Classes
                                                  : velk::melody::Mode::Exact;
+    // Bringing the melody index up to date first may take a while after another program changed many sequences.
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const auto result = velk::melody::findMelody(m_connectionString, txtMelody->text().toStdString(), mode);
+    QGuiApplication::restoreOverrideCursor();
     if (!result.ok) {
         showMessage(QString::fromStdString(result.message));
         return;

@@ -42,12 +42,7 @@ constexpr std::array<IntegerField, 5> kIntegerFields {{
 
 constexpr std::array<const char*, 5> kVoiceFields {"chkSoprano", "chkAlto", "chkTenor", "chkBass", "chkAccompanied"};
 
-// The value a single-precision deviation is stored as: the double of its shortest text, so 12.6f is kept as
-// 12.6 and not as 12.600000381469727.
-double storedDeviation(float deviation)
-{
-    return std::stod(store::formatSingle(deviation));
-}
+using tabulations::storedDeviation;
 
 std::string fieldText(const Value& value)
 {
@@ -413,10 +408,11 @@ Outcome MovementController::SaveMovement()
                         + "\xE2\x80\x9D is not one.");
         }
     }
-    // The stored deviation belongs to the movement it was computed for: only the tabulations write it. A new
-    // row starts with the window's figure, which is 0 for a row not yet stored.
+    // The stored deviation belongs to the movement's stored pitches: storing them writes it, and a save of the
+    // fields writes only the fields that changed. A new row has no pitches yet, so it starts with the figure of
+    // an empty sequence, 0, as its tabulations page shows.
     if (rs.editState() == store::EditState::Added) {
-        rs.setField("Deviation", Value(storedDeviation(m_deviation)));
+        rs.setField("Deviation", Value(0.0));
     }
     // A rich-text column is written only when its box was edited, so formatting that the box cannot show
     // stays in the stored text byte for byte.
@@ -715,12 +711,16 @@ Outcome MovementController::SavePitches()
     // last store read, which makes storing a long sequence in a large catalogue about a sixth quicker. A
     // read-only catalogue goes the way of a connection of the store's own, which says why it cannot write.
     const bool ownConnection = m_recordset && !m_recordset->connection().isReadOnly();
-    const Outcome stored = ownConnection
+    const pitches::SavedPitches stored = ownConnection
         ? pitches::savePitches(m_recordset->connection(), m_lastMovementId, ids, indexMelody)
         : pitches::savePitches(m_connectionString, m_lastMovementId, ids, indexMelody);
     if (!stored) {
         m_view.tell({stored.message, "Velk", MessageIcon::Warning});
         return stored;
+    }
+    // The deviation was stored with the pitches; the movement's row (and the grid's "Dev." column) show it now.
+    if (m_recordset) {
+        m_recordset->takeStoredValue(m_lastMovementId, "Deviation", Value(stored.deviation));
     }
     SetPitchEditing(false);
     m_pitchesDirty = false;

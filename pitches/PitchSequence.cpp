@@ -4,6 +4,7 @@
 #include "store/ConnectionString.h"
 #include "store/ResultSet.h"
 #include "store/StoreError.h"
+#include "tabulations/Tabulation.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -106,11 +107,11 @@ MovementPitches loadMovementPitches(const std::string& connectionString, std::in
 namespace
 {
 
-/// The delete and the inserts of savePitches, in the caller's transaction.
-void replaceSequence(store::Connection& connection,
-                     std::int64_t movementId,
-                     const std::vector<std::int32_t>& pitchIds,
-                     const std::function<void(store::Connection&)>& alsoInTransaction)
+/// The delete, the inserts and the deviation of savePitches, in one transaction; returns the deviation stored.
+double replaceSequence(store::Connection& connection,
+                       std::int64_t movementId,
+                       const std::vector<std::int32_t>& pitchIds,
+                       const std::function<void(store::Connection&)>& alsoInTransaction)
 {
     store::Transaction transaction(connection);
     connection.execute("DELETE from tblmovementpitchjoin where imovementid = " + std::to_string(movementId));
@@ -118,10 +119,21 @@ void replaceSequence(store::Connection& connection,
     for (const std::int32_t pitchId : pitchIds) {
         connection.execute(insert, {store::Value(movementId), store::Value(std::int64_t {pitchId})});
     }
+    // The figure belongs to the sequence: written with it, it can never describe an older one.
+    const double deviation = tabulations::storeDeviation(connection, movementId);
     if (alsoInTransaction) {
         alsoInTransaction(connection);
     }
     transaction.commit();
+    return deviation;
+}
+
+SavedPitches failed(std::string message)
+{
+    SavedPitches result;
+    result.ok = false;
+    result.message = std::move(message);
+    return result;
 }
 
 } // namespace
@@ -152,40 +164,42 @@ void insertStoredPositions(store::Connection& connection, const std::vector<Stor
     }
 }
 
-store::Outcome savePitches(const std::string& connectionString,
-                           std::int64_t movementId,
-                           const std::vector<std::int32_t>& pitchIds,
-                           const std::function<void(store::Connection&)>& alsoInTransaction)
+SavedPitches savePitches(const std::string& connectionString,
+                         std::int64_t movementId,
+                         const std::vector<std::int32_t>& pitchIds,
+                         const std::function<void(store::Connection&)>& alsoInTransaction)
 {
     if (movementId < 1) {
-        return store::Outcome::failure(kMovementNotSaved);
+        return failed(kMovementNotSaved);
     }
     std::string file = connectionString;
+    SavedPitches saved;
     try {
         file = catalogueFilePath(connectionString);
         store::Connection connection = store::Connection::open(connectionString, store::AccessMode::ReadWrite);
-        replaceSequence(connection, movementId, pitchIds, alsoInTransaction);
+        saved.deviation = replaceSequence(connection, movementId, pitchIds, alsoInTransaction);
         connection.close();
     } catch (const store::StoreError& error) {
-        return store::Outcome::failure(storeFailure(file, error.what()));
+        return failed(storeFailure(file, error.what()));
     }
-    return store::Outcome::success();
+    return saved;
 }
 
-store::Outcome savePitches(store::Connection& connection,
-                           std::int64_t movementId,
-                           const std::vector<std::int32_t>& pitchIds,
-                           const std::function<void(store::Connection&)>& alsoInTransaction)
+SavedPitches savePitches(store::Connection& connection,
+                         std::int64_t movementId,
+                         const std::vector<std::int32_t>& pitchIds,
+                         const std::function<void(store::Connection&)>& alsoInTransaction)
 {
     if (movementId < 1) {
-        return store::Outcome::failure(kMovementNotSaved);
+        return failed(kMovementNotSaved);
     }
+    SavedPitches saved;
     try {
-        replaceSequence(connection, movementId, pitchIds, alsoInTransaction);
+        saved.deviation = replaceSequence(connection, movementId, pitchIds, alsoInTransaction);
     } catch (const store::StoreError& error) {
-        return store::Outcome::failure(storeFailure(connection.path(), error.what()));
+        return failed(storeFailure(connection.path(), error.what()));
     }
-    return store::Outcome::success();
+    return saved;
 }
 
 } // namespace velk::pitches

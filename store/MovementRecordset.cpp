@@ -239,6 +239,28 @@ void MovementRecordset::setField(std::string_view name, Value value)
     notifyRows(RowsChange::Kind::Changed, static_cast<std::size_t>(m_index));
 }
 
+void MovementRecordset::takeStoredValue(std::int64_t movementId, std::string_view name, const Value& value)
+{
+    const int column = columnIndex(name);
+    if (column < 0) {
+        throw StoreError("The movement list has no field named " + std::string(name) + ".");
+    }
+    const auto c = static_cast<std::size_t>(column);
+    for (std::size_t r = 0; r < m_rows.size(); ++r) {
+        Row& row = m_rows[r];
+        const Value& id = row.values[static_cast<std::size_t>(m_idColumn)];
+        if (id.isNull() || id.toInt64() != movementId) {
+            continue;
+        }
+        row.values[c] = value;
+        if (row.original) {
+            (*row.original)[c] = value;
+        }
+        notifyRows(RowsChange::Kind::Changed, r);
+        return;
+    }
+}
+
 EditState MovementRecordset::editState() const
 {
     const auto index = currentIndex();

@@ -133,6 +133,12 @@ public:
     void setField(std::string_view name, Value value);
     EditState editState() const;
 
+    /// Takes a value that was written to the file by other means (the deviation stored with a sequence) into the
+    /// row of the movement with that id, as what the file holds: the row's edit state stays as it was, and a
+    /// pending edit of the row does not write the value again. Reports the row as changed. Does nothing when no
+    /// row has that id.
+    void takeStoredValue(std::int64_t movementId, std::string_view name, const Value& value);
+
     void addNew();
     /// Marks the current row deleted; it stays current until updateBatch.
     void deleteCurrent();

@@ -106,6 +106,16 @@ void insertReferenceData(Connection& connection)
         connection.execute("INSERT INTO tblPitchClassJoin (iPitchID, iClassID) VALUES (?, ?)",
                            {Value(pitch.id), Value(pitch.classId)});
     }
+    // The class rows just written mark the melody index as behind; with no sequence stored yet, its empty index is
+    // current.
+    const bool tracked = connection
+                             .query("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = "
+                                    "'tblMelodyIndexPending' COLLATE NOCASE")
+                             .recordCount()
+        > 0;
+    if (tracked) {
+        connection.execute("DELETE FROM tblMelodyIndexPending WHERE NOT EXISTS (SELECT 1 FROM tblMovementPitchJoin)");
+    }
     transaction.commit();
 }
 

@@ -154,6 +154,7 @@ void createSchema(Connection& connection)
     Transaction transaction(connection);
     connection.executeScript(kSchemaScript);
     connection.executeScript(kMelodyIndexSchema);
+    connection.executeScript(kMelodyIndexTracking);
     createQuickIndexes(connection);
     connection.executeScript("PRAGMA application_id = " + std::to_string(kApplicationId)
                              + "; PRAGMA user_version = 1;");

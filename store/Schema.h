@@ -29,6 +29,40 @@ CREATE TABLE IF NOT EXISTS tblMelodyIndex (
 CREATE INDEX IF NOT EXISTS idxMelodyIndexMovement ON tblMelodyIndex (iMovementID, iPosition);
 )sql";
 
+/// What keeps the melody index honest whatever program changes the catalogue: tblMelodyIndexPending holds the id of
+/// every movement whose stored sequence changed since its index rows were last written, and 0 when the pitch
+/// classes changed, which puts the whole index behind. Triggers fill it on every insert, update and delete of
+/// tblMovementPitchJoin, tblPitchClassJoin and tblClassLookup, and on the delete of a movement (whose index rows go
+/// with it only where foreign keys are enforced); the code that writes index rows empties it.
+inline constexpr const char* kMelodyIndexTracking = R"sql(
+CREATE TABLE IF NOT EXISTS tblMelodyIndexPending (
+    iMovementID INTEGER PRIMARY KEY
+) STRICT;
+CREATE TRIGGER IF NOT EXISTS trgMelodyPendingSequenceInsert AFTER INSERT ON tblMovementPitchJoin
+BEGIN INSERT OR IGNORE INTO tblMelodyIndexPending (iMovementID) VALUES (NEW.iMovementID); END;
+CREATE TRIGGER IF NOT EXISTS trgMelodyPendingSequenceUpdate AFTER UPDATE ON tblMovementPitchJoin
+BEGIN INSERT OR IGNORE INTO tblMelodyIndexPending (iMovementID) VALUES (OLD.iMovementID), (NEW.iMovementID); END;
+CREATE TRIGGER IF NOT EXISTS trgMelodyPendingSequenceDelete AFTER DELETE ON tblMovementPitchJoin
+BEGIN INSERT OR IGNORE INTO tblMelodyIndexPending (iMovementID) VALUES (OLD.iMovementID); END;
+CREATE TRIGGER IF NOT EXISTS trgMelodyPendingMovementDelete AFTER DELETE ON tblMovement
+BEGIN INSERT OR IGNORE INTO tblMelodyIndexPending (iMovementID) VALUES (OLD.iMovementID); END;
+CREATE TRIGGER IF NOT EXISTS trgMelodyPendingPitchClassInsert AFTER INSERT ON tblPitchClassJoin
+BEGIN INSERT OR IGNORE INTO tblMelodyIndexPending (iMovementID) VALUES (0); END;
+CREATE TRIGGER IF NOT EXISTS trgMelodyPendingPitchClassUpdate AFTER UPDATE ON tblPitchClassJoin
+BEGIN INSERT OR IGNORE INTO tblMelodyIndexPending (iMovementID) VALUES (0); END;
+CREATE TRIGGER IF NOT EXISTS trgMelodyPendingPitchClassDelete AFTER DELETE ON tblPitchClassJoin
+BEGIN INSERT OR IGNORE INTO tblMelodyIndexPending (iMovementID) VALUES (0); END;
+CREATE TRIGGER IF NOT EXISTS trgMelodyPendingClassInsert AFTER INSERT ON tblClassLookup
+BEGIN INSERT OR IGNORE INTO tblMelodyIndexPending (iMovementID) VALUES (0); END;
+CREATE TRIGGER IF NOT EXISTS trgMelodyPendingClassUpdate AFTER UPDATE ON tblClassLookup
+BEGIN INSERT OR IGNORE INTO tblMelodyIndexPending (iMovementID) VALUES (0); END;
+CREATE TRIGGER IF NOT EXISTS trgMelodyPendingClassDelete AFTER DELETE ON tblClassLookup
+BEGIN INSERT OR IGNORE INTO tblMelodyIndexPending (iMovementID) VALUES (0); END;
+)sql";
+
+/// The number of triggers kMelodyIndexTracking makes; their names all begin with "trgMelodyPending".
+inline constexpr int kMelodyIndexTriggers = 10;
+
 /// Brings a catalogue's indexes up to date in one transaction: the indexes that keep the window's statements
 /// quick on a large catalogue, for a catalogue of any age (listed, with their reasons, in Schema.cpp). Reads
 /// only when they are all there; a catalogue made before some of them existed gets them once (seconds for

@@ -9,6 +9,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <map>
 #include <string_view>
 
 namespace velk::tabulations
@@ -151,38 +152,143 @@ std::string realStatement(std::int64_t movementId)
           "tblpitchlookup.iPitchID";
 }
 
-Tabulation tabulate(const std::string& connectionString, std::int64_t movementId)
+namespace
+{
+
+/// The movement's class rows with the deviation, given its total; an empty Tabulation when it has no positions.
+Tabulation tabulateClasses(store::Connection& connection, std::int64_t movementId, std::int64_t total)
 {
     Tabulation tabulation;
-    if (movementId < 1) {
-        return tabulation;
-    }
-    store::Connection connection = store::Connection::open(connectionString, store::AccessMode::ReadOnly);
-    const auto total = static_cast<std::int64_t>(connection.query(totalStatement(movementId)).recordCount());
-    if (total < 1) {
-        connection.close();
+    if (movementId < 1 || total < 1) {
         return tabulation;
     }
     tabulation.total = total;
-
-    {
-        const store::ResultSet classes = connection.query(classStatement(movementId));
-        const std::size_t countColumn = requireColumn(classes, "classcount");
-        for (const auto& row : classes.rows()) {
-            const store::Value& count = row.at(countColumn);
-            TabulationRow shown {row.at(kClassGlyphColumn).toText(), {}, {}};
-            std::optional<std::int64_t> classCount;
-            if (!count.isNull()) {
-                classCount = count.toInt64();
-                shown.countText = countText(*classCount);
-                shown.percentText = store::formatNumber(percentage(*classCount, total));
-            }
-            tabulation.classRows.push_back(std::move(shown));
-            tabulation.classCounts.push_back(classCount);
+    const store::ResultSet classes = connection.query(classStatement(movementId));
+    const std::size_t countColumn = requireColumn(classes, "classcount");
+    for (const auto& row : classes.rows()) {
+        const store::Value& count = row.at(countColumn);
+        TabulationRow shown {row.at(kClassGlyphColumn).toText(), {}, {}};
+        std::optional<std::int64_t> classCount;
+        if (!count.isNull()) {
+            classCount = count.toInt64();
+            shown.countText = countText(*classCount);
+            shown.percentText = store::formatNumber(percentage(*classCount, total));
         }
+        tabulation.classRows.push_back(std::move(shown));
+        tabulation.classCounts.push_back(classCount);
     }
     tabulation.deviation = averageDeviation(tabulation.classCounts, total);
     tabulation.deviationText = store::formatSingle(tabulation.deviation);
+    return tabulation;
+}
+
+} // namespace
+
+double storedDeviation(float deviation)
+{
+    double value = 0;
+    const std::string text = store::formatSingle(deviation);
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+}
+
+bool isStoredDeviation(const std::optional<double>& stored, float deviation)
+{
+    return stored && static_cast<float>(*stored) == deviation;
+}
+
+float deviationOf(store::Connection& connection, std::int64_t movementId)
+{
+    if (movementId < 1) {
+        return 0.0f;
+    }
+    // The number of the total statement's rows, counted without reading them.
+    const std::int64_t total
+        = connection
+              .query("select Count(*) from tblmovementpitchjoin where imovementid = ?", {store::Value(movementId)})
+              .rows()
+              .at(0)
+              .at(0)
+              .toInt64();
+    return tabulateClasses(connection, movementId, total).deviation;
+}
+
+std::map<std::int64_t, float> allDeviations(store::Connection& connection)
+{
+    // The class statement's rows: every class whose representative pitch is in the vocabulary, by iClassID.
+    std::vector<std::int64_t> classRows;
+    connection.forEachRow("select c.iClassID from tblClassLookup c inner join tblPitchLookup p on p.iPitchID = "
+                          "c.iPitchID order by c.iClassID",
+                          {}, [&](const std::vector<store::Value>& row) { classRows.push_back(row.at(0).toInt64()); });
+    std::map<std::int64_t, std::int64_t> totals;
+    connection.forEachRow(
+        "select m.iMovementID, Count(j.iMovementID) from tblMovement m left join "
+        "tblMovementPitchJoin j on j.iMovementID = m.iMovementID group by m.iMovementID",
+        {}, [&](const std::vector<store::Value>& row) { totals[row.at(0).toInt64()] = row.at(1).toInt64(); });
+    // Per movement and class, the positions whose pitch belongs to the class, as the class statement counts them.
+    std::map<std::int64_t, std::map<std::int64_t, std::int64_t>> counts;
+    connection.forEachRow("select j.iMovementID, pc.iClassID, Count(*) from tblMovementPitchJoin j inner join "
+                          "tblPitchClassJoin pc on pc.iPitchID = j.iPitchID group by j.iMovementID, pc.iClassID",
+                          {}, [&](const std::vector<store::Value>& row) {
+                              counts[row.at(0).toInt64()][row.at(1).toInt64()] = row.at(2).toInt64();
+                          });
+    std::map<std::int64_t, float> deviations;
+    for (const auto& [movementId, total] : totals) {
+        const auto& movementCounts = counts[movementId];
+        std::vector<std::optional<std::int64_t>> classCounts;
+        for (const std::int64_t classId : classRows) {
+            const auto found = movementCounts.find(classId);
+            classCounts.push_back(found == movementCounts.end() ? std::nullopt
+                                                                : std::optional<std::int64_t>(found->second));
+        }
+        deviations[movementId] = averageDeviation(classCounts, total);
+    }
+    return deviations;
+}
+
+double storeDeviation(store::Connection& connection, std::int64_t movementId)
+{
+    const double value = storedDeviation(deviationOf(connection, movementId));
+    connection.execute("update tblMovement set Deviation = ? where iMovementID = ?",
+                       {store::Value(value), store::Value(movementId)});
+    return value;
+}
+
+std::vector<StaleDeviation> staleDeviations(store::Connection& connection)
+{
+    std::vector<StaleDeviation> stale;
+    const store::ResultSet movements
+        = connection.query("select iMovementID, iKTN, iMvmt, Deviation from tblMovement order by iKTN, iMvmt, iOrder, "
+                           "iMovementID");
+    const std::map<std::int64_t, float> deviations = allDeviations(connection);
+    for (const auto& row : movements.rows()) {
+        StaleDeviation movement;
+        movement.movementId = row.at(0).toInt64();
+        if (!row.at(3).isNull()) {
+            movement.stored = row.at(3).toDouble();
+        }
+        movement.deviation = deviations.at(movement.movementId);
+        if (!isStoredDeviation(movement.stored, movement.deviation)) {
+            movement.ktn = row.at(1).toText();
+            movement.mvmt = row.at(2).toText();
+            stale.push_back(std::move(movement));
+        }
+    }
+    return stale;
+}
+
+Tabulation tabulate(const std::string& connectionString, std::int64_t movementId)
+{
+    if (movementId < 1) {
+        return {};
+    }
+    store::Connection connection = store::Connection::open(connectionString, store::AccessMode::ReadOnly);
+    const auto total = static_cast<std::int64_t>(connection.query(totalStatement(movementId)).recordCount());
+    Tabulation tabulation = tabulateClasses(connection, movementId, total);
+    if (tabulation.total < 1) {
+        connection.close();
+        return tabulation;
+    }
 
     {
         const store::ResultSet reals = connection.query(realStatement(movementId));
@@ -192,7 +298,7 @@ Tabulation tabulate(const std::string& connectionString, std::int64_t movementId
             TabulationRow shown {row.at(kRealGlyphColumn).toText(), {}, {}};
             if (count != 0) {
                 shown.countText = countText(count);
-                shown.percentText = store::formatNumber(percentage(count, total));
+                shown.percentText = store::formatNumber(percentage(count, tabulation.total));
             }
             tabulation.realRows.push_back(std::move(shown));
         }

@@ -1,9 +1,15 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
+
+namespace velk::store
+{
+class Connection;
+}
 
 namespace velk::tabulations
 {
@@ -28,6 +34,13 @@ inline constexpr double kClassDivisor = 12.0;
 /// the class has no positions, p = 0; else p = percentage(count, total)): sum = roundHalfEven(sum + |p - 8.33|,
 /// 0), starting from 0; the result is roundHalfEven(sum / 12, 1) as a float. 0 when total < 1.
 float averageDeviation(const std::vector<std::optional<std::int64_t>>& classCounts, std::int64_t total);
+
+/// The value the Deviation column holds for a figure: the double of the single's shortest text, so 12.6f is kept as
+/// 12.6 and not as 12.600000381469727.
+double storedDeviation(float deviation);
+
+/// True when a stored Deviation value (Null counts as none) is the stored form of the figure.
+bool isStoredDeviation(const std::optional<double>& stored, float deviation);
 
 /// One row of a tabulation grid, as its cells are shown.
 struct TabulationRow
@@ -65,5 +78,33 @@ std::string realStatement(std::int64_t movementId);
 /// empty Tabulation (total 0, no rows, deviation 0, deviationText "0"); an id < 1 is not looked up at all.
 /// Throws store::StoreError.
 Tabulation tabulate(const std::string& connectionString, std::int64_t movementId);
+
+/// The average deviation of a movement's stored sequence, read with tabulate's own statements and arithmetic on
+/// the caller's connection (inside its transaction, where it has one, so a sequence just written counts). 0 for a
+/// movement without positions and for an id < 1. Throws store::StoreError.
+float deviationOf(store::Connection& connection, std::int64_t movementId);
+
+/// Works out the movement's deviation from its stored sequence (deviationOf) and writes it into its Deviation
+/// column, on the caller's connection and inside the caller's transaction. Returns the value now stored
+/// (storedDeviation). Throws store::StoreError.
+double storeDeviation(store::Connection& connection, std::int64_t movementId);
+
+/// The average deviation of every movement's stored sequence by iMovementID, from three grouped reads instead of
+/// a tabulation per movement; each figure is the one deviationOf gives. Throws store::StoreError.
+std::map<std::int64_t, float> allDeviations(store::Connection& connection);
+
+/// A movement whose stored Deviation is not the figure of its stored sequence.
+struct StaleDeviation
+{
+    std::int64_t movementId = 0;
+    std::string ktn; ///< iKTN as text, empty when Null
+    std::string mvmt; ///< iMvmt as text, empty when Null
+    std::optional<double> stored; ///< the stored value, nothing when Null
+    float deviation = 0; ///< the figure of its sequence
+};
+
+/// Every movement, in catalogue order, whose stored Deviation differs from deviationOf its sequence (as a single:
+/// a figure stored as 12.600000381469727 is the figure 12.6). Only reads. Throws store::StoreError.
+std::vector<StaleDeviation> staleDeviations(store::Connection& connection);
 
 } // namespace velk::tabulations

@@ -5,6 +5,8 @@
 #include "store/Connection.h"
 #include "store/Schema.h"
 #include "store/StoreError.h"
+#include "store/Value.h"
+#include "tabulations/Tabulation.h"
 
 #include <filesystem>
 #include <system_error>
@@ -90,6 +92,19 @@ void checkSequences(store::Connection& connection, std::vector<std::string>& pro
                           });
 }
 
+void checkDeviations(store::Connection& connection, const std::string& file, std::vector<std::string>& problems)
+{
+    for (const auto& stale : tabulations::staleDeviations(connection)) {
+        const std::string stored = stale.stored
+            ? "the deviation " + store::formatSingle(static_cast<float>(*stale.stored))
+            : std::string("no deviation");
+        problems.push_back("Movement " + std::to_string(stale.movementId) + " (KTN " + stale.ktn + ", Mvt. "
+                           + stale.mvmt + ") stores " + stored + ", but its pitches give "
+                           + store::formatSingle(stale.deviation) + "; velk-catalogue tabulate " + file
+                           + " --store mends it.");
+    }
+}
+
 void checkStorage(store::Connection& connection, std::vector<std::string>& problems)
 {
     connection.forEachRow("PRAGMA integrity_check", {}, [&](const std::vector<Value>& row) {
@@ -134,6 +149,7 @@ std::vector<std::string> catalogueProblems(const std::string& file)
     }
     checkReferenceData(connection, problems);
     checkSequences(connection, problems);
+    checkDeviations(connection, file, problems);
     // Older catalogues have no melody index; one that exists must agree with the sequences.
     if (melody::hasMelodyIndex(connection)) {
         for (auto& problem : melody::melodyIndexProblems(connection)) {

@@ -338,9 +338,9 @@ void writeDemoCatalogue(store::Connection& connection)
                 auto& count = classCounts[static_cast<std::size_t>(pitch->classId - 1)];
                 count = count.value_or(0) + 1;
             }
-            // Stored as the value of the single's shortest text, as the movement window saves it.
-            const float deviation = tabulations::averageDeviation(classCounts, static_cast<std::int64_t>(line.size()));
-            const double storedDeviation = std::stod(store::formatSingle(deviation));
+            // Stored as storing the sequence in the movement window stores it.
+            const double storedDeviation = tabulations::storedDeviation(
+                tabulations::averageDeviation(classCounts, static_cast<std::int64_t>(line.size())));
 
             const std::string voices = movement.voices;
             std::vector<Value> values = {

@@ -216,11 +216,9 @@ void writeSynthCatalogue(store::Connection& connection,
             auto& slot = classCounts[static_cast<std::size_t>(classOf[static_cast<std::size_t>(id)] - 1)];
             slot = slot.value_or(0) + 1;
         }
-        Value deviation;
-        if (!line.empty()) {
-            const float value = tabulations::averageDeviation(classCounts, static_cast<std::int64_t>(line.size()));
-            deviation = Value(std::stod(store::formatSingle(value)));
-        }
+        // A movement without pitches has the figure of an empty sequence, 0, as storing its pitches would write.
+        const Value deviation(tabulations::storedDeviation(
+            tabulations::averageDeviation(classCounts, static_cast<std::int64_t>(line.size()))));
         const std::int64_t year = 1714 + ktn / 40;
         std::vector<Value> values = {
             Value(ktn),

@@ -8,7 +8,6 @@
 #include "store/Value.h"
 #include "tabulations/Tabulation.h"
 
-#include <charconv>
 #include <cstdint>
 #include <iostream>
 #include <optional>
@@ -63,29 +62,31 @@ void printTabulation(const MovementName& movement, const tabulations::Tabulation
     std::cout << "Average Deviation from 8.3%:\t" << tabulation.deviationText << '\n';
 }
 
-/// The deviation as the window stores it: the double that the single-precision figure reads as.
-double storedDeviation(const tabulations::Tabulation& tabulation)
-{
-    double value = 0;
-    const std::string& text = tabulation.deviationText;
-    std::from_chars(text.data(), text.data() + text.size(), value);
-    return value;
-}
-
+/// Writes each figure whose stored value differs from it; returns how many were written.
 int storeDeviations(const std::string& connectionString, const std::vector<std::pair<std::int64_t, double>>& values)
 {
     auto connection = store::Connection::open(connectionString, store::AccessMode::ReadWrite);
-    int updated = 0;
+    int changed = 0;
     {
         store::Transaction transaction(connection);
         for (const auto& [id, deviation] : values) {
-            updated += connection.execute("update tblMovement set Deviation = ? where iMovementID = ?",
-                                          {store::Value(deviation), store::Value(id)});
+            changed += connection.execute(
+                "update tblMovement set Deviation = ? where iMovementID = ? and Deviation is not ?",
+                {store::Value(deviation), store::Value(id), store::Value(deviation)});
         }
         transaction.commit();
     }
     connection.close();
-    return updated;
+    return changed;
+}
+
+std::string storedMessage(int changed, std::size_t movements)
+{
+    const std::string of = std::to_string(movements) + (movements == 1 ? " movement" : " movements");
+    if (changed == 0) {
+        return "Every stored deviation was up to date (" + of + "); nothing was changed.";
+    }
+    return "Deviation changed for " + std::to_string(changed) + " of " + of + ".";
 }
 
 int runTabulate(const std::vector<std::string>& args)
@@ -112,12 +113,11 @@ int runTabulate(const std::vector<std::string>& args)
             std::cout << '\n';
         }
         printTabulation(movements[i], tabulation);
-        deviations.emplace_back(movements[i].id, storedDeviation(tabulation));
+        deviations.emplace_back(movements[i].id, tabulations::storedDeviation(tabulation.deviation));
     }
     if (arguments.has("--store")) {
-        const int updated = storeDeviations(connectionString, deviations);
-        std::cout << (movements.empty() ? "" : "\n") << "Deviation stored for " << updated
-                  << (updated == 1 ? " movement.\n" : " movements.\n");
+        const int changed = storeDeviations(connectionString, deviations);
+        std::cout << (movements.empty() ? "" : "\n") << storedMessage(changed, movements.size()) << '\n';
     }
     return 0;
 }

@@ -33,6 +33,7 @@ private slots:
     void badMelodiesLeaveTheLastResult();
     void reopeningStartsFresh();
     void sharedWindowOpensModallyOverItsOwner();
+    void aSequenceChangedMeanwhileIsSearchedAsItNowIs();
 
 private:
     void add(int ktn, int mvmt, const std::vector<std::string>& spellings);
@@ -176,12 +177,14 @@ void FindByMelodyTest::badMelodiesLeaveTheLastResult()
     typeAndEnter(QStringLiteral("g a"));
     QCOMPARE(column(0), (QStringList {QStringLiteral("2")}));
     typeAndEnter(QStringLiteral("c x*"));
+    m_window->findChild<QRadioButton*>(QStringLiteral("optTransposed"))->click();
     typeAndEnter(QStringLiteral("c"));
     QCOMPARE(m_shown.size(), 2);
     QVERIFY(m_shown[0].startsWith(QStringLiteral("“x*” is not a pitch spelling")));
-    QVERIFY(m_shown[1].contains(QStringLiteral("at least 2 pitches")));
+    QVERIFY(m_shown[1].startsWith(QStringLiteral("A transposed search needs at least 2 pitches")));
     QCOMPARE(column(0), (QStringList {QStringLiteral("2")}));
     QCOMPARE(m_window->statusText(), QStringLiteral("1 occurrence of “g a” found"));
+    m_window->findChild<QRadioButton*>(QStringLiteral("optExact"))->click();
     typeAndEnter(QStringLiteral("b b"));
     QCOMPARE(m_grid->rows(), 1);
     QCOMPARE(m_window->statusText(), QStringLiteral("No occurrences of “b b” found."));
@@ -235,6 +238,19 @@ void FindByMelodyTest::sharedWindowOpensModallyOverItsOwner()
     QCOMPARE(statuses,
              (QStringList {QString(), QStringLiteral("1 occurrence of “g a b” found"), QString(),
                            QStringLiteral("2 occurrences of “c d” found")}));
+}
+
+void FindByMelodyTest::aSequenceChangedMeanwhileIsSearchedAsItNowIs()
+{
+    typeAndEnter(QStringLiteral("c d e"));
+    QCOMPARE(column(2), (QStringList {QStringLiteral("1"), QStringLiteral("4")}));
+    // Another program deletes the first position of the sequence while the window is open.
+    velk::store::Connection::open(m_catalogue->connectionString(), velk::store::AccessMode::ReadWrite)
+        .execute("DELETE FROM tblMovementPitchJoin WHERE iMovementPitchID = (SELECT Min(iMovementPitchID) FROM "
+                 "tblMovementPitchJoin)");
+    typeAndEnter(QStringLiteral("c d e"));
+    QCOMPARE(column(2), (QStringList {QStringLiteral("3")}));
+    QCOMPARE(m_window->statusText(), QStringLiteral("1 occurrence of “c d e” found"));
 }
 
 QTEST_MAIN(FindByMelodyTest)

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <optional>
 #include <random>
 #include <sstream>
@@ -83,13 +84,18 @@ TEST(ParseMelody, NamesTheFirstUnknownSpelling)
     }
 }
 
-TEST(ParseMelody, NeedsTwoPitches)
+TEST(ParseMelody, NeedsOnePitch)
 {
     const auto lookup = referenceLookup();
-    for (const std::string text : {"", "   ", "c", " \t e/ "}) {
+    for (const std::string text : {"", "   ", " \t\n "}) {
         const auto query = velk::melody::parseMelody(lookup, text);
         EXPECT_FALSE(query.ok) << text;
         EXPECT_EQ(query.message, velk::melody::kTooFewPitches) << text;
+    }
+    for (const std::string text : {"c", " \t e/ "}) {
+        const auto query = velk::melody::parseMelody(lookup, text);
+        EXPECT_TRUE(query.ok) << text;
+        EXPECT_EQ(query.pitchIds.size(), 1u) << text;
     }
 }
 
@@ -142,7 +148,11 @@ INSTANTIATE_TEST_SUITE_P(
                       MatchCase {"MelodyLongerThanTheSequence", "c d", "c d e", Mode::Exact, {}},
                       MatchCase {"OverlapsEachCount", "c c c", "c c", Mode::Exact, {1, 2}},
                       MatchCase {"OverlapsInClasses", "c b* d// c", "c c", Mode::Classes, {1, 2, 3}},
-                      MatchCase {"OverlapsTransposed", "c d e f* g*", "c d e", Mode::Transposed, {1, 2, 3}}),
+                      MatchCase {"OverlapsTransposed", "c d e f* g*", "c d e", Mode::Transposed, {1, 2, 3}},
+                      MatchCase {"OnePitchBySpelling", "c d b* c C", "c", Mode::Exact, {1, 4}},
+                      MatchCase {"OnePitchByClass", "c d b* c C", "c", Mode::Classes, {1, 3, 4, 5}},
+                      MatchCase {"OnePitchAbsent", "c d e", "f**", Mode::Exact, {}},
+                      MatchCase {"NoPitchOccursNowhere", "c d e", "", Mode::Classes, {}}),
     [](const ::testing::TestParamInfo<MatchCase>& info) { return std::string(info.param.name); });
 
 TEST(Occurrences, APitchWithoutClassBreaksRunsByClassAndStep)
@@ -315,6 +325,24 @@ TEST_F(MelodyCatalogue, EachModeOverTheIndex)
     }
 }
 
+TEST_F(MelodyCatalogue, OnePitchIsFoundBySpellingAndByClass)
+{
+    add(1, 1, std::nullopt, "c d b* c**");
+    add(2, 1, 4.5, "e c** d/ C");
+    const std::vector<std::tuple<std::string, Mode, Found>> cases = {
+        {"c**", Mode::Exact, {{"1", "1", 4, ""}, {"2", "1", 2, "4.5"}}},
+        {"c**", Mode::Classes, {{"1", "1", 2, ""}, {"1", "1", 4, ""}, {"2", "1", 2, "4.5"}}},
+        {"c", Mode::Classes, {{"1", "1", 1, ""}, {"1", "1", 3, ""}, {"2", "1", 4, "4.5"}}},
+        {" C ", Mode::Exact, {{"2", "1", 4, "4.5"}}},
+    };
+    for (const auto& [melody, mode, expected] : cases) {
+        const auto result = find(melody, mode);
+        ASSERT_TRUE(result.ok) << melody << ": " << result.message;
+        EXPECT_EQ(rows(result), expected) << melody << " mode " << static_cast<int>(mode);
+    }
+    EXPECT_EQ(find("c**").statusText, "2 occurrences of “c**” found");
+}
+
 TEST_F(MelodyCatalogue, OverlappingOccurrencesAreEachListed)
 {
     add(1, 1, std::nullopt, "c c c");
@@ -335,8 +363,8 @@ TEST_F(MelodyCatalogue, BadMelodiesAndFilesGetMessages)
     const auto unknown = find("c x* e");
     EXPECT_FALSE(unknown.ok);
     EXPECT_EQ(unknown.message, velk::melody::unknownSpellingMessage("x*"));
-    EXPECT_FALSE(find("c").ok);
-    EXPECT_EQ(find("c", Mode::Transposed).message, velk::melody::kTooFewPitches);
+    EXPECT_EQ(find(" ").message, velk::melody::kTooFewPitches);
+    EXPECT_EQ(find("c", Mode::Transposed).message, velk::melody::kTransposedNeedsTwoPitches);
     const auto missing = velk::melody::findMelody((m_catalogue.folder() / "None.db").string(), "c d", Mode::Exact);
     EXPECT_FALSE(missing.ok);
     EXPECT_NE(missing.message.find("None.db"), std::string::npos) << missing.message;
@@ -401,13 +429,173 @@ TEST_F(MelodyCatalogue, RebuildEqualsIncremental)
     EXPECT_TRUE(velk::melody::melodyIndexIsCurrent(connection));
 }
 
+// ---- An index that never answers stale ---------------------------------------------------------------------
+
+/// What the search must answer: every (movement, position), read from the stored sequences themselves.
+std::vector<std::pair<std::int64_t, std::int64_t>>
+scannedAnswer(Connection& connection, const std::string& melody, Mode mode)
+{
+    const auto classes = velk::melody::PitchClasses::load(connection);
+    std::vector<std::pair<std::int64_t, std::int64_t>> answer;
+    const auto movements = connection.query("SELECT iMovementID FROM tblMovement ORDER BY iKTN, iMvmt, iOrder");
+    for (const auto& movement : movements.rows()) {
+        std::vector<std::int32_t> sequence;
+        connection.forEachRow(
+            "SELECT iPitchID FROM tblMovementPitchJoin WHERE iMovementID = ? ORDER BY iMovementPitchID", {movement[0]},
+            [&](const std::vector<Value>& row) { sequence.push_back(static_cast<std::int32_t>(row[0].toInt64())); });
+        for (const auto position : velk::melody::occurrences(sequence, ids(melody), mode, classes)) {
+            answer.emplace_back(movement[0].toInt64(), position);
+        }
+    }
+    return answer;
+}
+
+std::vector<std::pair<std::int64_t, std::int64_t>> answerOf(const velk::melody::MelodyResult& result)
+{
+    std::vector<std::pair<std::int64_t, std::int64_t>> answer;
+    for (const auto& row : result.rows) {
+        answer.emplace_back(row.movementId, row.position);
+    }
+    return answer;
+}
+
+/// A change another program makes with plain SQL; ? is the id of movement 2.
+struct OutsideChange
+{
+    const char* name;
+    const char* sql;
+};
+
+class ChangedByAnotherProgram : public MelodyCatalogue, public ::testing::WithParamInterface<OutsideChange>
+{
+};
+
+TEST_P(ChangedByAnotherProgram, IsIndexedBeforeTheNextSearchAnswers)
+{
+    add(1, 1, 2.5, "a g f g f e d");
+    const auto second = add(2, 1, 3.5, "a g* f g* a g* f g*");
+    add(3, 1, 4.5, "c a g* f g* b");
+    ASSERT_EQ(second, 2);
+    {
+        Connection connection = writable();
+        connection.executeScript(std::string("PRAGMA foreign_keys = OFF; ") + GetParam().sql);
+        EXPECT_EQ(velk::melody::melodyIndexState(connection), velk::melody::IndexState::Behind);
+    }
+    for (const auto& [melody, mode] : std::vector<std::pair<std::string, Mode>> {{"A G* F G*", Mode::Exact},
+                                                                                 {"a g* f g*", Mode::Exact},
+                                                                                 {"g f g", Mode::Classes},
+                                                                                 {"a g f g", Mode::Transposed},
+                                                                                 {"g*", Mode::Exact}}) {
+        const auto result = find(melody, mode);
+        ASSERT_TRUE(result.ok) << result.message;
+        EXPECT_FALSE(result.indexBehind);
+        Connection connection = writable();
+        EXPECT_EQ(answerOf(result), scannedAnswer(connection, melody, mode)) << melody;
+    }
+    Connection connection = writable();
+    EXPECT_EQ(velk::melody::melodyIndexState(connection), velk::melody::IndexState::Current);
+    EXPECT_TRUE(velk::melody::melodyIndexProblems(connection).empty());
+    const auto updated = indexRows();
+    velk::melody::rebuildMelodyIndex(connection);
+    EXPECT_EQ(indexRows(), updated) << "the update wrote what a rebuild writes";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Changes,
+    ChangedByAnotherProgram,
+    ::testing::Values(
+        OutsideChange {"FirstPositionDeleted",
+                       "DELETE FROM tblMovementPitchJoin WHERE iMovementPitchID = (SELECT Min(iMovementPitchID) FROM "
+                       "tblMovementPitchJoin WHERE iMovementID = 2)"},
+        OutsideChange {"PitchReplacedInPlace",
+                       "UPDATE tblMovementPitchJoin SET iPitchID = (SELECT iPitchID FROM tblPitchLookup WHERE "
+                       "txtPitch = 'b') WHERE iMovementPitchID = (SELECT Max(iMovementPitchID) FROM "
+                       "tblMovementPitchJoin WHERE iMovementID = 2)"},
+        OutsideChange {"PositionsAppended",
+                       "INSERT INTO tblMovementPitchJoin (iMovementID, iPitchID) SELECT 1, iPitchID FROM "
+                       "tblPitchLookup WHERE txtPitch IN ('a', 'g*')"},
+        OutsideChange {"PositionMovedToAnotherMovement",
+                       "UPDATE tblMovementPitchJoin SET iMovementID = 3 WHERE iMovementPitchID = (SELECT "
+                       "Min(iMovementPitchID) FROM tblMovementPitchJoin WHERE iMovementID = 2)"},
+        OutsideChange {"SequenceDeleted", "DELETE FROM tblMovementPitchJoin WHERE iMovementID = 2"},
+        OutsideChange {"MovementDeletedLeavingItsSequence", "DELETE FROM tblMovement WHERE iMovementID = 2"},
+        OutsideChange {"PitchMovedToAnotherClass",
+                       "UPDATE tblPitchClassJoin SET iClassID = 1 WHERE iPitchID = (SELECT iPitchID FROM "
+                       "tblPitchLookup WHERE txtPitch = 'f')"},
+        OutsideChange {"ClassRowsRewritten", "UPDATE tblClassLookup SET iPitchID = iPitchID"}),
+    [](const ::testing::TestParamInfo<OutsideChange>& info) { return std::string(info.param.name); });
+
+TEST_F(MelodyCatalogue, AReadOnlyCatalogueWithAChangedSequenceIsAnsweredByReadingTheSequences)
+{
+    add(1, 1, std::nullopt, "a g* f g* a");
+    {
+        Connection connection = writable();
+        connection.execute("DELETE FROM tblMovementPitchJoin WHERE iMovementPitchID = (SELECT Min(iMovementPitchID) "
+                           "FROM tblMovementPitchJoin)");
+    }
+    std::filesystem::permissions(m_catalogue.file(),
+                                 std::filesystem::perms::owner_write | std::filesystem::perms::group_write
+                                     | std::filesystem::perms::others_write,
+                                 std::filesystem::perm_options::remove);
+    const auto result = find("g* f g*");
+    ASSERT_TRUE(result.ok) << result.message;
+    EXPECT_TRUE(result.indexBehind);
+    EXPECT_EQ(rows(result), (Found {{"1", "1", 1, ""}}));
+    EXPECT_EQ(result.statusText,
+              "1 occurrence of “g* f g*” found (the melody index is behind the stored sequences "
+              "and the catalogue cannot be written, so every sequence was read).");
+    Connection connection = Connection::open(m_catalogue.connectionString(), AccessMode::ReadOnly);
+    EXPECT_EQ(velk::melody::melodyIndexState(connection), velk::melody::IndexState::Behind) << "nothing was written";
+}
+
+TEST_F(MelodyCatalogue, ACatalogueMadeBeforeTheTrackingGetsItAndIsNeverAnsweredStale)
+{
+    const auto movement = add(1, 1, std::nullopt, "c d e f");
+    const auto dropTracking = [&] {
+        Connection connection = writable();
+        for (const char* suffix :
+             {"SequenceInsert", "SequenceUpdate", "SequenceDelete", "MovementDelete", "PitchClassInsert",
+              "PitchClassUpdate", "PitchClassDelete", "ClassInsert", "ClassUpdate", "ClassDelete"}) {
+            connection.execute(std::string("DROP TRIGGER trgMelodyPending") + suffix);
+        }
+        connection.execute("DROP TABLE tblMelodyIndexPending");
+        // Changed while nothing tracked it.
+        connection.execute("INSERT INTO tblMovementPitchJoin (iMovementID, iPitchID) VALUES (?, ?)",
+                           {Value(movement), Value(std::int64_t {pitchId("g")})});
+        EXPECT_EQ(velk::melody::melodyIndexState(connection), velk::melody::IndexState::Behind);
+        EXPECT_FALSE(velk::melody::melodyIndexProblems(connection).empty()) << "the check sees the stale rows";
+    };
+    // A search on it brings the whole index up to date, and the tracking comes with it.
+    dropTracking();
+    EXPECT_EQ(rows(find("e f g")), (Found {{"1", "1", 3, ""}}));
+    {
+        Connection connection = writable();
+        EXPECT_EQ(velk::melody::melodyIndexState(connection), velk::melody::IndexState::Current);
+        connection.execute("DELETE FROM tblMovementPitchJoin WHERE iPitchID = ?", {Value(std::int64_t {pitchId("c")})});
+        EXPECT_EQ(velk::melody::melodyIndexState(connection), velk::melody::IndexState::Behind);
+    }
+    EXPECT_EQ(rows(find("d e f g")), (Found {{"1", "1", 1, ""}}));
+
+    // Opening it for writing (the movement window's start) gives it the tracking, the whole index marked behind.
+    dropTracking();
+    Connection connection = writable();
+    velk::melody::ensureMelodyIndex(connection);
+    EXPECT_EQ(velk::melody::melodyIndexState(connection), velk::melody::IndexState::Behind);
+    EXPECT_TRUE(velk::melody::melodyIndexProblems(connection).empty()) << "known to be behind, so no problem";
+    EXPECT_EQ(rows(find("e f g g")), (Found {{"1", "1", 2, ""}}));
+    EXPECT_EQ(velk::melody::melodyIndexState(connection), velk::melody::IndexState::Current);
+}
+
 TEST_F(MelodyCatalogue, AStaleIndexIsReported)
 {
     const auto stale = add(1, 1, std::nullopt, "c d e f");
     {
         Connection connection = writable();
+        // Rows written behind the tracking's back, as by a program that dropped its triggers.
+        connection.execute("DROP TRIGGER trgMelodyPendingSequenceInsert");
         connection.execute("INSERT INTO tblMovementPitchJoin (iMovementID, iPitchID) VALUES (?, ?)",
                            {Value(stale), Value(std::int64_t {pitchId("g")})});
+        connection.executeScript(velk::store::kMelodyIndexTracking);
     }
     Connection connection = writable();
     const auto problems = velk::melody::melodyIndexProblems(connection);

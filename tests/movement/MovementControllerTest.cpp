@@ -1,5 +1,6 @@
 #include "movement/MovementController.h"
 #include "store/Connection.h"
+#include "tabulations/Tabulation.h"
 #include "tests/movement/FakeMovementView.h"
 #include "tests/support/TempCatalogue.h"
 
@@ -559,6 +560,69 @@ TEST_F(ThreeMovements, TabulationsShowAndStoreTheDeviationOfTheCurrentMovement)
     EXPECT_EQ(view.average, "0");
     EXPECT_TRUE(view.classRows.empty());
     EXPECT_EQ(storedField(second, "Deviation").toDouble(), 0.0);
+}
+
+// The stored figure belongs to the stored pitches after every way of storing them, in the file and in the row
+// the grid shows, and no later save of the movement writes an older figure back.
+TEST_F(ThreeMovements, EveryPitchStoreStoresTheDeviationOfThePitches)
+{
+    const auto expectFigureOfStoredPitches = [&](std::int64_t id, const std::string& when) {
+        const double figure
+            = tabulations::storedDeviation(tabulations::tabulate(catalogue.connectionString(), id).deviation);
+        EXPECT_EQ(storedField(id, "Deviation"), store::Value(figure)) << when;
+        EXPECT_EQ(ctl->recordset()->field("Deviation"), store::Value(figure)) << when << ", in the grid's row";
+        EXPECT_EQ(ctl->recordset()->editState(), store::EditState::None) << when;
+    };
+    // A new movement has no pitches: 0, as its tabulations page shows.
+    ctl->ToolbarClick(Button::New);
+    ctl->SetBoundText("iKTN", "9");
+    ctl->ToolbarClick(Button::Save);
+    const std::int64_t added = ctl->iLastMovementID();
+    expectFigureOfStoredPitches(added, "a new movement");
+    EXPECT_EQ(storedField(added, "Deviation").toDouble(), 0.0);
+
+    ctl->TabClick(movement::kTabPitches);
+    ctl->ToolbarClick(Button::New);
+    for (const char* spelling : {"c", "c", "e", "g", "c"}) {
+        ctl->PitchKeyPress(13, spelling);
+    }
+    ctl->ToolbarClick(Button::Save);
+    expectFigureOfStoredPitches(added, "appended pitches saved");
+    const store::Value appended = storedField(added, "Deviation");
+
+    // The way: the tabulations page, then a deleted pitch and two appended.
+    ctl->TabClick(movement::kTabTabulations);
+    ctl->TabClick(movement::kTabPitches);
+    ctl->PitchSelectionChanged(0);
+    ctl->ToolbarClick(Button::Delete);
+    expectFigureOfStoredPitches(added, "a deleted pitch");
+    ctl->ToolbarClick(Button::New);
+    ctl->PitchKeyPress(13, "f*");
+    ctl->PitchKeyPress(13, "b/");
+    ctl->ToolbarClick(Button::Save);
+    expectFigureOfStoredPitches(added, "two more appended");
+    EXPECT_NE(storedField(added, "Deviation"), appended) << "the pitches changed the figure";
+
+    ctl->PitchSelectionChanged(1);
+    ctl->ToolbarClick(Button::Edit);
+    ctl->PitchKeyPress(13, "a/");
+    expectFigureOfStoredPitches(added, "a replaced pitch");
+
+    // A save of the movement's fields keeps the figure of its pitches.
+    ctl->TabClick(movement::kTabMovementData);
+    ctl->ToolbarClick(Button::Edit);
+    ctl->SetBoundText("Sub2", "Later");
+    ctl->ToolbarClick(Button::Save);
+    expectFigureOfStoredPitches(added, "a later save of the fields");
+
+    // Down to no pitches: the figure of an empty sequence.
+    ctl->TabClick(movement::kTabPitches);
+    while (!ctl->pitchRows().empty()) {
+        ctl->ToolbarClick(Button::Delete);
+    }
+    expectFigureOfStoredPitches(added, "every pitch deleted");
+    EXPECT_EQ(storedField(added, "Deviation").toDouble(), 0.0);
+    EXPECT_TRUE(view.told.empty()) << view.told.front().text;
 }
 
 TEST_F(ThreeMovements, AFailedTabulationStoreIsSaidOnceAndLeavesNothingPending)

@@ -1,5 +1,7 @@
 #include "movement/frmMovement.h"
 #include "store/Connection.h"
+#include "store/Value.h"
+#include "tabulations/Tabulation.h"
 #include "tests/support/TempCatalogue.h"
 #include "ui/DataGrid.h"
 #include "ui/FlexGrid.h"
@@ -234,6 +236,40 @@ private slots:
         QVERIFY(!box->isEnabled());
         QCOMPARE(db().query("select count(*) from tblMovementPitchJoin").field(0).toInt64(), std::int64_t(4));
         QCOMPARE(child<QLabel>("lblFlatCount")->text(), q("1"));
+    }
+
+    void theGridsDeviationFollowsTheStoredPitchesAtOnce()
+    {
+        const auto id = add(1, 1, "");
+        open();
+        auto* movements = child<velk::ui::DataGrid>("dbgMovements");
+        int deviationColumn = -1;
+        for (int c = 0; c < movements->model()->columnCount(); ++c) {
+            if (movements->model()->headerData(c, Qt::Horizontal).toString() == q("Dev.")) {
+                deviationColumn = c;
+            }
+        }
+        QVERIFY(deviationColumn >= 0);
+        const auto shown = [&] {
+            return movements->model()->index(0, deviationColumn).data().toString();
+        };
+        const auto figure = [&] {
+            return QString::fromStdString(
+                velk::store::formatSingle(velk::tabulations::tabulate(m_catalogue->connectionString(), id).deviation));
+        };
+        clickTab(1);
+        click("new");
+        QWidget* box = QApplication::focusWidget();
+        QCOMPARE(box, child<QLineEdit>("txtPitch"));
+        QTest::keyClicks(box, q("c"));
+        QTest::keyClick(box, Qt::Key_Return);
+        click("save");
+        QTRY_COMPARE(shown(), figure());
+        QCOMPARE(shown(), q("12.3"));
+        // A deleted pitch is stored at once, and so is its figure.
+        click("delete");
+        QTRY_COMPARE(shown(), figure());
+        QCOMPARE(shown(), q("12.2"));
     }
 
     void tabulationsPageShowsTheFigures()

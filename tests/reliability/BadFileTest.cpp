@@ -211,7 +211,12 @@ protected:
     void SetUp() override
     {
         tools::createDemoCatalogue(file.string(), false);
-        // One movement whose deviation was never stored, so the tabulations page has a figure to store.
+    }
+
+    /// Makes the first movement's deviation one that was never stored, so the tabulations page has a figure to
+    /// store (and the check has a stale figure to report).
+    void forgetFirstDeviation()
+    {
         store::Connection c
             = store::Connection::open(store::connectionStringForFile(file.string()), store::AccessMode::ReadWrite);
         c.execute("update tblMovement set Deviation = null where iMovementID = (select iMovementID from tblMovement "
@@ -226,6 +231,7 @@ protected:
 
 TEST_F(DemoFile, AReadOnlyCatalogueIsBrowsedAndEverySaveSaysWhyItFails)
 {
+    forgetFirstDeviation();
     test::writeProtect(file);
     const auto before = test::snapshot(folder.path());
     MovementController ctl(view, connectionString());
@@ -290,9 +296,11 @@ TEST_F(DemoFile, AReadOnlyCatalogueIsBrowsedAndEverySaveSaysWhyItFails)
     EXPECT_EQ(ctl.pitchRows().size(), pitchCount + 1);
     EXPECT_TRUE(ctl.bPitchesDirty());
 
-    // The check reads it.
+    // The check reads it, and finds the figure that could not be stored.
     const auto checked = test::runProgram(VELK_CATALOGUE_EXE, {"check", file.string()});
-    EXPECT_EQ(checked.exitCode, 0) << checked.out << checked.err;
+    EXPECT_EQ(checked.exitCode, 1) << checked.out << checked.err;
+    EXPECT_NE(checked.out.find("stores no deviation"), std::string::npos) << checked.out;
+    EXPECT_NE(checked.out.find(": 1 problem\n"), std::string::npos) << checked.out;
     EXPECT_TRUE(test::snapshot(folder.path()) == before) << "the read-only catalogue was written";
 }
 

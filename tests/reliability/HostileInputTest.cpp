@@ -66,7 +66,9 @@ protected:
     {
         auto c = db();
         for (int ktn = 1; ktn <= 3; ++ktn) {
-            c.execute("insert into tblMovement (iKTN, iMvmt, iOrder, Sub1, Sub2) values (?, 1, 1, 'Joy', 'Night')",
+            // No pitches, so the deviation of an empty sequence.
+            c.execute("insert into tblMovement (iKTN, iMvmt, iOrder, Sub1, Sub2, Deviation) values (?, 1, 1, 'Joy', "
+                      "'Night', 0)",
                       {store::Value(ktn)});
         }
         c.close();

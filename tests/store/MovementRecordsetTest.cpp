@@ -257,6 +257,34 @@ TEST_F(RecordsetTest, ChangedRowIsWrittenWithOnlyItsChangedColumns)
     EXPECT_EQ(count("iKTN = 2 and txtComposed = 'TC 1725' and Sub1 = 'Joy'"), 1);
 }
 
+TEST_F(RecordsetTest, AValueStoredByOtherMeansIsShownAndNeverWrittenBack)
+{
+    MovementRecordset& r = open({1, 2});
+    const std::int64_t id = r.fieldAt(1, static_cast<std::size_t>(r.columnIndex("iMovementID"))).toInt64();
+    // Unchanged row: it takes the value and stays unchanged.
+    takeLog();
+    r.takeStoredValue(id, "Deviation", Value(4.5));
+    EXPECT_EQ(takeLog(), (Log {"Changed 1"}));
+    EXPECT_EQ(r.fieldAt(1, static_cast<std::size_t>(r.columnIndex("Deviation"))), Value(4.5));
+    r.moveTo(1);
+    EXPECT_EQ(r.editState(), EditState::None);
+    // A row with a pending edit keeps its edit, and its save does not write the value back over a newer one.
+    r.setField("txtComposed", Value("TC 1725"));
+    r.takeStoredValue(id, "Deviation", Value(6.0));
+    {
+        Connection other = Connection::open(m_catalogue.connectionString(), AccessMode::ReadWrite);
+        other.execute("update tblMovement set Deviation = 7.5 where iMovementID = ?", {Value(id)});
+    }
+    EXPECT_EQ(r.editState(), EditState::InProgress);
+    r.updateBatch(Affect::Current);
+    EXPECT_EQ(count("iKTN = 2 and txtComposed = 'TC 1725' and Deviation = 7.5"), 1);
+    EXPECT_EQ(r.field("Deviation"), Value(7.5));
+    // An id that names no row changes nothing.
+    takeLog();
+    r.takeStoredValue(id + 100, "Deviation", Value(1.0));
+    EXPECT_TRUE(takeLog().empty());
+}
+
 TEST_F(RecordsetTest, CancelOfAChangedRowRestoresItsValuesAndStays)
 {
     MovementRecordset& r = open({1, 2});

@@ -4,10 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
+#include <fstream>
 #include <limits>
 #include <optional>
 #include <ostream>
+#include <regex>
+#include <sstream>
+#include <string>
 #include <vector>
 
 namespace velk::tabulations
@@ -112,6 +117,35 @@ INSTANTIATE_TEST_SUITE_P(Cases,
                                            PercentCase {1, 32767, "0"},
                                            PercentCase {0, 5, "0"},
                                            PercentCase {3, 0, "0"}));
+
+/// The shortest text that reads back as the same double.
+std::string shortestText(double value)
+{
+    char buffer[32];
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+    return std::string(buffer, end);
+}
+
+// The README tells users how a percentage is rounded, with an example; the example must be what the arithmetic
+// gives.
+TEST(Percentage, TheReadmesExampleIsWhatTheArithmeticGives)
+{
+    std::ifstream file(std::string(VELK_SOURCE_DIR) + "/README.md");
+    ASSERT_TRUE(file) << "README.md not found";
+    std::stringstream text;
+    text << file.rdbuf();
+    std::string readme = std::regex_replace(text.str(), std::regex("\\s+"), " ");
+    std::smatch example;
+    ASSERT_TRUE(std::regex_search(
+        readme, example, std::regex("23 of 80, 28\\.75 % on paper but ([0-9.]+) as a double, shows ([0-9.]+)")))
+        << "the README gives no example of 23 of 80";
+    EXPECT_EQ(example[1].str(), shortestText(23.0 / 80.0 * 100.0));
+    EXPECT_EQ(example[2].str(), store::formatNumber(percentage(23, 80)));
+    std::smatch half;
+    ASSERT_TRUE(std::regex_search(readme, half, std::regex("1 of 16 \\(6\\.25 exactly\\) shows ([0-9.]+)")));
+    EXPECT_EQ(half[1].str(), store::formatNumber(percentage(1, 16)));
+    EXPECT_NE(readme.find("computed in double precision"), std::string::npos);
+}
 
 using Counts = std::vector<std::optional<std::int64_t>>;
 

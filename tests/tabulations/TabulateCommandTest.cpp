@@ -92,11 +92,49 @@ TEST_F(TabulateCommand, PrintsEveryMovementInCatalogueOrderAndStoresTheDeviation
     EXPECT_EQ(all.out, std::string(kEmptyMovement) + "\n" + kSecondMovement);
     EXPECT_EQ(storedDeviation(later), 99) << "nothing is stored without --store";
 
+    // Both stored figures (99) belong to no sequence: the check says so and names the mend.
+    const ToolRun checked = runTool({"check", m_catalogue.file()});
+    EXPECT_EQ(checked.exitCode, 1) << checked.out << checked.err;
+    for (const std::string movement : {"Movement 1 (KTN 5, Mvt. 1) stores the deviation 99, but its pitches give 13.7",
+                                       "Movement 2 (KTN 2, Mvt. 3) stores the deviation 99, but its pitches give 0"}) {
+        EXPECT_NE(checked.out.find(movement + "; velk-catalogue tabulate " + m_catalogue.file() + " --store mends it."),
+                  std::string::npos)
+            << checked.out;
+    }
+
     const ToolRun stored = runTool({"tabulate", m_catalogue.file(), "--store"});
     EXPECT_EQ(stored.exitCode, 0) << stored.err;
-    EXPECT_NE(stored.out.find("\nDeviation stored for 2 movements.\n"), std::string::npos) << stored.out;
+    EXPECT_NE(stored.out.find("\nDeviation changed for 2 of 2 movements.\n"), std::string::npos) << stored.out;
     EXPECT_EQ(storedDeviation(later), 13.7);
     EXPECT_EQ(storedDeviation(empty), 0);
+    EXPECT_EQ(runTool({"check", m_catalogue.file()}).out, m_catalogue.file() + ": sound\n");
+
+    // Again, nothing is left to change, and it says so.
+    const ToolRun again = runTool({"tabulate", m_catalogue.file(), "--store"});
+    EXPECT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_NE(again.out.find("\nEvery stored deviation was up to date (2 movements); nothing was changed.\n"),
+              std::string::npos)
+        << again.out;
+}
+
+TEST_F(TabulateCommand, CheckTakesAFigureStoredInFullSinglePrecisionAsTheFigure)
+{
+    const std::int64_t id = addMovement(5, 1, {kC, kD, kC, kC});
+    {
+        auto connection = Connection::open(m_catalogue.connectionString(), AccessMode::ReadWrite);
+        connection.execute("update tblMovement set Deviation = ? where iMovementID = ?",
+                           {Value(static_cast<double>(13.7f)), Value(id)});
+    }
+    EXPECT_EQ(runTool({"check", m_catalogue.file()}).out, m_catalogue.file() + ": sound\n");
+    {
+        auto connection = Connection::open(m_catalogue.connectionString(), AccessMode::ReadWrite);
+        connection.execute("update tblMovement set Deviation = null where iMovementID = ?", {Value(id)});
+    }
+    const ToolRun checked = runTool({"check", m_catalogue.file()});
+    EXPECT_EQ(checked.exitCode, 1);
+    EXPECT_NE(checked.out.find("Movement 1 (KTN 5, Mvt. 1) stores no deviation, but its pitches give 13.7"),
+              std::string::npos)
+        << checked.out;
 }
 
 TEST_F(TabulateCommand, PrintsOneMovementById)
@@ -108,7 +146,7 @@ TEST_F(TabulateCommand, PrintsOneMovementById)
     EXPECT_EQ(one.exitCode, 0) << one.err;
     std::string expected = kSecondMovement;
     expected.replace(expected.find("id:\t1"), 5, "id:\t2");
-    EXPECT_EQ(one.out, expected + "\nDeviation stored for 1 movement.\n");
+    EXPECT_EQ(one.out, expected + "\nDeviation changed for 1 of 1 movement.\n");
     EXPECT_EQ(storedDeviation(1), 99);
 }
 

@@ -150,6 +150,47 @@ TEST_F(Tabulate, NothingToTabulateGivesAnEmptyTabulation)
     }
 }
 
+// The figures that are stored with a sequence, and the ones the check compares against, are the figures of the
+// tabulations page, whatever the reference data looks like.
+TEST_F(Tabulate, EveryWayOfWorkingOutTheDeviationGivesTheTabulationsFigure)
+{
+    const std::vector<std::vector<std::string>> sequences = {
+        {"c", "d", "e", "c", "d", "e", "g", "c"},
+        {"c", "c*", "d", "e/", "e", "f", "f*", "g", "a/", "a", "b/", "b"},
+        {"C", "C", "C", "C", "C", "C", "C", "C", "C", "C", "C", "C", "C", "C", "C", "C", "g*"},
+        {"f*", "g/", "e**", "b*", "c", "d//"},
+        {},
+        {"a", "b", "a", "g", "a", "b", "c", "d", "e", "f", "e", "d", "c", "b", "a"},
+    };
+    std::vector<std::int64_t> ids;
+    for (std::size_t i = 0; i < sequences.size(); ++i) {
+        ids.push_back(addMovement(static_cast<int>(i + 1)));
+        storePositions(ids.back(), sequences[i]);
+    }
+    const auto expectSameFigures = [&](const std::string& when) {
+        auto connection = writer();
+        const auto all = allDeviations(connection);
+        ASSERT_EQ(all.size(), ids.size()) << when;
+        for (const std::int64_t id : ids) {
+            const float shown = tabulate(m_catalogue.connectionString(), id).deviation;
+            EXPECT_EQ(deviationOf(connection, id), shown) << when << ", movement " << id;
+            EXPECT_EQ(all.at(id), shown) << when << ", movement " << id;
+        }
+    };
+    expectSameFigures("the reference classes");
+    {
+        auto connection = writer();
+        // A pitch in no class, a pitch in two classes, and a class whose pitch is not in the vocabulary.
+        connection.execute("delete from tblPitchClassJoin where iPitchID = (select iPitchID from tblPitchLookup where "
+                           "txtPitch = 'd')");
+        connection.execute("insert into tblPitchClassJoin (iPitchID, iClassID) select iPitchID, 5 from tblPitchLookup "
+                           "where txtPitch = 'c'");
+        connection.execute("PRAGMA foreign_keys = OFF");
+        connection.execute("update tblClassLookup set iPitchID = 9999 where iClassID = 8");
+    }
+    expectSameFigures("odd reference data");
+}
+
 TEST_F(Tabulate, AMissingCatalogueIsAnError)
 {
     EXPECT_THROW(tabulate((m_catalogue.folder() / "Gone.db").string(), 1), store::StoreError);
