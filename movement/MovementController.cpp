@@ -407,6 +407,10 @@ Outcome MovementController::SaveMovement()
     auto& rs = *m_recordset;
     for (const auto& [field, label] : kIntegerFields) {
         const Value& value = rs.field(field);
+        if (value.isText() && store::isOutOfRangeWholeNumber(value.toText())) {
+            return fail(std::string(label) + " is too large; \xE2\x80\x9C" + value.toText()
+                        + "\xE2\x80\x9D lies outside the whole numbers a catalogue holds.");
+        }
         if (value.isText()) {
             return fail(std::string(label) + " must be a whole number; \xE2\x80\x9C" + value.toText()
                         + "\xE2\x80\x9D is not one.");

@@ -8,7 +8,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 #include <unordered_map>
@@ -409,12 +411,14 @@ Connection Connection::createFile(const std::string& path)
     // "x" creates the file only if it does not exist yet, atomically, so nothing is ever overwritten.
     std::FILE* created = std::fopen(path.c_str(), "wx");
     if (created == nullptr) {
+        const int cause = errno;
         std::error_code error;
         if (std::filesystem::exists(path, error)) {
             throw StoreError("The file " + absolutePath(path) + " already exists; it was left as it is.",
                              SQLITE_CANTOPEN);
         }
-        throw StoreError("The file " + absolutePath(path) + " could not be created.", SQLITE_CANTOPEN);
+        throw StoreError("The file " + absolutePath(path) + " could not be created: " + std::strerror(cause) + ".",
+                         SQLITE_CANTOPEN);
     }
     std::fclose(created);
     auto impl = Impl::openFile(path, AccessMode::ReadWrite, true);

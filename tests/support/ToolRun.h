@@ -18,4 +18,8 @@ struct ToolRun
 /// code, standard output and standard error.
 ToolRun runProgram(const std::string& program, const std::vector<std::string>& args);
 
+/// The same with standard output sent to output (for example /dev/full); out is then empty.
+ToolRun
+runProgramWritingTo(const std::string& program, const std::vector<std::string>& args, const std::string& output);
+
 } // namespace velk::test
