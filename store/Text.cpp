@@ -13,7 +13,9 @@ namespace
 /// bytes there are not one.
 std::size_t sequenceAt(std::string_view text, std::size_t index, char32_t& codePoint)
 {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const auto byte = [&](std::size_t i) {
+        return static_cast<unsigned char>(text[i]);
+    };
     const unsigned char lead = byte(index);
     if (lead < 0x80) {
         codePoint = lead;
