@@ -153,7 +153,10 @@ void checkStorage(store::Connection& connection, std::vector<std::string>& probl
 
 } // namespace
 
-std::vector<std::string> catalogueProblems(const std::string& file)
+namespace
+{
+
+std::vector<std::string> problemsOf(const std::string& file, bool requireMark)
 {
     store::Connection connection = store::Connection::openRaw(file, store::AccessMode::ReadOnly);
     std::error_code error;
@@ -172,7 +175,11 @@ std::vector<std::string> catalogueProblems(const std::string& file)
         throw store::StoreError(connection.path() + " is not a Velk catalogue: file is not a database.");
     }
     if (applicationId != store::kApplicationId) {
-        throw store::StoreError(connection.path() + " is not a Velk catalogue: " + lowerFirst(problems.front()) + ".");
+        if (requireMark || problems.size() != 1 || applicationId != 0) {
+            throw store::StoreError(connection.path() + " is not a Velk catalogue: " + lowerFirst(problems.front())
+                                    + ".");
+        }
+        problems.clear(); // the missing mark is all that is wrong with the schema
     }
     if (!problems.empty()) {
         return problems; // the remaining checks need the tables
@@ -188,6 +195,18 @@ std::vector<std::string> catalogueProblems(const std::string& file)
     }
     checkStorage(connection, problems);
     return problems;
+}
+
+} // namespace
+
+std::vector<std::string> catalogueProblems(const std::string& file)
+{
+    return problemsOf(file, true);
+}
+
+std::vector<std::string> unmarkedCatalogueProblems(const std::string& file)
+{
+    return problemsOf(file, false);
 }
 
 std::string problemKind(const std::string& problem)

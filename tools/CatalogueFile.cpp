@@ -97,7 +97,8 @@ std::string namingTarget(std::string message, const fs::path& building, const fs
     return message;
 }
 
-/// Why a catalogue cannot be made in the folder of target, or nothing when it can (as far as can be told).
+} // namespace
+
 std::optional<std::string> folderProblem(const fs::path& target)
 {
     const fs::path folder = target.parent_path();
@@ -113,8 +114,6 @@ std::optional<std::string> folderProblem(const fs::path& target)
     }
     return std::nullopt;
 }
-
-} // namespace
 
 void createCatalogueFile(const std::string& file, bool replace, const std::function<void(store::Connection&)>& fill)
 {
