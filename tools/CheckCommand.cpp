@@ -1,6 +1,7 @@
 #include "tools/CatalogueCheck.h"
 #include "tools/Commands.h"
 
+#include "store/StoreError.h"
 #include "store/Text.h"
 
 #include <iostream>
@@ -18,7 +19,16 @@ int runCheck(const std::vector<std::string>& args)
 {
     const Arguments arguments = parseArguments(args, {}, 1, 1);
     const std::string& file = arguments.positional[0];
-    const std::vector<std::string> problems = catalogueProblems(file);
+    std::vector<std::string> problems;
+    try {
+        problems = catalogueProblems(file);
+    } catch (const store::StoreError& failure) {
+        if (failure.fault() != store::FileFault::Damaged) {
+            throw;
+        }
+        throw store::StoreError(std::string(failure.what()) + " velk-catalogue salvage " + file
+                                + " NEW copies what can still be read into a new catalogue NEW.");
+    }
     for (const std::string& line : shownProblems(problems, kShownPerKind)) {
         std::cout << store::shownText(file) << ": " << line << '\n';
     }

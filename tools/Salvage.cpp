@@ -290,8 +290,9 @@ SalvageReport salvageCatalogue(const std::string& broken, const std::string& tar
             if (found == after.end()) {
                 report.lostMovements.push_back(movement.name);
             } else if (movement.pitches && found->second.pitches && *found->second.pitches < *movement.pitches) {
-                report.shortenedSequences.push_back(movement.name + ": " + std::to_string(*found->second.pitches)
-                                                    + " of " + std::to_string(*movement.pitches) + " pitches");
+                report.shortenedSequences.push_back(movement.name + " came back with "
+                                                    + std::to_string(*found->second.pitches) + " of its "
+                                                    + std::to_string(*movement.pitches) + " pitches");
             }
         }
         connection.close();

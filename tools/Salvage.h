@@ -23,7 +23,8 @@ struct SalvageReport
     std::vector<TableRows> tables;
     /// The movements the damaged file still lists (in an index) that did not come back, as "KTN k, Mvt. m (id i)".
     std::vector<std::string> lostMovements;
-    /// The movements that came back with a shorter sequence, as "KTN k, Mvt. m (id i): n of t pitches".
+    /// The movements that came back with a shorter sequence, as "KTN k, Mvt. m (id i) came back with n of its t
+    /// pitches".
     std::vector<std::string> shortenedSequences;
     std::int64_t droppedSequenceRows = 0; ///< sequence rows of movements that did not come back
     std::int64_t failedStatements = 0; ///< statements of the recovered text that the new file refused
