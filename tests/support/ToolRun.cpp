@@ -21,13 +21,13 @@ std::string shellQuoted(const std::string& text)
     return quoted + "'";
 }
 
+} // namespace
+
 std::string readFile(const std::filesystem::path& path)
 {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
-
-} // namespace
 
 ToolRun runProgram(const std::string& program, const std::vector<std::string>& args)
 {

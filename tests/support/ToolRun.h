@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,9 @@ struct ToolRun
     std::string out;
     std::string err;
 };
+
+/// The bytes of a file; empty when it cannot be read.
+std::string readFile(const std::filesystem::path& path);
 
 /// Runs program with the arguments (each quoted for the shell, so any text may be passed) and returns its exit
 /// code, standard output and standard error.

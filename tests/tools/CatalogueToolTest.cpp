@@ -30,11 +30,7 @@ namespace fs = std::filesystem;
 
 using test::ToolRun;
 
-std::string readFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using test::readFile;
 
 class CatalogueToolTest : public ::testing::Test
 {

@@ -23,11 +23,7 @@ namespace fs = std::filesystem;
 
 using test::ToolRun;
 
-std::string readFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using test::readFile;
 
 std::int64_t count(const fs::path& file, const std::string& sql)
 {
