@@ -8,6 +8,7 @@
 #include "tabulations/Tabulation.h"
 
 #include <array>
+#include <filesystem>
 #include <utility>
 
 namespace velk::movement
@@ -49,6 +50,47 @@ std::string fieldText(const Value& value)
     return value.toText();
 }
 
+// The tool's name with a non-breaking hyphen (U+2011), so that a message box never wraps it at the hyphen.
+constexpr const char* kTool = "velk\xE2\x80\x91"
+                              "catalogue";
+
+std::string quoted(const std::string& command)
+{
+    return "\xE2\x80\x9C" + command + "\xE2\x80\x9D";
+}
+
+/// What to do about a catalogue that could not be opened, fitted to what is wrong with it.
+std::string startupAdvice(store::FileFault fault, const std::string& file)
+{
+    const std::string tool = kTool;
+    switch (fault) {
+    case store::FileFault::Missing:
+        return "Make a catalogue with " + quoted(tool + " new " + file) + " (empty) or "
+            + quoted(tool + " demo " + file) + " (with sample movements) in this folder.";
+    case store::FileFault::Empty:
+        return "It holds nothing to keep: replace it with " + quoted(tool + " new --force " + file) + " (empty) or "
+            + quoted(tool + " demo --force " + file) + " (with sample movements).";
+    case store::FileFault::Locked:
+        return "Another program holds the catalogue locked. Close that program (or let it finish) and start Velk "
+               "again.";
+    case store::FileFault::Damaged:
+        return "The catalogue is damaged. " + quoted(tool + " check " + file) + " says what is wrong; "
+            + quoted(tool + " salvage " + file + " Salvaged.db") + " then copies what can still be read into a "
+            + "new catalogue and says what was lost, leaving " + file + " as it is; put the new one in its place "
+            + "to open it.";
+    case store::FileFault::Foreign:
+        return "It looks like a catalogue made by another tool, without the mark Velk gives its catalogues. "
+            + quoted(tool + " adopt " + file) + " checks it and marks it if it is sound.";
+    case store::FileFault::NotACatalogue:
+        return "Move it elsewhere, then make a catalogue with " + quoted(tool + " new " + file) + " (empty) or "
+            + quoted(tool + " demo " + file) + " (with sample movements). If it was a catalogue, "
+            + quoted(tool + " salvage " + file + " Salvaged.db") + " copies what can still be read.";
+    case store::FileFault::None:
+        break;
+    }
+    return quoted(tool + " check " + file) + " says more.";
+}
+
 } // namespace
 
 MovementController::MovementController(MovementView& view, std::string connectionString)
@@ -78,18 +120,15 @@ Outcome MovementController::Load()
         m_pitchLookup = pitches::PitchLookup::load(lookupConnection);
     } catch (const StoreError& error) {
         m_recordset.reset();
-        return Outcome::failure(
-            std::string(error.what())
-            + "\nMake a catalogue with \xE2\x80\x9Cvelk-catalogue new Velk.db\xE2\x80\x9D (empty) or "
-              "\xE2\x80\x9Cvelk-catalogue demo Velk.db\xE2\x80\x9D (with sample movements) in "
-              "this folder.");
+        return Outcome::failure(std::string(error.what()) + "\n" + startupAdvice(error.fault(), catalogueName()));
     }
     if (m_pitchLookup.empty()) {
         const auto file = store::catalogueFileFromConnectionString(m_connectionString);
         m_recordset.reset();
         return Outcome::failure("The catalogue " + file
                                 + " has no pitches in tblPitchLookup, so no pitch sequence can be shown or "
-                                  "entered. Make a new catalogue with \xE2\x80\x9Cvelk-catalogue new\xE2\x80\x9D.");
+                                  "entered. Make a new catalogue with "
+                                + quoted(std::string(kTool) + " new") + ".");
     }
 
     m_recordset->setWillMove([this](MoveReason reason) { return moveGuard(reason); });
@@ -105,10 +144,16 @@ Outcome MovementController::Load()
         }
         LoadMovementPitches(m_lastMovementId);
     } catch (const StoreError& error) {
-        return Outcome::failure(error.what());
+        return Outcome::failure(std::string(error.what()) + "\n" + startupAdvice(error.fault(), catalogueName()));
     }
     RefreshCommandState();
     return Outcome::success();
+}
+
+std::string MovementController::catalogueName() const
+{
+    // As the user would type it in the catalogue's folder.
+    return std::filesystem::path(store::catalogueFileFromConnectionString(m_connectionString)).filename().string();
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -403,6 +448,10 @@ Outcome MovementController::SaveMovement()
     auto& rs = *m_recordset;
     for (const auto& [field, label] : kIntegerFields) {
         const Value& value = rs.field(field);
+        if (value.isText() && store::isOutOfRangeWholeNumber(value.toText())) {
+            return fail(std::string(label) + " is too large; \xE2\x80\x9C" + value.toText()
+                        + "\xE2\x80\x9D lies outside the whole numbers a catalogue holds.");
+        }
         if (value.isText()) {
             return fail(std::string(label) + " must be a whole number; \xE2\x80\x9C" + value.toText()
                         + "\xE2\x80\x9D is not one.");

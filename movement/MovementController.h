@@ -104,6 +104,8 @@ public:
     const std::string& pitchText() const;
 
 private:
+    /// The catalogue's file name, without its folder.
+    std::string catalogueName() const;
     bool moveGuard(store::MoveReason reason) const;
     void moveCompletion(store::MoveReason reason);
     void navigate(const std::string& key);

@@ -2,6 +2,7 @@
 
 #include "store/Connection.h"
 #include "store/StoreError.h"
+#include "store/Text.h"
 #include "store/Value.h"
 
 #ifdef VELK_SEARCH_HAVE_RTF
@@ -63,7 +64,12 @@ std::string searchPattern(const SearchRequest& request)
 
 std::string shownPattern(const SearchRequest& request)
 {
-    return "\"" + searchPattern(request) + "\"";
+    return "\"" + store::shownText(searchPattern(request)) + "\"";
+}
+
+std::string shownSubject(const std::string& stored)
+{
+    return store::shownText(stored);
 }
 
 std::string subjectListStatement()
@@ -225,7 +231,7 @@ SearchResult runSearch(store::Connection& connection, const SearchRequest& reque
             cells.push_back(cellText(at(mvmt), false));
             cells.push_back(cellText(at(deviation), true));
             for (int column : subjects) {
-                cells.push_back(cellText(at(column), false));
+                cells.push_back(shownSubject(cellText(at(column), false)));
             }
             cells.push_back(descriptionText(at(description)));
             outcome.rows.push_back(std::move(cells));

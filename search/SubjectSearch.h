@@ -27,8 +27,13 @@ inline constexpr std::size_t kResultColumns = 10;
 /// "%" and "_" in the text stay wildcards in both modes.
 std::string searchPattern(const SearchRequest& request);
 
-/// The pattern between two double quote characters, as the status bar and the message box show it.
+/// The pattern between two double quote characters, as the status bar and the message box show it (escaped as
+/// by store::shownText).
 std::string shownPattern(const SearchRequest& request);
+
+/// A subject as the list shows it: the stored text, with bytes that are not UTF-8 and control characters shown
+/// escaped (store::shownText). Picking it from the list searches for the stored text, not for this one.
+std::string shownSubject(const std::string& stored);
 
 /// The statement that lists every distinct non-null subject of the six subject columns, sorted.
 std::string subjectListStatement();
@@ -57,7 +62,8 @@ struct SearchResult
     bool ok = true;
     std::string error;
     /// One row per (movement, matching subject position), in result order; kResultColumns cells each as shown:
-    /// iKTN, iMVMT, Deviation, Sub1 to Sub6, and the description as plain text. Null gives the empty text.
+    /// iKTN, iMVMT, Deviation, Sub1 to Sub6 (as shownSubject shows them), and the description as plain text.
+    /// Null gives the empty text.
     std::vector<std::vector<std::string>> rows;
     /// Number of rows (a movement matching in two positions counts twice).
     std::size_t matchCount = 0;

@@ -24,6 +24,7 @@
 #include <QStatusBar>
 #include <QStringList>
 
+#include <limits>
 #include <vector>
 
 std::function<void(const QString& title, const QString& text)> frmFindBySubject::messageHook;
@@ -122,6 +123,8 @@ void frmFindBySubject::createControls()
     // The box searches for exactly what was typed: no completion, and Enter does not swap the text for a
     // list item that differs from it only in case.
     cboSearch->setCompleter(nullptr);
+    // Nor is a long pasted text cut to the line edit's default limit: the whole text is searched or refused.
+    cboSearch->lineEdit()->setMaxLength(std::numeric_limits<int>::max());
     cboSearch->setFont(searchFont);
     cboSearch->setGeometry(twipsRect(120, 120, 4215, 435));
 
@@ -236,12 +239,11 @@ void frmFindBySubject::load()
         m_reader.reset();
         showMessage(QString::fromStdString(error.what()), true);
     }
-    QStringList items;
-    items.reserve(static_cast<qsizetype>(subjects.size()));
+    // Each item carries the subject as stored, which another program may have written in another encoding.
     for (const auto& subject : subjects) {
-        items.append(QString::fromStdString(subject));
+        cboSearch->addItem(QString::fromStdString(velk::search::shownSubject(subject)),
+                           QByteArray::fromStdString(subject));
     }
-    cboSearch->addItems(items);
     cboSearch->setCurrentIndex(-1);
     cboSearch->clearEditText();
     cboSearch->setFocus();
@@ -249,8 +251,12 @@ void frmFindBySubject::load()
 
 void frmFindBySubject::search()
 {
-    const velk::search::SearchRequest request {cboSearch->currentText().toStdString(), chkUseWildcard->isChecked(),
-                                               optSortDeviation->isChecked()};
+    // A subject picked from the list, unchanged, is searched for as stored.
+    const int picked = cboSearch->currentIndex();
+    const bool isPicked = picked >= 0 && cboSearch->currentText() == cboSearch->itemText(picked);
+    const std::string text
+        = isPicked ? cboSearch->itemData(picked).toByteArray().toStdString() : cboSearch->currentText().toStdString();
+    const velk::search::SearchRequest request {text, chkUseWildcard->isChecked(), optSortDeviation->isChecked()};
     const auto result = m_reader ? velk::search::runSearch(*m_reader, request)
                                  : velk::search::runSearch(ConnectionString.toStdString(), request);
     if (!result.ok) {

@@ -8,7 +8,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 #include <unordered_map>
@@ -334,6 +336,21 @@ std::string lowerFirst(std::string text)
     return text;
 }
 
+/// What the schema problems of a file say about it: nothing of a catalogue, a complete catalogue that only lacks
+/// the application id, or a catalogue that lacks parts.
+FileFault schemaFault(Connection& connection, const std::vector<std::string>& problems)
+{
+    if (problems.size() == 1 && problems.front() == kNoCatalogueTables) {
+        return FileFault::NotACatalogue;
+    }
+    const std::int64_t applicationId = connection.query("PRAGMA application_id").rows().at(0).at(0).toInt64();
+    if (problems.size() == 1 && applicationId != kApplicationId) {
+        // A program that marks its files with an id of its own made this one; only an unmarked file may be ours.
+        return applicationId == 0 ? FileFault::Foreign : FileFault::NotACatalogue;
+    }
+    return FileFault::Damaged;
+}
+
 void requireExistingFile(const std::string& file)
 {
     std::error_code error;
@@ -342,7 +359,7 @@ void requireExistingFile(const std::string& file)
         std::filesystem::path absolute = std::filesystem::absolute(path, error).lexically_normal();
         throw StoreError("The catalogue " + path.filename().string() + " was not found in "
                              + absolute.parent_path().string() + ".",
-                         SQLITE_CANTOPEN);
+                         SQLITE_CANTOPEN, FileFault::Missing);
     }
     if (std::filesystem::is_directory(path, error)) {
         throw StoreError(absolutePath(file) + " is not a Velk catalogue: it is a folder.", SQLITE_CANTOPEN);
@@ -357,7 +374,8 @@ Connection Connection::open(const std::string& connectionString, AccessMode mode
     requireExistingFile(file);
     std::error_code error;
     if (std::filesystem::file_size(file, error) == 0 && !error) {
-        throw StoreError(absolutePath(file) + " is not a Velk catalogue: the file is empty.", SQLITE_NOTADB);
+        throw StoreError(absolutePath(file) + " is not a Velk catalogue: the file is empty.", SQLITE_NOTADB,
+                         FileFault::Empty);
     }
     Connection connection(Impl::openFile(file, mode, false));
     std::vector<std::string> problems;
@@ -368,7 +386,7 @@ Connection Connection::open(const std::string& connectionString, AccessMode mode
             throw;
         }
         throw StoreError(connection.path() + " is not a Velk catalogue: " + sqlite3_errstr(SQLITE_NOTADB) + ".",
-                         failure.code());
+                         failure.code(), FileFault::NotACatalogue);
     }
     if (!problems.empty()) {
         std::string first = lowerFirst(problems.front());
@@ -380,7 +398,7 @@ Connection Connection::open(const std::string& connectionString, AccessMode mode
             message += " (and " + std::to_string(problems.size() - 1) + " more problem"
                 + (problems.size() > 2 ? "s" : "") + ")";
         }
-        throw StoreError(message + ".", SQLITE_NOTADB);
+        throw StoreError(message + ".", SQLITE_NOTADB, schemaFault(connection, problems));
     }
     Impl::finishSetup(*connection.m_impl);
     return connection;
@@ -409,12 +427,14 @@ Connection Connection::createFile(const std::string& path)
     // "x" creates the file only if it does not exist yet, atomically, so nothing is ever overwritten.
     std::FILE* created = std::fopen(path.c_str(), "wx");
     if (created == nullptr) {
+        const int cause = errno;
         std::error_code error;
         if (std::filesystem::exists(path, error)) {
             throw StoreError("The file " + absolutePath(path) + " already exists; it was left as it is.",
                              SQLITE_CANTOPEN);
         }
-        throw StoreError("The file " + absolutePath(path) + " could not be created.", SQLITE_CANTOPEN);
+        throw StoreError("The file " + absolutePath(path) + " could not be created: " + std::strerror(cause) + ".",
+                         SQLITE_CANTOPEN);
     }
     std::fclose(created);
     auto impl = Impl::openFile(path, AccessMode::ReadWrite, true);

@@ -236,7 +236,7 @@ std::vector<std::string> schemaProblems(Connection& connection)
     }
     if (problems.size() == expectedTables().size()) {
         // Nothing of a catalogue at all: one sentence says more than five.
-        return {"The file holds none of the catalogue tables."};
+        return {kNoCatalogueTables};
     }
     if (applicationId != kApplicationId) {
         problems.push_back("The file's application id is " + std::to_string(applicationId) + " instead of "

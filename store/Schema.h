@@ -16,6 +16,9 @@ void createSchema(Connection& connection);
 /// Empty when the schema is sound. Each entry is a finished sentence.
 std::vector<std::string> schemaProblems(Connection& connection);
 
+/// The one problem schemaProblems gives for a file without any of the catalogue tables.
+inline constexpr const char* kNoCatalogueTables = "The file holds none of the catalogue tables.";
+
 /// The melody index: for each position whose pitch has a class, the key of the three following steps
 /// between pitch classes. Kept up to date by the code that stores sequences.
 inline constexpr const char* kMelodyIndexSchema = R"sql(

@@ -197,4 +197,13 @@ std::optional<std::int64_t> parseWholeNumber(const std::string& text)
     return result;
 }
 
+bool isOutOfRangeWholeNumber(const std::string& text)
+{
+    const std::size_t digits = text.find_first_not_of("+-") == 1 ? 1 : 0;
+    if (text.size() <= digits || text.find_first_not_of("0123456789", digits) != std::string::npos) {
+        return false;
+    }
+    return !parseWholeNumber(text).has_value();
+}
+
 } // namespace velk::store

@@ -52,4 +52,8 @@ std::string formatSingle(float value);
 /// or lies outside 64 bits.
 std::optional<std::int64_t> parseWholeNumber(const std::string& text);
 
+/// True when text is written as a whole number (optional sign, digits only) but lies outside 64 bits, so that a
+/// message can say "too large" rather than "not a whole number".
+bool isOutOfRangeWholeNumber(const std::string& text);
+
 } // namespace velk::store

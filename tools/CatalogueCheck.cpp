@@ -7,8 +7,10 @@
 #include "store/StoreError.h"
 #include "store/Value.h"
 #include "tabulations/Tabulation.h"
+#include "store/Text.h"
 
 #include <filesystem>
+#include <map>
 #include <system_error>
 
 namespace velk::tools
@@ -105,6 +107,43 @@ void checkDeviations(store::Connection& connection, const std::string& file, std
     }
 }
 
+/// Text that is not UTF-8, which another program can store: the window would show it garbled and could not
+/// search for it as typed.
+void checkTextEncoding(store::Connection& connection, std::vector<std::string>& problems)
+{
+    struct TextColumns
+    {
+        const char* table;
+        const char* key;
+        const char* what;
+        std::vector<const char*> columns;
+    };
+    const std::vector<TextColumns> tables {
+        {"tblMovement",
+         "iMovementID",
+         "Movement",
+         {"txtComposed", "strOpeningKey", "strClosingKey", "Sub1", "Sub2", "Sub3", "Sub4", "Sub5", "Sub6",
+          "Description", "txtComments"}},
+        {"tblPitchLookup", "iPitchID", "Pitch", {"txtPitch", "txtVelkFont"}},
+    };
+    for (const TextColumns& table : tables) {
+        std::string sql = std::string("select ") + table.key;
+        for (const char* column : table.columns) {
+            sql += std::string(", ") + column;
+        }
+        sql += std::string(" from ") + table.table + " order by " + table.key;
+        connection.forEachRow(sql, {}, [&](const std::vector<Value>& row) {
+            for (std::size_t i = 0; i < table.columns.size(); ++i) {
+                const Value& value = row[i + 1];
+                if (value.isText() && !store::isUtf8(value.toText())) {
+                    problems.push_back(std::string(table.what) + " " + row[0].toText() + ": " + table.columns[i]
+                                       + " holds text that is not UTF-8: \"" + value.toText() + "\".");
+                }
+            }
+        });
+    }
+}
+
 void checkStorage(store::Connection& connection, std::vector<std::string>& problems)
 {
     connection.forEachRow("PRAGMA integrity_check", {}, [&](const std::vector<Value>& row) {
@@ -123,7 +162,10 @@ void checkStorage(store::Connection& connection, std::vector<std::string>& probl
 
 } // namespace
 
-std::vector<std::string> catalogueProblems(const std::string& file)
+namespace
+{
+
+std::vector<std::string> problemsOf(const std::string& file, bool requireMark)
 {
     store::Connection connection = store::Connection::openRaw(file, store::AccessMode::ReadOnly);
     std::error_code error;
@@ -142,7 +184,11 @@ std::vector<std::string> catalogueProblems(const std::string& file)
         throw store::StoreError(connection.path() + " is not a Velk catalogue: file is not a database.");
     }
     if (applicationId != store::kApplicationId) {
-        throw store::StoreError(connection.path() + " is not a Velk catalogue: " + lowerFirst(problems.front()) + ".");
+        if (requireMark || problems.size() != 1 || applicationId != 0) {
+            throw store::StoreError(connection.path() + " is not a Velk catalogue: " + lowerFirst(problems.front())
+                                    + ".");
+        }
+        problems.clear(); // the missing mark is all that is wrong with the schema
     }
     if (!problems.empty()) {
         return problems; // the remaining checks need the tables
@@ -150,6 +196,7 @@ std::vector<std::string> catalogueProblems(const std::string& file)
     checkReferenceData(connection, problems);
     checkSequences(connection, problems);
     checkDeviations(connection, file, problems);
+    checkTextEncoding(connection, problems);
     // Older catalogues have no melody index; one that exists must agree with the sequences.
     if (melody::hasMelodyIndex(connection)) {
         for (auto& problem : melody::melodyIndexProblems(connection)) {
@@ -158,6 +205,65 @@ std::vector<std::string> catalogueProblems(const std::string& file)
     }
     checkStorage(connection, problems);
     return problems;
+}
+
+} // namespace
+
+std::vector<std::string> catalogueProblems(const std::string& file)
+{
+    return problemsOf(file, true);
+}
+
+std::vector<std::string> unmarkedCatalogueProblems(const std::string& file)
+{
+    return problemsOf(file, false);
+}
+
+std::string problemKind(const std::string& problem)
+{
+    std::string kind;
+    bool quoted = false;
+    for (const char c : problem) {
+        if (c == '"') {
+            quoted = !quoted;
+            kind += c;
+        } else if (quoted) {
+            continue;
+        } else if (c >= '0' && c <= '9') {
+            if (kind.empty() || kind.back() != '#') {
+                kind += '#';
+            }
+        } else {
+            kind += c;
+        }
+    }
+    return kind;
+}
+
+std::vector<std::string> shownProblems(const std::vector<std::string>& problems, std::size_t perKind)
+{
+    std::vector<std::string> kinds;
+    std::map<std::string, std::vector<const std::string*>> byKind;
+    for (const std::string& problem : problems) {
+        auto& ofKind = byKind[problemKind(problem)];
+        if (ofKind.empty()) {
+            kinds.push_back(problemKind(problem));
+        }
+        ofKind.push_back(&problem);
+    }
+    std::vector<std::string> lines;
+    for (const std::string& kind : kinds) {
+        const auto& ofKind = byKind[kind];
+        for (std::size_t i = 0; i < ofKind.size() && i < perKind; ++i) {
+            lines.push_back(store::shownText(*ofKind[i]));
+        }
+        if (ofKind.size() > perKind) {
+            const std::size_t rest = ofKind.size() - perKind;
+            lines.push_back("... and " + std::to_string(rest) + " more " + (rest == 1 ? "problem" : "problems")
+                            + " of this kind.");
+        }
+    }
+    return lines;
 }
 
 } // namespace velk::tools

@@ -6,9 +6,15 @@
 #include "store/Schema.h"
 #include "store/StoreError.h"
 
+#include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <climits>
+#include <cstring>
 #include <filesystem>
+#include <iterator>
+#include <optional>
 #include <system_error>
 
 namespace velk::tools
@@ -26,7 +32,90 @@ void removeQuietly(const fs::path& path)
     fs::remove(path.string() + "-journal", error);
 }
 
+// The file being built and its journal, for the signal handler; empty when none is being built.
+char g_building[PATH_MAX + 16];
+char g_buildingJournal[PATH_MAX + 32];
+
+extern "C" void removeBuildingAndStop(int number)
+{
+    // Only async-signal-safe calls here.
+    if (g_building[0] != '\0') {
+        ::unlink(g_building);
+        ::unlink(g_buildingJournal);
+    }
+    ::signal(number, SIG_DFL);
+    ::raise(number);
+}
+
+/// While it lives, an interrupt (Ctrl+C) or a request to stop removes the half-built file and its journal before
+/// the program ends as the signal asks.
+class RemovedOnInterrupt
+{
+public:
+    explicit RemovedOnInterrupt(const fs::path& building)
+    {
+        const std::string journal = building.string() + "-journal";
+        if (journal.size() >= sizeof g_buildingJournal) {
+            return;
+        }
+        std::memcpy(g_building, building.c_str(), building.string().size() + 1);
+        std::memcpy(g_buildingJournal, journal.c_str(), journal.size() + 1);
+        struct sigaction action
+        {
+        };
+        action.sa_handler = removeBuildingAndStop;
+        sigemptyset(&action.sa_mask);
+        for (std::size_t i = 0; i < std::size(kSignals); ++i) {
+            ::sigaction(kSignals[i], &action, &m_previous[i]);
+        }
+        m_installed = true;
+    }
+    ~RemovedOnInterrupt()
+    {
+        if (m_installed) {
+            for (std::size_t i = 0; i < std::size(kSignals); ++i) {
+                ::sigaction(kSignals[i], &m_previous[i], nullptr);
+            }
+            g_building[0] = '\0';
+        }
+    }
+    RemovedOnInterrupt(const RemovedOnInterrupt&) = delete;
+    RemovedOnInterrupt& operator=(const RemovedOnInterrupt&) = delete;
+
+private:
+    static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+    struct sigaction m_previous[std::size(kSignals)] {};
+    bool m_installed = false;
+};
+
+/// A failure while building, told with the name the user gave rather than the temporary one.
+std::string namingTarget(std::string message, const fs::path& building, const fs::path& target)
+{
+    const std::string temporary = building.string();
+    for (std::size_t at = message.find(temporary); at != std::string::npos;
+         at = message.find(temporary, at + target.string().size())) {
+        message.replace(at, temporary.size(), target.string());
+    }
+    return message;
+}
+
 } // namespace
+
+std::optional<std::string> folderProblem(const fs::path& target)
+{
+    const fs::path folder = target.parent_path();
+    std::error_code error;
+    if (!fs::exists(folder, error)) {
+        return "the folder " + folder.string() + " does not exist";
+    }
+    if (!fs::is_directory(folder, error)) {
+        return folder.string() + " is not a folder";
+    }
+    if (::access(folder.c_str(), W_OK | X_OK) != 0) {
+        return "the folder " + folder.string() + " cannot be written to (" + std::strerror(errno) + ")";
+    }
+    return std::nullopt;
+}
 
 void createCatalogueFile(const std::string& file,
                          bool replace,
@@ -41,8 +130,12 @@ void createCatalogueFile(const std::string& file,
     if (!replace && fs::exists(target, error)) {
         throw store::StoreError(target.string() + " already exists; it was left as it is.");
     }
+    if (const auto problem = folderProblem(target)) {
+        throw store::StoreError("The catalogue " + target.string() + " could not be made: " + *problem + ".");
+    }
     const fs::path building = legacy::buildingFile(target.string(), ::getpid());
     removeQuietly(building);
+    const RemovedOnInterrupt removedOnInterrupt(building);
     try {
         store::Connection connection = store::Connection::createFile(building.string());
         store::createSchema(connection);
@@ -67,6 +160,9 @@ void createCatalogueFile(const std::string& file,
         }
         throw store::StoreError("The catalogue " + target.string()
                                 + " could not be written: " + failure.code().message() + ".");
+    } catch (const store::StoreError& failure) {
+        removeQuietly(building);
+        throw store::StoreError(namingTarget(failure.what(), building, target), failure.code());
     } catch (...) {
         removeQuietly(building);
         throw;

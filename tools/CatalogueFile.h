@@ -4,7 +4,9 @@
 #include "store/Value.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,10 @@ void createCatalogueFile(const std::string& file,
                          bool replace,
                          const std::function<void(store::Connection&)>& fill = {},
                          bool referenceData = true);
+
+/// Why no file can be made in the folder of target (an absolute path), as the end of a sentence; nothing when
+/// one can, as far as can be told beforehand.
+std::optional<std::string> folderProblem(const std::filesystem::path& target);
 
 /// Adds one movement with its sequence to a catalogue being filled. values are, in this order: iKTN, iMvmt, iOrder,
 /// txtComposed, iLength, i12in, strOpeningKey, strClosingKey, chkSoprano, chkAlto, chkTenor, chkBass,

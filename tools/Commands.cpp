@@ -1,5 +1,7 @@
 #include "tools/Commands.h"
 
+#include "store/Text.h"
+
 #include <algorithm>
 
 namespace velk::tools
@@ -56,6 +58,22 @@ Arguments parseArguments(const std::vector<std::string>& args,
         throw UsageError("too many arguments");
     }
     return result;
+}
+
+void requireUtf8(const std::string& what, const std::string& text)
+{
+    if (!store::isUtf8(text)) {
+        throw UsageError(what + " \"" + store::shownText(text)
+                         + "\" is not UTF-8 text and could match nothing in the catalogue, which holds UTF-8 text; "
+                           "set the terminal to UTF-8 and type it again");
+    }
+}
+
+void requireFileName(const std::string& file)
+{
+    if (file.empty()) {
+        throw UsageError("the file name is empty");
+    }
 }
 
 } // namespace velk::tools

@@ -53,6 +53,13 @@ Arguments parseArguments(const std::vector<std::string>& args,
                          std::size_t minPositional,
                          std::size_t maxPositional);
 
+/// Throws UsageError naming what when text is not UTF-8: the catalogue holds UTF-8 text, so such an argument
+/// (typed in a terminal set to another encoding) could never match.
+void requireUtf8(const std::string& what, const std::string& text);
+
+/// Throws UsageError when a file name is empty.
+void requireFileName(const std::string& file);
+
 } // namespace velk::tools
 
 #define VELK_REGISTER_COMMAND_JOIN2(a, b) a##b

@@ -1,6 +1,8 @@
 #include "tools/Commands.h"
 #include "tools/Demo.h"
 
+#include "store/Text.h"
+
 #include <filesystem>
 #include <iostream>
 
@@ -14,6 +16,7 @@ int runDemo(const std::vector<std::string>& args)
 {
     const Arguments arguments = parseArguments(args, {"--force"}, 1, 1);
     const std::string& file = arguments.positional[0];
+    requireFileName(file);
     std::error_code error;
     if (!arguments.has("--force") && std::filesystem::exists(file, error)) {
         std::cerr << "velk-catalogue demo: " << file
@@ -21,7 +24,7 @@ int runDemo(const std::vector<std::string>& args)
         return 1;
     }
     createDemoCatalogue(file, arguments.has("--force"));
-    std::cout << file << ": demonstration catalogue\n";
+    std::cout << store::shownText(file) << ": demonstration catalogue\n";
     return 0;
 }
 

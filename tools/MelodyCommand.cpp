@@ -10,6 +10,7 @@
 #include "melody/MelodySearch.h"
 #include "store/Connection.h"
 #include "store/ConnectionString.h"
+#include "store/Text.h"
 
 #include <iostream>
 #include <stdexcept>
@@ -44,6 +45,7 @@ int runMelodyCommand(const std::vector<std::string>& args)
     if (arguments.positional.size() != 2) {
         throw velk::tools::UsageError("give the catalogue file and the spellings of the melody");
     }
+    velk::tools::requireUtf8("the melody", arguments.positional[1]);
     if (arguments.has("--classes") && arguments.has("--transposed")) {
         throw velk::tools::UsageError("--classes and --transposed exclude each other");
     }
@@ -55,7 +57,12 @@ int runMelodyCommand(const std::vector<std::string>& args)
     if (!result.ok) {
         throw std::runtime_error(result.message);
     }
-    std::cout << "KTN\tMvt.\tPosition\tDeviation\n";
+    // The window's column headers.
+    const auto& headers = velk::melody::resultHeaders();
+    for (std::size_t i = 0; i < headers.size(); ++i) {
+        std::cout << (i == 0 ? "" : "\t") << headers[i];
+    }
+    std::cout << '\n';
     for (const auto& row : result.rows) {
         const auto cells = row.cells();
         for (std::size_t i = 0; i < cells.size(); ++i) {
@@ -63,7 +70,7 @@ int runMelodyCommand(const std::vector<std::string>& args)
         }
         std::cout << '\n';
     }
-    std::cout << result.statusText << '\n';
+    std::cout << velk::store::shownText(result.statusText) << '\n';
     return 0;
 }
 

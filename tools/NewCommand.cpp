@@ -1,6 +1,8 @@
 #include "tools/CatalogueFile.h"
 #include "tools/Commands.h"
 
+#include "store/Text.h"
+
 #include <filesystem>
 #include <iostream>
 
@@ -14,13 +16,15 @@ int runNew(const std::vector<std::string>& args)
 {
     const Arguments arguments = parseArguments(args, {"--force"}, 1, 1);
     const std::string& file = arguments.positional[0];
+    requireFileName(file);
     std::error_code error;
     if (!arguments.has("--force") && std::filesystem::exists(file, error)) {
-        std::cerr << "velk-catalogue new: " << file << " already exists; it was left as it is (--force replaces it).\n";
+        std::cerr << "velk-catalogue new: " << store::shownText(file)
+                  << " already exists; it was left as it is (--force replaces it).\n";
         return 1;
     }
     createCatalogueFile(file, arguments.has("--force"));
-    std::cout << file << ": new catalogue with the pitch reference data\n";
+    std::cout << store::shownText(file) << ": new catalogue with the pitch reference data\n";
     return 0;
 }
 

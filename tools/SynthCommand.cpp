@@ -4,6 +4,8 @@
 #include "tools/Commands.h"
 #include "tools/Synth.h"
 
+#include "store/Text.h"
+
 #include <charconv>
 #include <cstdint>
 #include <filesystem>
@@ -31,6 +33,9 @@ std::int64_t wholeNumber(const std::string& option, const std::string& text)
 {
     std::int64_t value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (store::isOutOfRangeWholeNumber(text) && text[0] != '-') {
+        throw UsageError(option + " " + text + " is too large");
+    }
     if (error != std::errc() || end != text.data() + text.size() || value < 0) {
         throw UsageError(option + " needs a whole number of 0 or more, not \"" + text + "\"");
     }
@@ -74,6 +79,7 @@ SynthOptions parseSynthArguments(const std::vector<std::string>& args)
     if (*positions > *movements * kSynthLongestSequence) {
         throw UsageError("more positions than the movements' sequences can hold");
     }
+    requireFileName(positional[0]);
     options.file = positional[0];
     options.movements = *movements;
     options.positions = *positions;
@@ -85,14 +91,14 @@ int runSynth(const std::vector<std::string>& args)
     const SynthOptions options = parseSynthArguments(args);
     std::error_code error;
     if (!options.force && std::filesystem::exists(options.file, error)) {
-        std::cerr << "velk-catalogue synth: " << options.file
+        std::cerr << "velk-catalogue synth: " << store::shownText(options.file)
                   << " already exists; it was left as it is (--force replaces it).\n";
         return 1;
     }
     createCatalogueFile(options.file, options.force, [&options](store::Connection& connection) {
         writeSynthCatalogue(connection, options.movements, options.positions, options.seed);
     });
-    std::cout << options.file << ": synthetic catalogue of " << options.movements << " movements and "
+    std::cout << store::shownText(options.file) << ": synthetic catalogue of " << options.movements << " movements and "
               << options.positions << " positions (seed " << options.seed << ")\n";
     return 0;
 }

@@ -97,7 +97,9 @@ int runTabulate(const std::vector<std::string>& args)
     if (arguments.positional.size() == 2) {
         id = store::parseWholeNumber(arguments.positional[1]);
         if (!id) {
-            throw UsageError("the movement id " + arguments.positional[1] + " is not a whole number");
+            throw UsageError("the movement id " + arguments.positional[1]
+                             + (store::isOutOfRangeWholeNumber(arguments.positional[1]) ? " is too large"
+                                                                                        : " is not a whole number"));
         }
     }
 

@@ -1,7 +1,11 @@
 #include "tools/Commands.h"
 
+#include "store/Text.h"
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <iostream>
 #include <optional>
@@ -40,6 +44,22 @@ std::optional<Command> findCommand(const std::string& name)
     return std::nullopt;
 }
 
+/// Ends the run: makes sure everything written to standard output reached it. Output that could not be written
+/// (a full disk, a closed pipe) is a failure, told on standard error, whatever the command returned.
+int finish(const std::string& who, int code)
+{
+    errno = 0;
+    std::cout.flush();
+    const bool flushed = std::fflush(stdout) == 0;
+    const int cause = errno;
+    if (flushed && !std::cout.fail() && std::ferror(stdout) == 0) {
+        return code;
+    }
+    std::cerr << who << ": the output could not be written"
+              << (cause != 0 ? std::string(": ") + std::strerror(cause) : std::string()) << ".\n";
+    return 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -53,15 +73,15 @@ int main(int argc, char** argv)
         if (args.size() > 1) {
             if (auto command = findCommand(args[1])) {
                 printUsage(std::cout, *command);
-                return 0;
+                return finish("velk-catalogue", 0);
             }
         }
         printOverview(std::cout);
-        return 0;
+        return finish("velk-catalogue", 0);
     }
     const auto command = findCommand(args[0]);
     if (!command) {
-        std::cerr << "velk-catalogue: unknown command " << args[0] << "\n\n";
+        std::cerr << "velk-catalogue: unknown command " << velk::store::shownText(args[0]) << "\n\n";
         printOverview(std::cerr);
         return 2;
     }
@@ -69,19 +89,19 @@ int main(int argc, char** argv)
     for (const std::string& arg : rest) {
         if (arg == "--help" || arg == "-h") {
             printUsage(std::cout, *command);
-            return 0;
+            return finish("velk-catalogue " + std::string(command->name), 0);
         }
     }
+    const std::string who = "velk-catalogue " + std::string(command->name);
     try {
-        const int code = command->run(rest);
-        std::cout.flush();
-        return code;
+        return finish(who, command->run(rest));
     } catch (const velk::tools::UsageError& error) {
-        std::cerr << "velk-catalogue " << command->name << ": " << error.what() << '\n';
+        // Messages may quote what the user typed or what a file holds: shown escaped, never raw.
+        std::cerr << who << ": " << velk::store::shownText(error.what()) << '\n';
         printUsage(std::cerr, *command);
         return 2;
     } catch (const std::exception& error) {
-        std::cerr << "velk-catalogue " << command->name << ": " << error.what() << '\n';
+        std::cerr << who << ": " << velk::store::shownText(error.what()) << '\n';
         return 1;
     }
 }

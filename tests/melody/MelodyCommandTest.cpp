@@ -77,13 +77,13 @@ TEST_F(MelodyCommand, ReindexThenSearchPrintsTheRowsAndTheStatus)
     const ToolRun exact = runTool({"melody", m_catalogue.file(), "c d e"});
     EXPECT_EQ(exact.exitCode, 0);
     EXPECT_EQ(exact.out,
-              "KTN\tMvt.\tPosition\tDeviation\n7\t2\t1\t4.5\n7\t2\t4\t4.5\n"
+              "KTN\tMVMT\tPosition\tDeviation\n7\t2\t1\t4.5\n7\t2\t4\t4.5\n"
               "2 occurrences of “c d e” found\n");
 
     const ToolRun transposed = runTool({"melody", m_catalogue.file(), "c d e", "--transposed"});
     EXPECT_EQ(transposed.exitCode, 0);
     EXPECT_EQ(transposed.out,
-              "KTN\tMvt.\tPosition\tDeviation\n3\t1\t1\t\n7\t2\t1\t4.5\n7\t2\t4\t4.5\n"
+              "KTN\tMVMT\tPosition\tDeviation\n3\t1\t1\t\n7\t2\t1\t4.5\n7\t2\t4\t4.5\n"
               "3 occurrences of “c d e” found\n");
 
     const ToolRun classes = runTool({"melody", m_catalogue.file(), "b* d f/", "--classes"});

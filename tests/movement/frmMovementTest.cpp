@@ -1,5 +1,6 @@
 #include "movement/frmMovement.h"
 #include "store/Connection.h"
+#include "store/ConnectionString.h"
 #include "store/Value.h"
 #include "tabulations/Tabulation.h"
 #include "tests/support/TempCatalogue.h"
@@ -16,6 +17,7 @@
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QTest>
+#include <QTextLayout>
 #include <QToolBar>
 
 #include <memory>
@@ -120,6 +122,35 @@ private slots:
         m_window.reset();
         frmMovement::messageHook = nullptr;
         frmMovement::findHook = nullptr;
+    }
+
+    void theStartUpAdviceNeverBreaksTheToolsNameAtItsHyphen()
+    {
+        frmMovement window(velk::store::connectionStringForFile((m_catalogue->folder() / "none.db").string()));
+        const auto outcome = window.load();
+        QVERIFY(!outcome.ok);
+        const QString text = QString::fromStdString(outcome.message);
+        const QString tool = q("velk\u2011catalogue");
+        QVERIFY2(text.contains(tool), qPrintable(text));
+        // Laid out as a message box's label lays it out, at every width: no line starts inside the name.
+        QTextLayout layout(text, QApplication::font());
+        QTextOption option;
+        option.setWrapMode(QTextOption::WordWrap);
+        layout.setTextOption(option);
+        for (int width = 60; width <= 600; width += 4) {
+            layout.beginLayout();
+            for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+                line.setLineWidth(width);
+            }
+            layout.endLayout();
+            for (int i = 1; i < layout.lineCount(); ++i) {
+                const int start = layout.lineAt(i).textStart();
+                for (int at = text.indexOf(tool); at >= 0; at = text.indexOf(tool, at + 1)) {
+                    QVERIFY2(start <= at || start >= at + tool.size(),
+                             qPrintable(QStringLiteral("broken at width %1: ").arg(width) + text));
+                }
+            }
+        }
     }
 
     void startsOnTheFirstMovementWithItsCaptionAndRichText()

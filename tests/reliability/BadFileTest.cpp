@@ -113,6 +113,7 @@ struct BadFile
     const char* name;
     std::function<void(const fs::path&)> make;
     const char* problem; ///< part of the message of both the window and the check
+    const char* advice; ///< part of the window's advice, which fits the problem
 };
 
 void PrintTo(const BadFile& f, std::ostream* out)
@@ -128,34 +129,43 @@ void newCatalogue(const fs::path& file, const std::string& script)
 }
 
 const BadFile kBadFiles[] = {
-    {"missing", [](const fs::path&) {}, "was not found in"},
-    {"empty", [](const fs::path& f) { test::writeBytes(f, ""); }, "is not a Velk catalogue: the file is empty"},
+    {"missing", [](const fs::path&) {}, "was not found in",
+     "Make a catalogue with \xE2\x80\x9Cvelk\xE2\x80\x91"
+     "catalogue new Velk.db\xE2\x80\x9D"},
+    {"empty", [](const fs::path& f) { test::writeBytes(f, ""); }, "is not a Velk catalogue: the file is empty",
+     "catalogue new --force Velk.db"},
     {"truncated",
      [](const fs::path& f) {
          tools::createDemoCatalogue(f.string(), false);
          fs::resize_file(f, fs::file_size(f) / 2);
      },
-     "database disk image is malformed"},
+     "database disk image is malformed",
+     "catalogue check Velk.db\xE2\x80\x9D says what is wrong; \xE2\x80\x9Cvelk\xE2\x80\x91"
+     "catalogue salvage Velk.db Salvaged.db\xE2\x80\x9D"},
     {"text", [](const fs::path& f) { test::writeBytes(f, "KTN;Mvmt;Subject\n1;1;Joy\n"); },
-     "is not a Velk catalogue: file is not a database"},
+     "is not a Velk catalogue: file is not a database", "Move it elsewhere"},
     {"foreign SQLite",
      [](const fs::path& f) {
          store::Connection c = store::Connection::createFile(f.string());
          c.executeScript("create table notes (x text); insert into notes values ('hello');");
      },
-     "is not a Velk catalogue: the file holds none of the catalogue tables"},
+     "is not a Velk catalogue: the file holds none of the catalogue tables", "Move it elsewhere"},
     {"missing column",
      [](const fs::path& f) {
          newCatalogue(f, "drop index idxMovementSub4; alter table tblMovement drop column Sub4;");
      },
-     "table tblMovement has no column Sub4"},
+     "table tblMovement has no column Sub4", "catalogue salvage Velk.db Salvaged.db"},
+    {"complete catalogue without the application id",
+     [](const fs::path& f) { newCatalogue(f, "PRAGMA application_id = 0;"); }, "application id is 0 instead of",
+     "catalogue adopt Velk.db\xE2\x80\x9D checks it and marks it"},
     {"unfinished change on a read-only file",
      [](const fs::path& f) {
          tools::createDemoCatalogue(f.string(), false);
          leaveUnfinishedChange(f);
          test::writeProtect(f);
      },
-     "holds a change that a program left unfinished, and it cannot be undone because the file is read-only"},
+     "holds a change that a program left unfinished, and it cannot be undone because the file is read-only",
+     "Make the file writable"},
 };
 
 class BadFiles : public ::testing::TestWithParam<BadFile>
@@ -177,6 +187,13 @@ TEST_P(BadFiles, AreRefusedWithTheFileAndTheProblemAndLeftAsTheyWere)
     EXPECT_FALSE(loaded.ok);
     EXPECT_NE(loaded.message.find(named), std::string::npos) << loaded.message;
     EXPECT_NE(loaded.message.find(GetParam().problem), std::string::npos) << loaded.message;
+    EXPECT_NE(loaded.message.find(GetParam().advice), std::string::npos) << loaded.message;
+    // Advice that does not fit: new or demo refuse an existing file, and --force would throw away one that
+    // may be salvaged.
+    if (fs::exists(file) && fs::file_size(file) > 0) {
+        EXPECT_EQ(loaded.message.find("--force"), std::string::npos) << loaded.message;
+    }
+    EXPECT_EQ(loaded.message.find("velk-catalogue"), std::string::npos) << "breakable at the hyphen";
     EXPECT_EQ(ctl.recordset(), nullptr);
     ctl.ToolbarClick(Button::Save); // the window's buttons do nothing without a catalogue
     ctl.TabClick(movement::kTabTabulations);
@@ -362,6 +379,8 @@ TEST_F(DemoFile, AnExclusiveLockIsAClearFailureToOpen)
     EXPECT_FALSE(loaded.ok);
     EXPECT_NE(loaded.message.find(file.string()), std::string::npos) << loaded.message;
     EXPECT_NE(loaded.message.find("locked"), std::string::npos) << loaded.message;
+    EXPECT_NE(loaded.message.find("Close that program"), std::string::npos) << loaded.message;
+    EXPECT_EQ(loaded.message.find("catalogue new"), std::string::npos) << loaded.message;
     const auto checked = test::runProgram(VELK_CATALOGUE_EXE, {"check", file.string()});
     EXPECT_EQ(checked.exitCode, 1) << checked.out << checked.err;
     EXPECT_NE(checked.err.find(file.string()), std::string::npos) << checked.err;

@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -49,6 +50,8 @@ private slots:
     void missingCatalogueIsReported();
     void anOpeningSeesChangesMadeMeanwhile();
     void sharedWindowOpensModallyOverItsOwner();
+    void aSubjectThatIsNotUtf8IsFoundWhenPicked();
+    void aLongPastedTextIsSearchedWholeOrRefused();
 
 private:
     void insert(int ktn, int mvmt, const std::vector<std::optional<std::string>>& subjects, std::optional<double> dev);
@@ -332,6 +335,45 @@ void FindBySubjectTest::sharedWindowOpensModallyOverItsOwner()
     QCOMPARE(windows[1], windows[0]);
     QCOMPARE(parents, (std::vector<QWidget*> {&owner, &owner}));
     QCOMPARE(seen, (std::vector<QString> {QStringLiteral("Grief"), QStringLiteral("Anger")}));
+}
+
+void FindBySubjectTest::aSubjectThatIsNotUtf8IsFoundWhenPicked()
+{
+    // Another program stored bytes that are not UTF-8; the list shows them escaped.
+    {
+        auto connection
+            = velk::store::Connection::open(m_catalogue->connectionString(), velk::store::AccessMode::ReadWrite);
+        connection.execute("UPDATE tblMovement SET Sub1 = CAST(X'4AFF6F79' AS TEXT) WHERE iKTN = 2");
+    }
+    open();
+    m_cbo->setFocus();
+    QTRY_VERIFY(QApplication::focusWidget() != nullptr);
+    // The subject sorts last, after "Joyful"; the arrow keys pick from the list.
+    while (m_cbo->currentIndex() < m_cbo->count() - 1) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    }
+    QCOMPARE(m_cbo->currentText(), QStringLiteral("J\\xFFoy"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(column(0), QStringList {QStringLiteral("2")});
+    QCOMPARE(column(3), QStringList {QStringLiteral("J\\xFFoy")});
+    QVERIFY(m_shown.empty());
+    QCOMPARE(m_window->statusText(), QStringLiteral("1 matches for \"J\\xFFoy\" found"));
+}
+
+void FindBySubjectTest::aLongPastedTextIsSearchedWholeOrRefused()
+{
+    // Longer than a line edit holds by default (32,767) and than a search pattern may be (50,000 bytes).
+    const QString pasted(60000, QLatin1Char('a'));
+    QApplication::clipboard()->setText(pasted);
+    m_cbo->setFocus();
+    QTRY_VERIFY(QApplication::focusWidget() != nullptr);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(m_cbo->currentText().size(), pasted.size());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(m_shown.size(), std::size_t {1});
+    QVERIFY2(m_shown[0].text.contains(QStringLiteral("too long: its pattern has 60000 bytes")),
+             qPrintable(m_shown[0].text.left(200)));
+    QCOMPARE(m_grid->rows(), 1);
 }
 
 QTEST_MAIN(FindBySubjectTest)

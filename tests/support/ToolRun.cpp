@@ -9,17 +9,6 @@
 
 namespace velk::test
 {
-namespace
-{
-
-std::string readFile(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-} // namespace
-
 std::string shellQuoted(const std::string& text)
 {
     std::string quoted = "'";
@@ -29,10 +18,21 @@ std::string shellQuoted(const std::string& text)
     return quoted + "'";
 }
 
+std::string readFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 ToolRun runProgram(const std::string& program, const std::vector<std::string>& args)
 {
+    return runProgramWritingTo(program, args, {});
+}
+
+ToolRun runProgramWritingTo(const std::string& program, const std::vector<std::string>& args, const std::string& output)
+{
     const TempFolder scratch;
-    const auto out = scratch.path() / "stdout";
+    const auto out = output.empty() ? scratch.path() / "stdout" : std::filesystem::path(output);
     const auto err = scratch.path() / "stderr";
     std::string command = shellQuoted(program);
     for (const auto& arg : args) {
@@ -42,7 +42,7 @@ ToolRun runProgram(const std::string& program, const std::vector<std::string>& a
     const int status = std::system(command.c_str());
     ToolRun run;
     run.exitCode = status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = readFile(out);
+    run.out = output.empty() ? readFile(out) : std::string();
     run.err = readFile(err);
     return run;
 }

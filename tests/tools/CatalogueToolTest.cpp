@@ -1,9 +1,17 @@
+#include "melody/MelodySearch.h"
 #include "store/Connection.h"
 #include "tests/support/TempCatalogue.h"
 
 #include "tests/support/ToolRun.h"
 
 #include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 #include <ostream>
 
@@ -22,11 +30,7 @@ namespace fs = std::filesystem;
 
 using test::ToolRun;
 
-std::string readFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using test::readFile;
 
 class CatalogueToolTest : public ::testing::Test
 {
@@ -208,6 +212,160 @@ TEST_F(CatalogueToolTest, HelpListsEveryCommand)
     for (const char* command : {"new", "demo", "check"}) {
         EXPECT_NE(help.out.find("  " + std::string(command) + " "), std::string::npos) << help.out;
     }
+}
+
+// Output that cannot be written is a failure, told on stderr.
+class UnwritableOutputTest : public CatalogueToolTest, public ::testing::WithParamInterface<std::vector<std::string>>
+{
+};
+
+TEST_P(UnwritableOutputTest, ExitsOneAndSaysSo)
+{
+    ASSERT_EQ(run({"demo", file("Velk.db")}).exitCode, 0);
+    std::vector<std::string> args = GetParam();
+    for (auto& arg : args) {
+        if (arg == "FILE") {
+            arg = file("Velk.db");
+        }
+    }
+    const ToolRun result = test::runProgramWritingTo(VELK_CATALOGUE_TOOL, args, "/dev/full");
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("the output could not be written"), std::string::npos) << result.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands,
+                         UnwritableOutputTest,
+                         ::testing::Values(std::vector<std::string> {"search", "FILE", "Joy"},
+                                           std::vector<std::string> {"melody", "FILE", "A G* F G*"},
+                                           std::vector<std::string> {"check", "FILE"},
+                                           std::vector<std::string> {"tabulate", "FILE"},
+                                           std::vector<std::string> {"--help"},
+                                           std::vector<std::string> {"search", "--help"}));
+
+// An interrupted build of a catalogue leaves nothing behind: neither the half-built file nor its journal.
+class InterruptedBuildTest : public CatalogueToolTest, public ::testing::WithParamInterface<int>
+{
+};
+
+TEST_P(InterruptedBuildTest, LeavesNoFilesBehind)
+{
+    const std::string target = file("Big.db");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::execl(VELK_CATALOGUE_TOOL, VELK_CATALOGUE_TOOL, "synth", target.c_str(), "--movements", "400000",
+                "--positions", "4000000", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    const std::string building = target + ".new-" + std::to_string(child);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!fs::exists(building + "-journal") && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_TRUE(fs::exists(building)) << "the build never started";
+    ::kill(child, GetParam());
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == GetParam()) << "ends as the signal asks";
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_folder.path()), fs::directory_iterator()), 0)
+        << "left behind: " << (fs::exists(building) ? building : building + "-journal");
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, InterruptedBuildTest, ::testing::Values(SIGINT, SIGTERM));
+
+struct MessageCase
+{
+    std::vector<std::string> args; ///< "DIR/" at the start of an argument stands for the test's folder
+    int exitCode;
+    std::string stderrHolds;
+    std::string stdoutHolds = {};
+};
+
+void PrintTo(const MessageCase& c, std::ostream* out)
+{
+    for (const auto& arg : c.args) {
+        *out << '"' << arg << "\" ";
+    }
+}
+
+class ToolMessageTest : public CatalogueToolTest, public ::testing::WithParamInterface<MessageCase>
+{
+};
+
+// The messages name what the user gave and the real cause, and show control characters and bytes that are
+// not UTF-8 escaped, never raw.
+TEST_P(ToolMessageTest, SaysWhatIsWrong)
+{
+    ASSERT_EQ(run({"demo", file("Velk.db")}).exitCode, 0);
+    std::vector<std::string> args = GetParam().args;
+    for (auto& arg : args) {
+        if (arg.rfind("DIR/", 0) == 0) {
+            arg = file(arg.substr(4));
+        }
+    }
+    const ToolRun result = run(args);
+    EXPECT_EQ(result.exitCode, GetParam().exitCode) << result.err;
+    EXPECT_NE(result.err.find(GetParam().stderrHolds), std::string::npos) << result.err;
+    EXPECT_NE(result.out.find(GetParam().stdoutHolds), std::string::npos) << result.out;
+    for (const std::string& output : {result.out, result.err}) {
+        EXPECT_EQ(output.find(".new-"), std::string::npos) << output;
+        EXPECT_EQ(output.find('\x1b'), std::string::npos) << output;
+        EXPECT_EQ(output.find('\xfc'), std::string::npos) << output;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases,
+    ToolMessageTest,
+    ::testing::Values(
+        MessageCase {{"new", "DIR/nodir/x.db"}, 1, "x.db could not be made: the folder "},
+        MessageCase {{"demo", "DIR/nodir/x.db"}, 1, "nodir does not exist."},
+        MessageCase {{"new", "DIR/Velk.db/x.db"}, 1, "Velk.db is not a folder."},
+        MessageCase {{"new", ""}, 2, "the file name is empty"},
+        MessageCase {{"demo", ""}, 2, "the file name is empty"},
+        MessageCase {{"synth", "", "--movements", "1", "--positions", "1"}, 2, "the file name is empty"},
+        MessageCase {{"tabulate", "DIR/Velk.db", "99999999999999999999"}, 2, "99999999999999999999 is too large"},
+        MessageCase {{"tabulate", "DIR/Velk.db", "12x"}, 2, "12x is not a whole number"},
+        MessageCase {{"synth", "DIR/s.db", "--movements", "99999999999999999999", "--positions", "0"},
+                     2,
+                     "--movements 99999999999999999999 is too large"},
+        MessageCase {{"search", "DIR/Velk.db", "Gr\xfc\xdf"}, 2, "\"Gr\\xFC\\xDF\" is not UTF-8 text"},
+        MessageCase {{"melody", "DIR/Velk.db", "c\xfc"}, 2, "\"c\\xFC\" is not UTF-8 text"},
+        MessageCase {{"search", "DIR/Velk.db", "\x1b[31mred"}, 0, "", "No matches for \"%\\x1B[31mred%\" found."},
+        MessageCase {{"\x1b[2J"}, 2, "unknown command \\x1B[2J"},
+        MessageCase {{"check", "DIR/\x1b[2J.db"}, 1, "\\x1B[2J.db was not found"}));
+
+TEST_F(CatalogueToolTest, MelodyPrintsTheWindowsColumnHeaders)
+{
+    ASSERT_EQ(run({"demo", file("Velk.db")}).exitCode, 0);
+    const ToolRun result = run({"melody", file("Velk.db"), "A G* F G*"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    std::string headers;
+    for (const auto& header : melody::resultHeaders()) {
+        headers += (headers.empty() ? "" : "\t") + header;
+    }
+    EXPECT_EQ(result.out.substr(0, result.out.find('\n')), headers);
+}
+
+TEST_F(CatalogueToolTest, CheckShowsTwentyProblemsOfAKindThenTheirCount)
+{
+    ASSERT_EQ(run({"demo", file("Velk.db")}).exitCode, 0);
+    alter(file("Velk.db"),
+          "insert into tblMovementPitchJoin (iMovementID, iPitchID) select 9999, 3 from tblMovementPitchJoin "
+          "limit 25;"
+          "update tblMovement set Sub2 = cast(x'4aff6f79' as text) where iMovementID = 1;");
+    const ToolRun checked = run({"check", file("Velk.db")});
+    EXPECT_EQ(checked.exitCode, 1);
+    std::istringstream lines(checked.out);
+    int orphans = 0;
+    for (std::string line; std::getline(lines, line);) {
+        orphans += line.find("which does not exist") != std::string::npos ? 1 : 0;
+    }
+    EXPECT_EQ(orphans, 20) << checked.out;
+    EXPECT_NE(checked.out.find(": ... and 5 more problems of this kind.\n"), std::string::npos) << checked.out;
+    EXPECT_NE(checked.out.find(": Movement 1: Sub2 holds text that is not UTF-8: \"J\\xFFoy\".\n"), std::string::npos)
+        << checked.out;
+    EXPECT_NE(checked.out.find(": 26 problems\n"), std::string::npos) << checked.out;
 }
 
 } // namespace
