@@ -7,6 +7,7 @@
 #include "store/Connection.h"
 #include "store/Schema.h"
 #include "store/StoreError.h"
+#include "tabulations/Tabulation.h"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -279,6 +280,11 @@ SalvageReport salvageCatalogue(const std::string& broken, const std::string& tar
                 "delete from tblMovementPitchJoin where iMovementID not in (select iMovementID from tblMovement)");
             melody::rebuildMelodyIndex(connection);
             store::ensureIndexes(connection);
+            // A shortened or lost sequence no longer gives the figure stored with its movement.
+            for (const auto& stale : tabulations::staleDeviations(connection)) {
+                tabulations::storeDeviation(connection, stale.movementId);
+                ++report.recomputedDeviations;
+            }
             transaction.commit();
         }
         for (TableRows& rows : report.tables) {

@@ -27,6 +27,7 @@ struct SalvageReport
     /// pitches".
     std::vector<std::string> shortenedSequences;
     std::int64_t droppedSequenceRows = 0; ///< sequence rows of movements that did not come back
+    std::int64_t recomputedDeviations = 0; ///< stored deviations that no longer fitted the pitches that came back
     std::int64_t failedStatements = 0; ///< statements of the recovered text that the new file refused
     std::vector<std::string> problems; ///< what velk-catalogue check finds in the new file; empty when sound
 };
@@ -36,8 +37,8 @@ struct SalvageReport
 /// each table up to and past the damage). Works on a copy of broken made together with its journal, so that
 /// undoing an unfinished change writes the copy and never broken. Marks the result as a catalogue, drops the
 /// sequence rows of movements that did not come back, rebuilds the melody index and the indexes from what came
-/// back, and checks it. target must not exist; it appears only when complete. Throws store::StoreError with a
-/// finished message when nothing could be salvaged.
+/// back, works out again every deviation that no longer fits its pitches, and checks it. target must not exist; it
+/// appears only when complete. Throws store::StoreError with a finished message when nothing could be salvaged.
 SalvageReport salvageCatalogue(const std::string& broken, const std::string& target);
 
 } // namespace velk::tools

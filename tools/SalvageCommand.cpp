@@ -45,6 +45,10 @@ int runSalvage(const std::vector<std::string>& args)
         std::cout << "dropped: " << report.droppedSequenceRows
                   << " sequence rows of movements that did not come back\n";
     }
+    if (report.recomputedDeviations > 0) {
+        std::cout << "recomputed: the deviation of " << report.recomputedDeviations
+                  << " movements, from the pitches that came back\n";
+    }
     if (report.failedStatements > 0) {
         std::cout << "refused: " << report.failedStatements
                   << " pieces of what was read did not fit the new catalogue\n";

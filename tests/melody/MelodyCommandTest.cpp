@@ -98,13 +98,13 @@ TEST_F(MelodyCommand, ASequenceChangedByAnotherProgramIsSearchedAsItNowIs)
     const ToolRun before = runTool({"melody", m_catalogue.file(), "c d e"});
     EXPECT_EQ(before.exitCode, 0) << before.err;
     EXPECT_EQ(before.out,
-              "KTN\tMvt.\tPosition\tDeviation\n7\t2\t1\t4.5\n7\t2\t4\t4.5\n2 occurrences of “c d e” found\n");
+              "KTN\tMVMT\tPosition\tDeviation\n7\t2\t1\t4.5\n7\t2\t4\t4.5\n2 occurrences of “c d e” found\n");
     velk::store::Connection::open(m_catalogue.connectionString(), velk::store::AccessMode::ReadWrite)
         .execute("delete from tblMovementPitchJoin where iMovementPitchID=(select min(iMovementPitchID) from "
                  "tblMovementPitchJoin where iMovementID=1)");
     const ToolRun after = runTool({"melody", m_catalogue.file(), "c d e"});
     EXPECT_EQ(after.exitCode, 0) << after.err;
-    EXPECT_EQ(after.out, "KTN\tMvt.\tPosition\tDeviation\n7\t2\t3\t4.5\n1 occurrence of “c d e” found\n");
+    EXPECT_EQ(after.out, "KTN\tMVMT\tPosition\tDeviation\n7\t2\t3\t4.5\n1 occurrence of “c d e” found\n");
     auto connection = velk::store::Connection::open(m_catalogue.connectionString(), velk::store::AccessMode::ReadOnly);
     EXPECT_TRUE(velk::melody::melodyIndexIsCurrent(connection));
 }

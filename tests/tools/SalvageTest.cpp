@@ -78,6 +78,8 @@ TEST_F(SalvageTest, ADamagedDemoCatalogueComesBackSoundWithWhatWasLostNamed)
     EXPECT_EQ(salvage.exitCode, 0) << salvage.out << salvage.err;
     EXPECT_NE(salvage.out.find("tblMovement\t" + std::to_string(movements) + "\t"), std::string::npos) << salvage.out;
     EXPECT_NE(salvage.out.find("lost: the movement KTN "), std::string::npos) << salvage.out;
+    // Shortened sequences give other figures than the ones stored with their movements.
+    EXPECT_NE(salvage.out.find("recomputed: the deviation of "), std::string::npos) << salvage.out;
     EXPECT_NE(salvage.out.find(salvaged.string() + ": sound\n"), std::string::npos) << salvage.out;
     EXPECT_EQ(readFile(broken), damaged) << "the damaged file was written";
 
