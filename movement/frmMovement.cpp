@@ -533,7 +533,14 @@ bool frmMovement::eventFilter(QObject* watched, QEvent* event)
     // otherwise take Ctrl+U as "delete the line" and Ctrl+D as "delete a character". They are read from the
     // key and the modifier (the event's text differs by platform).
     const auto modifiers = key->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
-    if (modifiers == Qt::ControlModifier && key->key() >= Qt::Key_A && key->key() <= Qt::Key_Z) {
+    const bool letter = key->key() >= Qt::Key_A && key->key() <= Qt::Key_Z;
+    // An access key whose button or tab is disabled (during an edit) reaches the control as a key press: it
+    // would type its letter into the focused box.
+    if (modifiers == Qt::AltModifier && letter
+        && velk::movement::isWindowAccessKey(static_cast<char>('A' + (key->key() - Qt::Key_A)))) {
+        return true;
+    }
+    if (modifiers == Qt::ControlModifier && letter) {
         const int code = key->key() - Qt::Key_A + 1;
         if (velk::movement::buttonForKeyCode(code)) {
             if (!key->isAutoRepeat()) {

@@ -872,6 +872,23 @@ private slots:
         }
         QVERIFY(child<velk::ui::FlexGrid>("fgTabsReal")->verticalScrollBar()->maximum() > 0);
     }
+
+    void noPageChangesDuringAnEdit()
+    {
+        add(1, 1, "");
+        open();
+        click("edit");
+        focus("txtKTN");
+        press(Qt::Key_P, Qt::AltModifier);
+        press(Qt::Key_T, Qt::AltModifier);
+        QCOMPARE(shownPage()->objectName(), q("fraMovementData"));
+        QCOMPARE(child<QTabBar>("tsMovement")->currentIndex(), 0);
+        QVERIFY(m_window->controller().bMovementEditMode());
+        // Nor do the keys of disabled tabs and buttons type their letters into the box.
+        press(Qt::Key_E, Qt::AltModifier);
+        press(Qt::Key_D, Qt::AltModifier);
+        QCOMPARE(child<QLineEdit>("txtKTN")->text(), q("1"));
+    }
 };
 
 int main(int argc, char** argv)
