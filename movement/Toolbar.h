@@ -46,6 +46,14 @@ std::optional<int> buttonForKey(std::string_view key);
 /// 21 Ctrl+U); nothing for every other code.
 std::optional<int> buttonForKeyCode(int code);
 
+/// True for the buttons whose caption's access key (Alt with the marked letter) clicks them: "&New", "&Edit",
+/// "&Undo", "&Delete" and "&Find". Save's letter belongs to the "&Subjects" tab; Save keeps Ctrl+S.
+bool usesAccessKey(int button);
+
+/// True for a letter (A to Z) that Alt makes an access key of the movement window: a toolbar button's
+/// (usesAccessKey) or a tab's.
+bool isWindowAccessKey(char letter);
+
 /// Keys of the four tabs, left to right.
 inline constexpr const char* kTabMovementData = "movementDataEntry";
 inline constexpr const char* kTabPitches = "movementPitchEntry";

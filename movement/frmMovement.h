@@ -73,6 +73,7 @@ public:
     void setTabulationLabels(const std::string& total, const std::string& average) override;
     void setButtonsEnabled(const velk::movement::ButtonFlags& enabled) override;
     void setFocus(velk::movement::FocusTarget target) override;
+    void focusField(const std::string& field) override;
     void setStatus(const std::string& text) override;
     void showFindBySubject(const std::string& connectionString) override;
     bool ask(const velk::movement::Message& question) override;
@@ -110,6 +111,7 @@ private:
     QCheckBox* addBoundCheck(const char* objectName, const char* caption, const char* field);
     velk::ui::RichTextBox* richBox(velk::movement::RichBox box) const;
     void resetTabulationGrid(velk::ui::FlexGrid* grid, const char* first);
+    void fitTabulationGrid(velk::ui::FlexGrid* grid);
 
     std::unique_ptr<velk::movement::MovementController> m_controller;
 

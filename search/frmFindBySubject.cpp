@@ -6,11 +6,14 @@
 #include "store/StoreError.h"
 #include "ui/FlexGrid.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFont>
 #include <QFrame>
+#include <QHeaderView>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,9 +24,11 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QResizeEvent>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QStringList>
 
+#include <algorithm>
 #include <limits>
 #include <vector>
 
@@ -33,6 +38,8 @@ namespace
 {
 
 // The window is laid out in twips (1/1440 inch), drawn at 96 dots per inch.
+constexpr int kTwipsPerPixel = 1440 / 96;
+
 int px(int twips)
 {
     return (twips * 96 + 720) / 1440;
@@ -182,6 +189,30 @@ void frmFindBySubject::connectSignals()
     connect(cmdSearch, &QPushButton::clicked, this, &frmFindBySubject::search);
     // The line edit reports Enter and Return once each, however the key reached it.
     connect(cboSearch->lineEdit(), &QLineEdit::returnPressed, this, &frmFindBySubject::search);
+    // Enter on a subject chosen in the open list puts it in the box and runs the search, as Enter in the box
+    // does; a click in the list only chooses.
+    cboSearch->view()->installEventFilter(this);
+    connect(cboSearch, &QComboBox::activated, this, [this] {
+        const bool byEnter = m_enterInList;
+        m_enterInList = false;
+        if (byEnter) {
+            search();
+        }
+    });
+}
+
+bool frmFindBySubject::eventFilter(QObject* watched, QEvent* event)
+{
+    const bool isKey = event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress;
+    if (watched == cboSearch->view() && isKey && cboSearch->view()->isVisible()) {
+        // The list may take Enter while its key is looked at for shortcuts, before the key press itself.
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        m_enterInList = key == Qt::Key_Return || key == Qt::Key_Enter;
+    } else if (watched == cboSearch->view() && event->type() == QEvent::Show) {
+        // Each opening of the list starts afresh, whatever closed the last one.
+        m_enterInList = false;
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void frmFindBySubject::resizeEvent(QResizeEvent* event)
@@ -214,13 +245,17 @@ void frmFindBySubject::SetupResultGrid()
     fgSearchResult->setFixedCols(0);
     const auto& widths = velk::search::resultColumnWidths();
     for (std::size_t column = 0; column < widths.size(); ++column) {
-        fgSearchResult->setColWidth(static_cast<int>(column), widths[column]);
+        // A header wider than its column's width (the bold "Deviation") widens the column to show it whole.
+        const int header = fgSearchResult->horizontalHeader()->sectionSizeHint(static_cast<int>(column));
+        fgSearchResult->setColWidth(static_cast<int>(column), std::max(widths[column], header * kTwipsPerPixel));
     }
 }
 
 void frmFindBySubject::load()
 {
     SetupResultGrid();
+    // Each opening starts at the left, whatever the last one scrolled to.
+    fgSearchResult->horizontalScrollBar()->setValue(0);
     fgSearchResult->setVisible(true);
     cboSearch->setEditText(QString());
     cboSearch->clear();

@@ -5,13 +5,16 @@
 #include "tests/support/TempCatalogue.h"
 #include "ui/FlexGrid.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTimer>
 #include <QtTest>
@@ -52,6 +55,10 @@ private slots:
     void sharedWindowOpensModallyOverItsOwner();
     void aSubjectThatIsNotUtf8IsFoundWhenPicked();
     void aLongPastedTextIsSearchedWholeOrRefused();
+    void enterOnASubjectChosenInTheOpenListSearchesOnce();
+    void aClickInTheOpenListOnlyChooses();
+    void eachOpeningStartsScrolledLeft();
+    void headersShowWhole();
 
 private:
     void insert(int ktn, int mvmt, const std::vector<std::optional<std::string>>& subjects, std::optional<double> dev);
@@ -374,6 +381,57 @@ void FindBySubjectTest::aLongPastedTextIsSearchedWholeOrRefused()
     QVERIFY2(m_shown[0].text.contains(QStringLiteral("too long: its pattern has 60000 bytes")),
              qPrintable(m_shown[0].text.left(200)));
     QCOMPARE(m_grid->rows(), 1);
+}
+
+void FindBySubjectTest::enterOnASubjectChosenInTheOpenListSearchesOnce()
+{
+    m_cbo->setFocus();
+    m_cbo->showPopup();
+    QAbstractItemView* list = m_cbo->view();
+    QTRY_VERIFY(list->isVisible());
+    list->setCurrentIndex(list->model()->index(1, 0)); // "Joy"
+    QTRY_VERIFY(QApplication::focusWidget() != nullptr);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTRY_VERIFY(!list->isVisible());
+    QCOMPARE(m_cbo->currentText(), QStringLiteral("Joy"));
+    QCOMPARE(m_window->statusText(), QStringLiteral("2 matches for \"Joy\" found"));
+    QCOMPARE(column(3), (QStringList {QStringLiteral("Joy"), QStringLiteral("Joy")}));
+    QVERIFY(m_shown.empty());
+}
+
+void FindBySubjectTest::aClickInTheOpenListOnlyChooses()
+{
+    m_cbo->setFocus();
+    m_cbo->showPopup();
+    QAbstractItemView* list = m_cbo->view();
+    QTRY_VERIFY(list->isVisible());
+    const QRect item = list->visualRect(list->model()->index(0, 0)); // "Grief"
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, item.center());
+    QTRY_VERIFY(!list->isVisible());
+    QCOMPARE(m_cbo->currentText(), QStringLiteral("Grief"));
+    QCOMPARE(m_window->statusText(), QString());
+    QCOMPARE(m_grid->rows(), 1);
+}
+
+void FindBySubjectTest::eachOpeningStartsScrolledLeft()
+{
+    typeAndEnter(QStringLiteral("Joy"));
+    m_window->resize(300, m_window->height());
+    QScrollBar* bar = m_grid->horizontalScrollBar();
+    QTRY_VERIFY(bar->maximum() > 0);
+    bar->setValue(bar->maximum());
+    m_window->hide();
+    m_window->unload();
+    open();
+    QCOMPARE(bar->value(), 0);
+}
+
+void FindBySubjectTest::headersShowWhole()
+{
+    for (int column = 0; column < m_grid->cols(); ++column) {
+        QVERIFY2(m_grid->columnWidth(column) >= m_grid->horizontalHeader()->sectionSizeHint(column),
+                 qPrintable(m_grid->textMatrix(0, column)));
+    }
 }
 
 QTEST_MAIN(FindBySubjectTest)
