@@ -1,5 +1,7 @@
 #include "movement/frmMovement.h"
 
+#include "movement/MovementFields.h"
+
 #include "search/frmFindBySubject.h"
 #include "tabulations/Tabulation.h"
 #include "ui/ClassChart.h"
@@ -108,8 +110,8 @@ velk::store::Outcome frmMovement::load()
     m_actions[velk::movement::Find]->setVisible(true);
     auto outcome = m_controller->Load();
     if (outcome) {
-        dbgMovements->setRecordset(m_controller->recordset());
-        syncMovementGrid(m_controller->recordset()->currentIndex());
+        dbgMovements->setRecordset(m_controller->records().recordset());
+        syncMovementGrid(m_controller->records().recordset()->currentIndex());
         showBoundFields();
     }
     return outcome;
@@ -370,7 +372,7 @@ QWidget* frmMovement::setupPitchesPage()
     chart->setFocusPolicy(Qt::NoFocus);
     connect(chart, &QPushButton::clicked, this, [this] {
         velk::ui::PitchChartDialog::Pitches list;
-        for (const auto& pitch : m_controller->pitchLookup().pitches()) {
+        for (const auto& pitch : m_controller->pitches().pitchLookup().pitches()) {
             list.emplace_back(pitch.spelling.value_or(std::string()), pitch.glyph);
         }
         velk::ui::PitchChartDialog dialog(list, this);
@@ -554,7 +556,7 @@ bool frmMovement::eventFilter(QObject* watched, QEvent* event)
 
 void frmMovement::closeEvent(QCloseEvent* event)
 {
-    if (m_controller->recordset() && !m_controller->Unload()) {
+    if (m_controller->records().recordset() && !m_controller->Unload()) {
         event->ignore();
         return;
     }
@@ -598,13 +600,9 @@ void frmMovement::setTabsEnabled(bool enabled)
 void frmMovement::setMovementFieldsEnabled(bool enabled)
 {
     // The classic order of the fields; only the enabled flags change.
-    const char* order[]
-        = {"txt12in",  "txtKTN",    "txtClosing", "txtDescription", "txtMm",    "txtMvmt",    "txtOpening",
-           "txtOrder", "chkAccomp", "chkAlto",    "chkBass",        "chkTenor", "chkSoprano", "txtComposed",
-           "txtSub1",  "txtSub2",   "txtSub3",    "txtSub4",        "txtSub5",  "txtSub6",    "txtComments"};
-    for (const char* name : order) {
-        if (auto* field = findChild<QWidget*>(QString::fromLatin1(name))) {
-            field->setEnabled(enabled);
+    for (const auto* field : velk::movement::fieldsInEnableOrder()) {
+        if (auto* control = findChild<QWidget*>(QString::fromLatin1(field->controlName))) {
+            control->setEnabled(enabled);
         }
     }
 }
@@ -612,7 +610,7 @@ void frmMovement::setMovementFieldsEnabled(bool enabled)
 void frmMovement::showBoundFields()
 {
     for (const auto& bound : m_boundTexts) {
-        const QString text = qs(m_controller->BoundText(bound.field));
+        const QString text = qs(m_controller->records().BoundText(bound.field));
         if (bound.box->text() != text) {
             QSignalBlocker block(bound.box);
             bound.box->setText(text);
@@ -624,7 +622,7 @@ void frmMovement::showBoundFields()
     }
     for (const auto& bound : m_boundChecks) {
         QSignalBlocker block(bound.box);
-        bound.box->setChecked(m_controller->BoundCheck(bound.field));
+        bound.box->setChecked(m_controller->records().BoundCheck(bound.field));
     }
 }
 
@@ -725,23 +723,19 @@ void frmMovement::setPitchCounts(const std::string& sharps, const std::string& f
     lblFlatCount->setText(qs(flats));
 }
 
-void frmMovement::setPitchBox(const std::string& text, bool editing)
+void frmMovement::setPitchBox(const velk::movement::EntryBox& box)
 {
-    txtPitch->setEnabled(editing);
-    txtPitch->setFont(editing ? velk::ui::bookAntiqua(kPitchBoxPointSize, false)
-                              : velk::ui::velkFont(kPitchBoxPointSize));
-    txtPitch->setText(qs(text));
+    txtPitch->setEnabled(box.editing);
+    txtPitch->setFont(box.editing ? velk::ui::bookAntiqua(kPitchBoxPointSize, false)
+                                  : velk::ui::velkFont(kPitchBoxPointSize));
+    txtPitch->setText(qs(box.text));
 }
 
-void frmMovement::clearTabulations()
+void frmMovement::showTabulations(const velk::movement::TabulationsDisplay& shown)
 {
     resetTabulationGrid(fgTabsClass, "Class");
     resetTabulationGrid(fgTabsReal, "Pitch");
     m_classChart->clear();
-}
-
-void frmMovement::showTabulations(const velk::tabulations::Tabulation& tabulation)
-{
     auto fill = [](velk::ui::FlexGrid* grid, const std::vector<velk::tabulations::TabulationRow>& rows) {
         QStringList lines;
         lines.reserve(static_cast<qsizetype>(rows.size()));
@@ -753,23 +747,19 @@ void frmMovement::showTabulations(const velk::tabulations::Tabulation& tabulatio
         grid->addItems(lines, 0, velk::ui::velkFont(kGlyphPointSize));
         grid->setVisible(true);
     };
-    fill(fgTabsReal, tabulation.realRows);
-    fill(fgTabsClass, tabulation.classRows);
-    fitTabulationGrid(fgTabsReal);
-    fitTabulationGrid(fgTabsClass);
-    std::vector<std::pair<QString, double>> bars;
-    for (std::size_t i = 0; i < tabulation.classRows.size(); ++i) {
-        const auto& count = i < tabulation.classCounts.size() ? tabulation.classCounts[i] : std::nullopt;
-        bars.emplace_back(qs(tabulation.classRows[i].glyph),
-                          count ? velk::tabulations::percentage(*count, tabulation.total) : 0.0);
+    if (!shown.classRows.empty() || !shown.realRows.empty()) {
+        fill(fgTabsReal, shown.realRows);
+        fill(fgTabsClass, shown.classRows);
+        fitTabulationGrid(fgTabsReal);
+        fitTabulationGrid(fgTabsClass);
+        std::vector<std::pair<QString, double>> bars;
+        for (const auto& [glyph, percent] : shown.classBars) {
+            bars.emplace_back(qs(glyph), percent);
+        }
+        m_classChart->setClasses(bars);
     }
-    m_classChart->setClasses(bars);
-}
-
-void frmMovement::setTabulationLabels(const std::string& total, const std::string& average)
-{
-    lblTotalPitchCount->setText(qs(total));
-    lblAvgDev->setText(qs(average));
+    lblTotalPitchCount->setText(qs(shown.total));
+    lblAvgDev->setText(qs(shown.average));
 }
 
 void frmMovement::setButtonsEnabled(const velk::movement::ButtonFlags& enabled)

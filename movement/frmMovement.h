@@ -67,10 +67,8 @@ public:
     void pitchGridRemove(std::size_t row) override;
     void pitchGridSetCurrent(std::optional<std::size_t> row, bool scrollIntoView) override;
     void setPitchCounts(const std::string& sharps, const std::string& flats) override;
-    void setPitchBox(const std::string& text, bool editing) override;
-    void clearTabulations() override;
-    void showTabulations(const velk::tabulations::Tabulation& tabulation) override;
-    void setTabulationLabels(const std::string& total, const std::string& average) override;
+    void setPitchBox(const velk::movement::EntryBox& box) override;
+    void showTabulations(const velk::movement::TabulationsDisplay& shown) override;
     void setButtonsEnabled(const velk::movement::ButtonFlags& enabled) override;
     void setFocus(velk::movement::FocusTarget target) override;
     void focusField(const std::string& field) override;

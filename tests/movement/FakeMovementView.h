@@ -32,6 +32,7 @@ public:
     bool pitchBoxEditing = false;
     std::vector<tabulations::TabulationRow> classRows;
     std::vector<tabulations::TabulationRow> realRows;
+    std::vector<std::pair<std::string, double>> classBars;
     std::string total;
     std::string average;
     movement::ButtonFlags buttons {};
@@ -114,25 +115,18 @@ public:
         sharps = s;
         flats = f;
     }
-    void setPitchBox(const std::string& text, bool editing) override
+    void setPitchBox(const movement::EntryBox& box) override
     {
-        pitchBox = text;
-        pitchBoxEditing = editing;
+        pitchBox = box.text;
+        pitchBoxEditing = box.editing;
     }
-    void clearTabulations() override
+    void showTabulations(const movement::TabulationsDisplay& shown) override
     {
-        classRows.clear();
-        realRows.clear();
-    }
-    void showTabulations(const tabulations::Tabulation& t) override
-    {
-        classRows = t.classRows;
-        realRows = t.realRows;
-    }
-    void setTabulationLabels(const std::string& t, const std::string& a) override
-    {
-        total = t;
-        average = a;
+        classRows = shown.classRows;
+        realRows = shown.realRows;
+        classBars = shown.classBars;
+        total = shown.total;
+        average = shown.average;
     }
     void setButtonsEnabled(const movement::ButtonFlags& enabled) override
     {

@@ -111,7 +111,7 @@ protected:
 TEST_F(ThreeMovements, OpensOnTheFirstMovementInCatalogueOrder)
 {
     EXPECT_EQ(view.caption, "Velk Movements - KTN:  1 - MVMT:  2");
-    EXPECT_EQ(ctl->iLastMovementID(), first);
+    EXPECT_EQ(ctl->records().iLastMovementID(), first);
     EXPECT_EQ(view.rich[RichBox::Description], "{\\rtf1\\ansi {\\b first} description}");
     ASSERT_EQ(view.pitchGrid.size(), 5u);
     EXPECT_EQ(view.pitchCurrent, 0u);
@@ -126,24 +126,24 @@ TEST_F(ThreeMovements, OpensOnTheFirstMovementInCatalogueOrder)
 TEST_F(ThreeMovements, MovingPastEitherEndKeepsTheLastMovementShown)
 {
     ctl->ToolbarClick(Button::Prev);
-    EXPECT_TRUE(ctl->recordset()->bof());
+    EXPECT_TRUE(ctl->records().recordset()->bof());
     EXPECT_EQ(view.caption, "Velk Movements - KTN:  1 - MVMT:  2");
-    EXPECT_EQ(ctl->iLastMovementID(), first);
+    EXPECT_EQ(ctl->records().iLastMovementID(), first);
     EXPECT_FALSE(view.buttons[Button::Prev]);
     EXPECT_TRUE(view.buttons[Button::Next] && view.buttons[Button::First] && view.buttons[Button::Last]);
     EXPECT_TRUE(view.buttons[Button::New]);
     EXPECT_FALSE(view.buttons[Button::Edit] || view.buttons[Button::Delete] || view.buttons[Button::Find]);
 
     ctl->ToolbarClick(Button::Next);
-    EXPECT_EQ(ctl->recordset()->position(), 1);
+    EXPECT_EQ(ctl->records().recordset()->position(), 1);
 
     ctl->ToolbarClick(Button::Last);
     ctl->ToolbarClick(Button::Next);
-    EXPECT_TRUE(ctl->recordset()->eof());
+    EXPECT_TRUE(ctl->records().recordset()->eof());
     EXPECT_EQ(view.caption, "Velk Movements - KTN:  3 - MVMT:  1");
     EXPECT_FALSE(view.buttons[Button::Next]);
     ctl->ToolbarClick(Button::Prev);
-    EXPECT_EQ(ctl->iLastMovementID(), third);
+    EXPECT_EQ(ctl->records().iLastMovementID(), third);
     EXPECT_TRUE(view.pitchGrid.empty());
     EXPECT_EQ(view.sharps, "0");
     EXPECT_EQ(view.flats, "0");
@@ -154,19 +154,19 @@ TEST_F(ThreeMovements, AGridClickAfterMovingPastTheEndEnablesTheRowsCommands)
 {
     ctl->ToolbarClick(Button::Prev);
     ASSERT_TRUE(ctl->GridRowChosen(1));
-    EXPECT_EQ(ctl->iLastMovementID(), second);
+    EXPECT_EQ(ctl->records().iLastMovementID(), second);
     EXPECT_TRUE(view.buttons[Button::Edit] && view.buttons[Button::Delete] && view.buttons[Button::Prev]);
 }
 
 TEST_F(ThreeMovements, MovesAreRefusedDuringMovementAndPitchEdits)
 {
     ctl->ToolbarClick(Button::Edit);
-    EXPECT_TRUE(ctl->bMovementEditMode());
+    EXPECT_TRUE(ctl->records().bMovementEditMode());
     EXPECT_FALSE(view.tabsEnabled);
     ctl->ToolbarClick(Button::Next);
     EXPECT_FALSE(ctl->GridRowChosen(2));
     EXPECT_EQ(view.gridRow, 0u);
-    EXPECT_EQ(ctl->iLastMovementID(), first);
+    EXPECT_EQ(ctl->records().iLastMovementID(), first);
     EXPECT_TRUE(view.buttons[Button::Next]) << "navigation stays offered while the move is refused";
     view.answers = {true};
     ctl->ToolbarClick(Button::Undo);
@@ -176,19 +176,19 @@ TEST_F(ThreeMovements, MovesAreRefusedDuringMovementAndPitchEdits)
     ctl->PitchKeyPress(13, "g");
     EXPECT_FALSE(ctl->GridRowChosen(1));
     ctl->ToolbarClick(Button::Next);
-    EXPECT_EQ(ctl->iLastMovementID(), first);
-    EXPECT_EQ(ctl->pitchRows().size(), 6u) << "the appended pitch survives the refused move";
+    EXPECT_EQ(ctl->records().iLastMovementID(), first);
+    EXPECT_EQ(ctl->pitches().pitchRows().size(), 6u) << "the appended pitch survives the refused move";
 }
 
 TEST_F(ThreeMovements, NewMovementIsSavedIntoTheFile)
 {
     ctl->ToolbarClick(Button::New);
-    EXPECT_EQ(ctl->iLastMovementID(), 0);
+    EXPECT_EQ(ctl->records().iLastMovementID(), 0);
     EXPECT_EQ(view.rich[RichBox::Description], "");
     EXPECT_TRUE(view.pitchGrid.empty());
     EXPECT_EQ(view.focus, movement::FocusTarget::KTN);
-    EXPECT_TRUE(ctl->bMovementEditMode());
-    EXPECT_FALSE(ctl->BoundCheck("chkSoprano"));
+    EXPECT_TRUE(ctl->records().bMovementEditMode());
+    EXPECT_FALSE(ctl->records().BoundCheck("chkSoprano"));
     EXPECT_EQ(view.caption, "Velk Movements - KTN:  1 - MVMT:  2") << "a row not yet stored keeps the caption";
 
     ctl->SetBoundText("iKTN", "7");
@@ -198,8 +198,8 @@ TEST_F(ThreeMovements, NewMovementIsSavedIntoTheFile)
     view.edits[RichBox::Description] = "{\\rtf1 new}";
     ctl->KeyPress(19);
 
-    EXPECT_FALSE(ctl->bMovementEditMode());
-    const auto id = ctl->iLastMovementID();
+    EXPECT_FALSE(ctl->records().bMovementEditMode());
+    const auto id = ctl->records().iLastMovementID();
     ASSERT_GT(id, third);
     EXPECT_EQ(storedField(id, "iKTN").toInt64(), 7);
     EXPECT_EQ(storedField(id, "Sub2").toText(), "Grüß \"Gott\"");
@@ -227,11 +227,11 @@ TEST_P(BadNumbers, AreRefusedWithWhatIsWrongAndTheEditStaysOpen)
     ctl->ToolbarClick(Button::Save);
     ASSERT_EQ(view.told.size(), 1u);
     EXPECT_EQ(view.told[0].text.rfind(GetParam().told, 0), 0u) << view.told[0].text;
-    EXPECT_TRUE(ctl->bMovementEditMode());
+    EXPECT_TRUE(ctl->records().bMovementEditMode());
     EXPECT_EQ(storedField(first, "iKTN").toInt64(), 1);
     ctl->SetBoundText("iKTN", "12");
     ctl->ToolbarClick(Button::Save);
-    EXPECT_FALSE(ctl->bMovementEditMode());
+    EXPECT_FALSE(ctl->records().bMovementEditMode());
     EXPECT_EQ(storedField(first, "iKTN").toInt64(), 12);
 }
 
@@ -249,15 +249,15 @@ TEST_F(ThreeMovements, UndoRestoresTheOldValuesAndTheOldRichText)
     view.rich[RichBox::Description] = "{\\rtf1 abandoned}";
     view.answers = {false};
     ctl->ToolbarClick(Button::Undo);
-    EXPECT_TRUE(ctl->bMovementEditMode()) << "declined undo keeps the edit";
+    EXPECT_TRUE(ctl->records().bMovementEditMode()) << "declined undo keeps the edit";
     ASSERT_EQ(view.asked.size(), 1u);
     EXPECT_EQ(view.asked[0].text, "Are you sure you want to undo your changes?");
     EXPECT_EQ(view.asked[0].title, "Confirm Delete");
 
     view.answers = {true};
     ctl->ToolbarClick(Button::Undo);
-    EXPECT_FALSE(ctl->bMovementEditMode());
-    EXPECT_EQ(ctl->BoundText("Sub1"), "Night");
+    EXPECT_FALSE(ctl->records().bMovementEditMode());
+    EXPECT_EQ(ctl->records().BoundText("Sub1"), "Night");
     EXPECT_EQ(view.rich[RichBox::Description], "{\\rtf1\\ansi {\\b first} description}");
     EXPECT_FALSE(view.edits[RichBox::Description]);
 }
@@ -268,8 +268,8 @@ TEST_F(ThreeMovements, UndoOfANewRowShowsTheRowThatWasCurrentBefore)
     ctl->ToolbarClick(Button::New);
     view.answers = {true};
     ctl->ToolbarClick(Button::Undo);
-    EXPECT_EQ(ctl->recordset()->recordCount(), 3);
-    EXPECT_EQ(ctl->iLastMovementID(), second);
+    EXPECT_EQ(ctl->records().recordset()->recordCount(), 3);
+    EXPECT_EQ(ctl->records().iLastMovementID(), second);
     EXPECT_EQ(view.rich[RichBox::Description], "{\\rtf1 second}");
 }
 
@@ -279,25 +279,25 @@ TEST_F(ThreeMovements, DeleteAsksAndOnYesShowsTheNextMovement)
     ctl->ToolbarClick(Button::Delete);
     EXPECT_EQ(view.asked.back().text, "Are you sure you want to delete this movement?");
     EXPECT_EQ(view.asked.back().title, "Confirm Delete");
-    EXPECT_EQ(ctl->recordset()->recordCount(), 3);
+    EXPECT_EQ(ctl->records().recordset()->recordCount(), 3);
 
     view.answers = {true};
     ctl->ToolbarClick(Button::Delete);
-    EXPECT_EQ(ctl->recordset()->recordCount(), 2);
+    EXPECT_EQ(ctl->records().recordset()->recordCount(), 2);
     EXPECT_TRUE(storedField(first, "iMovementID").isNull());
     EXPECT_TRUE(storedSequence(first).empty()) << "the sequence goes with its movement";
-    EXPECT_EQ(ctl->iLastMovementID(), second);
+    EXPECT_EQ(ctl->records().iLastMovementID(), second);
     EXPECT_EQ(view.caption, "Velk Movements - KTN:  2 - MVMT:  1");
 
     ctl->ToolbarClick(Button::Last);
     view.answers = {true};
     ctl->ToolbarClick(Button::Delete);
-    EXPECT_EQ(ctl->iLastMovementID(), second) << "deleting the last row shows the one before it";
+    EXPECT_EQ(ctl->records().iLastMovementID(), second) << "deleting the last row shows the one before it";
     view.answers = {true};
     ctl->ToolbarClick(Button::Delete);
-    EXPECT_EQ(ctl->iLastMovementID(), 0);
+    EXPECT_EQ(ctl->records().iLastMovementID(), 0);
     EXPECT_EQ(view.caption, MovementController::kDesignCaption);
-    EXPECT_TRUE(ctl->recordset()->bof() && ctl->recordset()->eof());
+    EXPECT_TRUE(ctl->records().recordset()->bof() && ctl->records().recordset()->eof());
 }
 
 TEST_F(ThreeMovements, AFailedDeleteKeepsTheMovement)
@@ -307,8 +307,8 @@ TEST_F(ThreeMovements, AFailedDeleteKeepsTheMovement)
     ctl->ToolbarClick(Button::Delete);
     ASSERT_EQ(view.told.size(), 1u);
     EXPECT_NE(view.told[0].text.find("disk is full"), std::string::npos);
-    EXPECT_EQ(ctl->recordset()->recordCount(), 3);
-    EXPECT_EQ(ctl->recordset()->editState(), store::EditState::None);
+    EXPECT_EQ(ctl->records().recordset()->recordCount(), 3);
+    EXPECT_EQ(ctl->records().recordset()->editState(), store::EditState::None);
     EXPECT_FALSE(storedField(first, "iMovementID").isNull());
 }
 
@@ -320,12 +320,12 @@ TEST_F(ThreeMovements, AFailedSaveIsReportedAndKeepsTheEdit)
     ctl->ToolbarClick(Button::Save);
     ASSERT_EQ(view.told.size(), 1u);
     EXPECT_EQ(view.told[0].text.rfind("Error Saving:  ", 0), 0u);
-    EXPECT_TRUE(ctl->bMovementEditMode());
-    EXPECT_EQ(ctl->BoundText("Sub1"), "Kept");
+    EXPECT_TRUE(ctl->records().bMovementEditMode());
+    EXPECT_EQ(ctl->records().BoundText("Sub1"), "Kept");
 
     view.answers = {true};
     EXPECT_FALSE(ctl->Unload()) << "the window stays open when the save asked for on closing fails";
-    EXPECT_EQ(ctl->BoundText("Sub1"), "Kept");
+    EXPECT_EQ(ctl->records().BoundText("Sub1"), "Kept");
 }
 
 TEST_F(ThreeMovements, ClosingDuringAnEditAsksAndHonoursTheAnswer)
@@ -379,7 +379,7 @@ TEST_P(Shortcuts, ActAsTheirButtonOnEachPage)
     ctl->TabClick(c.tab);
     view.told.clear();
     ctl->KeyPress(c.code);
-    EXPECT_EQ(ctl->bMovementEditMode(), c.opensEdit);
+    EXPECT_EQ(ctl->records().bMovementEditMode(), c.opensEdit);
     EXPECT_EQ(view.asked.size(), c.questions);
 }
 
@@ -425,9 +425,9 @@ TEST_F(MovementControllerTest, AnEmptyCatalogueOffersOnlyNew)
 {
     MovementController ctl(view, catalogue.connectionString());
     ASSERT_TRUE(ctl.Load().ok);
-    EXPECT_EQ(ctl.iLastMovementID(), 0);
+    EXPECT_EQ(ctl.records().iLastMovementID(), 0);
     EXPECT_EQ(view.caption, "");
-    EXPECT_EQ(ctl.caption(), MovementController::kDesignCaption);
+    EXPECT_EQ(ctl.records().caption(), MovementController::kDesignCaption);
     for (int b : {2, 3, 4, 5, 6, 8, 9, 10, 11}) {
         EXPECT_FALSE(view.buttons[b]) << b;
     }
@@ -480,19 +480,19 @@ TEST_F(ThreeMovements, PitchEntryAppendsReplacesDeletesAndStores)
     ctl->TabClick(movement::kTabPitches);
     EXPECT_EQ(view.focus, movement::FocusTarget::PitchGrid);
     ctl->ToolbarClick(Button::New);
-    EXPECT_TRUE(ctl->bPitchEditMode());
+    EXPECT_TRUE(ctl->pitches().bPitchEditMode());
     EXPECT_FALSE(view.tabsEnabled);
     ctl->PitchKeyPress(13, "g");
     ctl->PitchKeyPress(13, "G ");
     EXPECT_EQ(view.told.back().text, "Entry not found !");
     EXPECT_EQ(view.pitchBox, "") << "the box is cleared even after the message";
     ctl->PitchKeyPress(13, "A");
-    EXPECT_EQ(ctl->pitchRows().size(), 7u);
+    EXPECT_EQ(ctl->pitches().pitchRows().size(), 7u);
     EXPECT_TRUE(view.buttons[Button::Save] && view.buttons[Button::Undo]);
     EXPECT_FALSE(view.buttons[Button::New] || view.buttons[Button::Edit] || view.buttons[Button::Delete]);
     EXPECT_EQ(storedSequence(first).size(), 5u) << "appending stores nothing";
     ctl->ToolbarClick(Button::Save);
-    EXPECT_FALSE(ctl->bPitchEditMode());
+    EXPECT_FALSE(ctl->pitches().bPitchEditMode());
     EXPECT_EQ(storedSequence(first).size(), 7u);
     EXPECT_EQ(storedSequence(first).back(), pitchId("A"));
 
@@ -501,7 +501,7 @@ TEST_F(ThreeMovements, PitchEntryAppendsReplacesDeletesAndStores)
     ctl->ToolbarClick(Button::Edit);
     ctl->PitchSelectionChanged(3);
     ctl->PitchKeyPress(13, "b/");
-    EXPECT_FALSE(ctl->bPitchEditMode());
+    EXPECT_FALSE(ctl->pitches().bPitchEditMode());
     EXPECT_EQ(storedSequence(first)[1], pitchId("b/"));
     EXPECT_EQ(storedSequence(first)[3], pitchId("c"));
 
@@ -509,12 +509,12 @@ TEST_F(ThreeMovements, PitchEntryAppendsReplacesDeletesAndStores)
     ctl->PitchSelectionChanged(2);
     ctl->ToolbarClick(Button::Delete);
     EXPECT_EQ(storedSequence(first).size(), 6u);
-    EXPECT_EQ(ctl->pitchRow(), 2u);
+    EXPECT_EQ(ctl->pitches().pitchRow(), 2u);
     EXPECT_EQ(storedSequence(first)[2], pitchId("c"));
     // The last row: the new last row becomes current.
     ctl->PitchSelectionChanged(5);
     ctl->ToolbarClick(Button::Delete);
-    EXPECT_EQ(ctl->pitchRow(), 4u);
+    EXPECT_EQ(ctl->pitches().pitchRow(), 4u);
 }
 
 TEST_F(ThreeMovements, UndoLosesAppendedPitches)
@@ -524,8 +524,8 @@ TEST_F(ThreeMovements, UndoLosesAppendedPitches)
     ctl->PitchKeyPress(13, "g");
     view.answers = {true};
     ctl->ToolbarClick(Button::Undo);
-    EXPECT_EQ(ctl->pitchRows().size(), 5u);
-    EXPECT_FALSE(ctl->bPitchesDirty());
+    EXPECT_EQ(ctl->pitches().pitchRows().size(), 5u);
+    EXPECT_FALSE(ctl->pitches().bPitchesDirty());
     EXPECT_TRUE(view.tabsEnabled);
 }
 
@@ -534,9 +534,9 @@ TEST_F(ThreeMovements, DeletingTheOnlyPitchStoresAnEmptySequence)
     ctl->ToolbarClick(Button::Next);
     addSequence(second, {"e"});
     ctl->TabClick(movement::kTabPitches);
-    ASSERT_EQ(ctl->pitchRows().size(), 1u);
+    ASSERT_EQ(ctl->pitches().pitchRows().size(), 1u);
     ctl->ToolbarClick(Button::Delete);
-    EXPECT_TRUE(ctl->pitchRows().empty());
+    EXPECT_TRUE(ctl->pitches().pitchRows().empty());
     EXPECT_TRUE(storedSequence(second).empty());
     EXPECT_EQ(view.pitchBox, "");
 }
@@ -550,9 +550,9 @@ TEST_F(ThreeMovements, AFailedPitchStoreKeepsTheLineAndTheEdit)
     ctl->ToolbarClick(Button::Save);
     ASSERT_FALSE(view.told.empty());
     EXPECT_NE(view.told.back().text.find("disk is full"), std::string::npos);
-    EXPECT_TRUE(ctl->bPitchEditMode());
-    EXPECT_TRUE(ctl->bPitchesDirty());
-    EXPECT_EQ(ctl->pitchRows().size(), 6u);
+    EXPECT_TRUE(ctl->pitches().bPitchEditMode());
+    EXPECT_TRUE(ctl->pitches().bPitchesDirty());
+    EXPECT_EQ(ctl->pitches().pitchRows().size(), 6u);
     EXPECT_EQ(storedSequence(first).size(), 5u);
 }
 
@@ -562,7 +562,7 @@ TEST_F(ThreeMovements, TabulationsShowAndStoreTheDeviationOfTheCurrentMovement)
     EXPECT_EQ(view.page, movement::Page::Tabulations);
     EXPECT_EQ(view.total, "5");
     EXPECT_FALSE(view.classRows.empty());
-    EXPECT_EQ(view.average, store::formatSingle(ctl->sDeviation()));
+    EXPECT_EQ(view.average, store::formatSingle(ctl->tabulations().sDeviation()));
     EXPECT_EQ(storedField(first, "Deviation").toText(), view.average);
     EXPECT_EQ(storedField(first, "Description").toText(), "{\\rtf1\\ansi {\\b first} description}")
         << "an unedited rich text is left byte for byte";
@@ -591,14 +591,15 @@ TEST_F(ThreeMovements, EveryPitchStoreStoresTheDeviationOfThePitches)
         const double figure
             = tabulations::storedDeviation(tabulations::tabulate(catalogue.connectionString(), id).deviation);
         EXPECT_EQ(storedField(id, "Deviation"), store::Value(figure)) << when;
-        EXPECT_EQ(ctl->recordset()->field("Deviation"), store::Value(figure)) << when << ", in the grid's row";
-        EXPECT_EQ(ctl->recordset()->editState(), store::EditState::None) << when;
+        EXPECT_EQ(ctl->records().recordset()->field("Deviation"), store::Value(figure))
+            << when << ", in the grid's row";
+        EXPECT_EQ(ctl->records().recordset()->editState(), store::EditState::None) << when;
     };
     // A new movement has no pitches: 0, as its tabulations page shows.
     ctl->ToolbarClick(Button::New);
     ctl->SetBoundText("iKTN", "9");
     ctl->ToolbarClick(Button::Save);
-    const std::int64_t added = ctl->iLastMovementID();
+    const std::int64_t added = ctl->records().iLastMovementID();
     expectFigureOfStoredPitches(added, "a new movement");
     EXPECT_EQ(storedField(added, "Deviation").toDouble(), 0.0);
 
@@ -638,7 +639,7 @@ TEST_F(ThreeMovements, EveryPitchStoreStoresTheDeviationOfThePitches)
 
     // Down to no pitches: the figure of an empty sequence.
     ctl->TabClick(movement::kTabPitches);
-    while (!ctl->pitchRows().empty()) {
+    while (!ctl->pitches().pitchRows().empty()) {
         ctl->ToolbarClick(Button::Delete);
     }
     expectFigureOfStoredPitches(added, "every pitch deleted");
@@ -653,7 +654,7 @@ TEST_F(ThreeMovements, AFailedTabulationStoreIsSaidOnceAndLeavesNothingPending)
     EXPECT_EQ(view.total, "5");
     EXPECT_NE(view.status.find("could not be stored"), std::string::npos);
     EXPECT_TRUE(view.told.empty());
-    EXPECT_EQ(ctl->recordset()->editState(), store::EditState::None);
+    EXPECT_EQ(ctl->records().recordset()->editState(), store::EditState::None);
 }
 
 TEST_F(ThreeMovements, FindOpensTheSearchFromTheDataAndPitchPages)
@@ -669,11 +670,11 @@ TEST_F(MovementControllerTest, AMovementAboveTheSixteenBitRangeSavesAndStaysCurr
     db().execute("insert into tblMovement (iMovementID, iKTN, iMvmt) values (40000, 1, 1)");
     MovementController ctl(view, catalogue.connectionString());
     ASSERT_TRUE(ctl.Load().ok);
-    EXPECT_EQ(ctl.iLastMovementID(), 40000);
+    EXPECT_EQ(ctl.records().iLastMovementID(), 40000);
     ctl.ToolbarClick(Button::New);
     ctl.SetBoundText("iKTN", "2");
     ctl.ToolbarClick(Button::Save);
-    EXPECT_EQ(ctl.iLastMovementID(), 40001);
+    EXPECT_EQ(ctl.records().iLastMovementID(), 40001);
     ctl.TabClick(movement::kTabPitches);
     ctl.ToolbarClick(Button::New);
     ctl.PitchKeyPress(13, "c");

@@ -144,7 +144,7 @@ private:
             break;
         case Editing:
             click("edit");
-            QVERIFY(m_window->controller().bMovementEditMode());
+            QVERIFY(m_window->controller().records().bMovementEditMode());
             break;
         case PitchPage:
             clickTab(1);
@@ -153,7 +153,7 @@ private:
         case PitchEntry:
             clickTab(1);
             click("new");
-            QVERIFY(m_window->controller().bPitchEditMode());
+            QVERIFY(m_window->controller().pitches().bPitchEditMode());
             break;
         }
     }
@@ -549,7 +549,7 @@ private slots:
         QVERIFY(QString::fromStdString(m_messages[0].text).startsWith(q("Error Saving:  Mm.")));
         // The box takes the focus as soon as the window is active again.
         QCOMPARE(m_window->focusWidget(), box);
-        QVERIFY(m_window->controller().bMovementEditMode());
+        QVERIFY(m_window->controller().records().bMovementEditMode());
     }
 
     // Part of the window's tab handling: whatever changes the selected tab prepares its page, once.
@@ -637,11 +637,11 @@ private slots:
         for (const QString& key : before) {
             click(key.toLatin1().constData());
         }
-        const auto position = m_window->controller().recordset()->position();
+        const auto position = m_window->controller().records().recordset()->position();
         const QString shown = m_window->windowTitle();
         clickTab(tab);
         clickTab(0);
-        QCOMPARE(m_window->controller().recordset()->position(), position);
+        QCOMPARE(m_window->controller().records().recordset()->position(), position);
         QCOMPARE(m_window->windowTitle(), shown);
         click(after.toLatin1().constData());
         QCOMPARE(m_window->windowTitle(), caption);
@@ -729,9 +729,9 @@ private slots:
         }
         QTRY_COMPARE(asked(), messages);
         QTRY_COMPARE(found, finds);
-        QTRY_COMPARE(m_window->controller().bMovementEditMode(), editing);
+        QTRY_COMPARE(m_window->controller().records().bMovementEditMode(), editing);
         if (key == Qt::Key_N) {
-            QCOMPARE(m_window->controller().recordset()->recordCount(), 3L);
+            QCOMPARE(m_window->controller().records().recordset()->recordCount(), 3L);
         }
     }
 
@@ -751,7 +751,7 @@ private slots:
         focus("dbgMovements");
         press(Qt::Key_S, Qt::AltModifier);
         QCOMPARE(shownPage()->objectName(), q("fraMovementSubjects"));
-        QVERIFY(!m_window->controller().bMovementEditMode());
+        QVERIFY(!m_window->controller().records().bMovementEditMode());
     }
 
     void aSavedMovementTakesItsPlaceInTheGrid_data()
@@ -782,9 +782,9 @@ private slots:
             QTest::keyClicks(child<QLineEdit>("txtMvmt"), q("1"));
         }
         press(Qt::Key_S, Qt::ControlModifier);
-        QVERIFY(!m_window->controller().bMovementEditMode());
+        QVERIFY(!m_window->controller().records().bMovementEditMode());
         auto* grid = child<velk::ui::DataGrid>("dbgMovements");
-        QCOMPARE(m_window->controller().recordset()->currentIndex(), std::optional<std::size_t>(row));
+        QCOMPARE(m_window->controller().records().recordset()->currentIndex(), std::optional<std::size_t>(row));
         QTRY_COMPARE(grid->currentIndex().row(), row);
         QCOMPARE(grid->model()->index(row, 0).data().toString(), ktn);
         QCOMPARE(m_window->windowTitle(), q("Velk Movements - KTN:  ") + ktn + q(" - MVMT:  1"));
@@ -793,7 +793,7 @@ private slots:
         }
         // The neighbours are those of the sorted place.
         click("prev");
-        QCOMPARE(m_window->controller().recordset()->position(), row > 0 ? long(row) : -1L);
+        QCOMPARE(m_window->controller().records().recordset()->position(), row > 0 ? long(row) : -1L);
     }
 
     void undoOfANewRowReturnsWhereTheUserWas_data()
@@ -819,8 +819,8 @@ private slots:
         for (const QString& key : before) {
             click(key.toLatin1().constData());
         }
-        const auto position = m_window->controller().recordset()->position();
-        const bool atEnd = m_window->controller().recordset()->eof();
+        const auto position = m_window->controller().records().recordset()->position();
+        const bool atEnd = m_window->controller().records().recordset()->eof();
         const QString title = m_window->windowTitle();
         const QString description = child<velk::ui::RichTextBox>("txtDescription")->toPlainText();
         click("new");
@@ -828,13 +828,13 @@ private slots:
         m_answers = {true};
         press(Qt::Key_U, Qt::ControlModifier);
         QCOMPARE(int(m_messages.size()), 1);
-        QVERIFY(!m_window->controller().bMovementEditMode());
-        QCOMPARE(m_window->controller().recordset()->position(), position);
-        QCOMPARE(m_window->controller().recordset()->eof(), atEnd);
+        QVERIFY(!m_window->controller().records().bMovementEditMode());
+        QCOMPARE(m_window->controller().records().recordset()->position(), position);
+        QCOMPARE(m_window->controller().records().recordset()->eof(), atEnd);
         QCOMPARE(m_window->windowTitle(), title);
         QCOMPARE(child<velk::ui::RichTextBox>("txtDescription")->toPlainText(), description);
         QCOMPARE(child<velk::ui::FlexGrid>("fgPitches")->rows(), 3);
-        QVERIFY(m_window->controller().iLastMovementID() > 0);
+        QVERIFY(m_window->controller().records().iLastMovementID() > 0);
         click(then.toLatin1().constData());
         QCOMPARE(m_window->windowTitle(), caption);
     }
@@ -950,7 +950,7 @@ private slots:
         press(Qt::Key_T, Qt::AltModifier);
         QCOMPARE(shownPage()->objectName(), q("fraMovementData"));
         QCOMPARE(child<QTabBar>("tsMovement")->currentIndex(), 0);
-        QVERIFY(m_window->controller().bMovementEditMode());
+        QVERIFY(m_window->controller().records().bMovementEditMode());
         // Nor do the keys of disabled tabs and buttons type their letters into the box.
         press(Qt::Key_E, Qt::AltModifier);
         press(Qt::Key_D, Qt::AltModifier);
