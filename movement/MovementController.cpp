@@ -159,7 +159,9 @@ bool MovementController::GridRowChosen(std::size_t row)
     if (!m_records.recordset()) {
         return false;
     }
-    const bool moved = guarded<bool>([&] { return m_records.GridRowChosen(row); }, false);
+    // A move whose row could not be shown in full has still been made.
+    const bool moved = guarded<bool>([&] { return m_records.GridRowChosen(row); }, false)
+        || m_records.recordset()->currentIndex() == row;
     // Refreshed after every completed move, whatever made it, so a grid click after a move past either end
     // enables the commands of the row it reached.
     RefreshCommandState();

@@ -4,6 +4,7 @@
 #include "store/StoreError.h"
 #include "store/Value.h"
 
+#include <exception>
 #include <utility>
 
 namespace velk::movement
@@ -54,22 +55,31 @@ void MovementRecords::moveCompletion(MoveReason reason)
 {
     const bool acts = reason == MoveReason::Requery || reason == MoveReason::Move || reason == MoveReason::MoveFirst
         || reason == MoveReason::MoveNext || reason == MoveReason::MovePrevious || reason == MoveReason::MoveLast;
+    // The row is current whatever its pitches do: the fields and the grid follow it even when its pitches
+    // cannot be read, and that failure is then passed on.
+    std::exception_ptr failure;
     if (acts && m_recordset->position() > 0) {
         const Value& id = m_recordset->field("iMovementID");
         if (!id.isNull()) {
             m_lastMovementId = id.toInt64();
             reloadRichText();
             updateCaption();
-            showMovement(m_lastMovementId);
         } else {
             m_lastMovementId = 0;
             m_view.setRichPlainText(RichBox::Description, "");
             m_view.setRichPlainText(RichBox::Comments, "");
-            showMovement(0);
+        }
+        try {
+            showMovement(m_lastMovementId);
+        } catch (const store::StoreError&) {
+            failure = std::current_exception();
         }
     }
     m_view.showBoundFields();
     m_view.syncMovementGrid(m_recordset->currentIndex());
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
 }
 
 void MovementRecords::showMovement(std::int64_t movementId)
@@ -250,7 +260,13 @@ void MovementRecords::UndoMovementEdit()
         if (state == store::EditState::InProgress || state == store::EditState::Added
             || state == store::EditState::Deleted) {
             addedRowCancelled = state == store::EditState::Added;
-            rs.cancelBatch();
+            try {
+                rs.cancelBatch();
+            } catch (const store::StoreError&) {
+                // The edit is undone; only showing the row it came back to failed.
+                SetMovementFieldsEnabled(false);
+                throw;
+            }
         }
     }
     SetMovementFieldsEnabled(false);
@@ -269,22 +285,51 @@ void MovementRecords::UndoMovementEdit()
 
 void MovementRecords::DeleteMovement()
 {
-    if (m_window.ask({kDeleteQuestion, "Confirm Delete", MessageIcon::Question})) {
-        auto& rs = *m_recordset;
-        rs.deleteCurrent();
-        try {
-            rs.updateBatch(store::Affect::All);
-        } catch (const store::StoreError& error) {
+    if (!m_window.ask({kDeleteQuestion, "Confirm Delete", MessageIcon::Question})) {
+        SetMovementFieldsEnabled(false);
+        return;
+    }
+    auto& rs = *m_recordset;
+    const std::optional<std::int64_t> deleted = currentMovementId();
+    rs.deleteCurrent();
+    // The batch is committed first and only then leaves the snapshot and moves to the next row, whose pitches
+    // are read: what the snapshot still holds tells whether the file still holds the movement.
+    std::string afterwards;
+    try {
+        rs.updateBatch(store::Affect::All);
+    } catch (const store::StoreError& error) {
+        if (!deleted || holdsMovement(*deleted)) {
             rs.cancelBatch();
             SetMovementFieldsEnabled(false);
             m_window.tell({std::string("The movement was not deleted: ") + error.what(), "Velk", MessageIcon::Warning});
             return;
         }
+        afterwards = error.what();
+    }
+    try {
         if (rs.bof() && rs.eof()) {
             showNoMovement();
         }
+    } catch (const store::StoreError& error) {
+        afterwards = error.what();
     }
     SetMovementFieldsEnabled(false);
+    if (!afterwards.empty()) {
+        m_window.tell({"The movement was deleted, but the movement shown now could not be read: " + afterwards, "Velk",
+                       MessageIcon::Warning});
+    }
+}
+
+bool MovementRecords::holdsMovement(std::int64_t movementId) const
+{
+    const int idColumn = m_recordset->columnIndex("iMovementID");
+    for (std::size_t row = 0; idColumn >= 0 && row < static_cast<std::size_t>(m_recordset->recordCount()); ++row) {
+        const Value& id = m_recordset->fieldAt(row, static_cast<std::size_t>(idColumn));
+        if (!id.isNull() && id.toInt64() == movementId) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void MovementRecords::SetMovementFieldsEnabled(bool enable)

@@ -2,6 +2,7 @@
 
 #include "melody/MelodyIndex.h"
 #include "store/Connection.h"
+#include "store/StoreError.h"
 #include "store/Value.h"
 
 #include <utility>
@@ -51,7 +52,19 @@ void PitchesPage::LoadMovementPitches(std::int64_t movementId)
 {
     m_pitchRows.clear();
     m_pitchRow.reset();
-    const auto loaded = pitches::loadMovementPitches(m_connectionString, movementId);
+    pitches::MovementPitches loaded;
+    try {
+        loaded = pitches::loadMovementPitches(m_connectionString, movementId);
+    } catch (const store::StoreError&) {
+        // Never the pitches of another movement: the page shows none, as it holds none.
+        m_view.pitchGridReset(m_pitchRows);
+        m_view.setPitchCounts("0", "0");
+        m_pitchesDirty = false;
+        m_pitchText.clear();
+        setCurrentPitchRow(std::nullopt, false);
+        showEntryBox(m_pitchEditMode);
+        throw;
+    }
     m_pitchRows = loaded.entries;
     m_view.pitchGridReset(m_pitchRows);
     m_view.setPitchCounts(std::to_string(loaded.sharpCount), std::to_string(loaded.flatCount));

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -82,6 +84,17 @@ protected:
             c.executeScript(std::string("CREATE TRIGGER fail_") + op + "_" + table + " BEFORE " + op + " ON " + table
                             + " BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END;");
         }
+    }
+
+    /// Another program takes the sequences away: every later read of a movement's pitches fails.
+    void breakPitchReads()
+    {
+        db().execute("alter table tblMovementPitchJoin rename to tblTakenAway");
+    }
+    void restorePitchReads()
+    {
+        store::Connection::openRaw(catalogue.file(), store::AccessMode::ReadWrite)
+            .execute("alter table tblTakenAway rename to tblMovementPitchJoin");
     }
 
     std::int64_t pitchId(const std::string& spelling)
@@ -311,6 +324,84 @@ TEST_F(ThreeMovements, AFailedDeleteKeepsTheMovement)
     EXPECT_EQ(ctl->records().recordset()->editState(), store::EditState::None);
     EXPECT_FALSE(storedField(first, "iMovementID").isNull());
 }
+
+TEST_F(ThreeMovements, ADeleteThatCommittedIsToldAsDoneWhenTheNextMovementCannotBeRead)
+{
+    // The pitches become unreadable between the commit and the move to the next row.
+    ctl->records().recordset()->setRowsObserver([this](const store::RowsChange& change) {
+        if (change.kind == store::RowsChange::Kind::Removed) {
+            breakPitchReads();
+        }
+    });
+    view.answers = {true};
+    ctl->ToolbarClick(Button::Delete);
+    restorePitchReads();
+    EXPECT_TRUE(storedField(first, "iMovementID").isNull());
+    ASSERT_EQ(view.told.size(), 1u);
+    EXPECT_EQ(view.told[0].text.find("not deleted"), std::string::npos) << view.told[0].text;
+    EXPECT_EQ(view.told[0].text.rfind("The movement was deleted, but", 0), 0u) << view.told[0].text;
+    EXPECT_NE(view.told[0].text.find("tblMovementPitchJoin"), std::string::npos) << view.told[0].text;
+    EXPECT_EQ(ctl->records().recordset()->recordCount(), 2);
+    EXPECT_EQ(ctl->records().iLastMovementID(), second);
+    EXPECT_EQ(view.caption, "Velk Movements - KTN:  2 - MVMT:  1");
+    EXPECT_EQ(view.gridRow, 0u) << "the grid follows the row that is current now";
+    EXPECT_TRUE(ctl->pitches().pitchRows().empty());
+    EXPECT_TRUE(view.pitchGrid.empty()) << "never the pitches of the deleted movement";
+    EXPECT_FALSE(ctl->records().bMovementEditMode());
+}
+
+// Every way from an event to an unreadable sequence ends in a message, never in an exception.
+struct UnreadableEvent
+{
+    const char* name;
+    std::function<void(MovementController&)> before;
+    std::function<void(MovementController&)> event;
+};
+
+void PrintTo(const UnreadableEvent& e, std::ostream* out)
+{
+    *out << e.name;
+}
+
+class UnreadablePitches : public ThreeMovements, public ::testing::WithParamInterface<UnreadableEvent>
+{
+};
+
+TEST_P(UnreadablePitches, EndInAMessageAndASoundState)
+{
+    GetParam().before(*ctl);
+    breakPitchReads();
+    view.answers = {false};
+    EXPECT_NO_THROW(GetParam().event(*ctl));
+    ASSERT_EQ(view.told.size(), 1u);
+    EXPECT_NE(view.told[0].text.find("tblMovementPitchJoin"), std::string::npos) << view.told[0].text;
+    EXPECT_FALSE(ctl->records().bMovementEditMode());
+    EXPECT_EQ(ctl->records().recordset()->editState(), store::EditState::None);
+    EXPECT_EQ(ctl->records().recordset()->recordCount(), 3);
+    EXPECT_TRUE(view.pitchGrid.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Events,
+                         UnreadablePitches,
+                         ::testing::Values(UnreadableEvent {"CloseDuringANewMovementAnsweringNo",
+                                                            [](MovementController& c) { c.ToolbarClick(Button::New); },
+                                                            [](MovementController& c) {
+                                                                EXPECT_TRUE(c.Unload())
+                                                                    << "nothing typed is left pending";
+                                                            }},
+                                           UnreadableEvent {"Next", [](MovementController&) {},
+                                                            [](MovementController& c) {
+                                                                c.ToolbarClick(Button::Next);
+                                                            }},
+                                           UnreadableEvent {"GridClick", [](MovementController&) {},
+                                                            [](MovementController& c) {
+                                                                EXPECT_TRUE(c.GridRowChosen(2));
+                                                            }},
+                                           UnreadableEvent {"PitchesTab", [](MovementController&) {},
+                                                            [](MovementController& c) {
+                                                                c.TabClick(movement::kTabPitches);
+                                                            }}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ThreeMovements, AFailedSaveIsReportedAndKeepsTheEdit)
 {

@@ -454,6 +454,21 @@ private slots:
                  q("Edit in progress, do you want to save changes before exiting?"));
     }
 
+    // Cancelling the new row on closing shows the movement before it again, whose pitches cannot be read now:
+    // that ends in a message, and the window closes, as nothing typed is left pending.
+    void closingDuringANewMovementWhosePitchesCannotBeReadEndsInAMessage()
+    {
+        add(1, 1, "");
+        open();
+        click("new");
+        QVERIFY(m_window->controller().records().bMovementEditMode());
+        db().execute("alter table tblMovementPitchJoin rename to tblTakenAway");
+        m_answers = {false};
+        QVERIFY(m_window->close());
+        QCOMPARE(m_messages.size(), std::size_t(2));
+        QVERIFY(QString::fromStdString(m_messages[1].text).contains(q("tblMovementPitchJoin")));
+    }
+
     // Every command key runs its command exactly once, wherever the focus is, and never reaches the control:
     // a text box would take Ctrl+U as "delete the line" and Ctrl+D as "delete a character".
     void aCommandKeyRunsOnceWhateverHasTheFocus_data()
