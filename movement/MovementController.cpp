@@ -195,19 +195,19 @@ void MovementController::route(int button)
     static const std::array<Route, 20> routes {{
         {std::nullopt, First,
          [](MovementController& c) {
-             c.m_records.navigate("first");
+             c.m_records.navigate(First);
          }},
         {std::nullopt, Prev,
          [](MovementController& c) {
-             c.m_records.navigate("prev");
+             c.m_records.navigate(Prev);
          }},
         {std::nullopt, Next,
          [](MovementController& c) {
-             c.m_records.navigate("next");
+             c.m_records.navigate(Next);
          }},
         {std::nullopt, Last,
          [](MovementController& c) {
-             c.m_records.navigate("last");
+             c.m_records.navigate(Last);
          }},
         {std::nullopt, Find,
          [](MovementController& c) {

@@ -17,15 +17,10 @@
 
 namespace velk::movement
 {
-namespace
-{
-
-QString qs(const std::string& text)
+QString pageText(const std::string& text)
 {
     return QString::fromStdString(text);
 }
-
-} // namespace
 
 QLabel* pageLabel(const char* objectName, const char* text, QWidget* parent)
 {
@@ -88,7 +83,7 @@ void BoundFieldsWidget::showBoundFields()
 {
     const auto& records = m_controller->records();
     for (const auto& bound : m_boundTexts) {
-        const QString text = qs(records.BoundText(bound.column));
+        const QString text = pageText(records.BoundText(bound.column));
         if (bound.box->text() != text) {
             QSignalBlocker block(bound.box);
             bound.box->setText(text);

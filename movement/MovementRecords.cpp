@@ -96,17 +96,17 @@ void MovementRecords::updateCaption()
     m_window.setCaption(m_caption);
 }
 
-void MovementRecords::navigate(const std::string& key)
+void MovementRecords::navigate(Button button)
 {
     auto& rs = *m_recordset;
     const bool empty = rs.bof() && rs.eof();
-    if (key == "first" && !empty) {
+    if (button == First && !empty) {
         rs.moveFirst();
-    } else if (key == "prev" && !rs.bof()) {
+    } else if (button == Prev && !rs.bof()) {
         rs.movePrevious();
-    } else if (key == "next" && !rs.eof()) {
+    } else if (button == Next && !rs.eof()) {
         rs.moveNext();
-    } else if (key == "last" && !empty) {
+    } else if (button == Last && !empty) {
         rs.moveLast();
     }
 }

@@ -40,8 +40,8 @@ public:
 
     /// A line chosen in the movement grid; false when the move was refused.
     bool GridRowChosen(std::size_t row);
-    /// Moves by the key of a navigation button ("first", "prev", "next", "last").
-    void navigate(const std::string& key);
+    /// Moves as a navigation button (First, Prev, Next, Last) does; past either end it does nothing.
+    void navigate(Button button);
 
     /// Writes a bound text box into the current row: an empty box is Null; integer fields keep a typed text
     /// that is no whole number until the save refuses it.

@@ -157,6 +157,10 @@ private:
     ui::ClassChart* m_classChart = nullptr;
 };
 
+/// The point size of the glyphs in the pitch and tabulation grids.
+inline constexpr double kGlyphPointSize = 16;
+
+QString pageText(const std::string& text);
 /// A label with an object name and a UTF-8 text.
 QLabel* pageLabel(const char* objectName, const char* text, QWidget* parent);
 

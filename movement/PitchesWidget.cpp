@@ -15,13 +15,7 @@ namespace velk::movement
 namespace
 {
 
-constexpr double kGlyphPointSize = 16;
 constexpr double kPitchBoxPointSize = 15.75;
-
-QString qs(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
 
 // Rows for the pitch grid: the position number, a tab and the glyph.
 QStringList pitchGridRows(const std::vector<pitches::SequenceEntry>& entries, std::size_t firstNumber)
@@ -30,7 +24,7 @@ QStringList pitchGridRows(const std::vector<pitches::SequenceEntry>& entries, st
     rows.reserve(static_cast<qsizetype>(entries.size()));
     std::size_t n = firstNumber;
     for (const auto& entry : entries) {
-        rows.append(QString::number(n++) + QLatin1Char('\t') + qs(entry.glyph));
+        rows.append(QString::number(n++) + QLatin1Char('\t') + pageText(entry.glyph));
     }
     return rows;
 }
@@ -139,7 +133,7 @@ void PitchesWidget::pitchGridReset(const std::vector<pitches::SequenceEntry>& en
 void PitchesWidget::pitchGridAppend(const pitches::SequenceEntry& entry)
 {
     const int n = fgPitches->rows();
-    fgPitches->addItem(QString::number(n + 1) + QLatin1Char('\t') + qs(entry.glyph));
+    fgPitches->addItem(QString::number(n + 1) + QLatin1Char('\t') + pageText(entry.glyph));
     m_inPitchSelChange = true;
     fgPitches->setCurrentCell(n, 1);
     fgPitches->setCellFont(QString::fromLatin1(ui::kVelkFont), kGlyphPointSize, false);
@@ -150,7 +144,7 @@ void PitchesWidget::pitchGridAppend(const pitches::SequenceEntry& entry)
 void PitchesWidget::pitchGridReplace(std::size_t row, const pitches::SequenceEntry& entry)
 {
     const int r = static_cast<int>(row);
-    fgPitches->setTextMatrix(r, 1, qs(entry.glyph));
+    fgPitches->setTextMatrix(r, 1, pageText(entry.glyph));
     fgPitches->setRowData(r, entry.pitchId);
 }
 
@@ -177,15 +171,15 @@ void PitchesWidget::pitchGridSetCurrent(std::optional<std::size_t> row, bool scr
 
 void PitchesWidget::setPitchCounts(const std::string& sharps, const std::string& flats)
 {
-    lblSharpCount->setText(qs(sharps));
-    lblFlatCount->setText(qs(flats));
+    lblSharpCount->setText(pageText(sharps));
+    lblFlatCount->setText(pageText(flats));
 }
 
 void PitchesWidget::setPitchBox(const EntryBox& box)
 {
     txtPitch->setEnabled(box.editing);
     txtPitch->setFont(box.editing ? ui::bookAntiqua(kPitchBoxPointSize, false) : ui::velkFont(kPitchBoxPointSize));
-    txtPitch->setText(qs(box.text));
+    txtPitch->setText(pageText(box.text));
 }
 
 void PitchesWidget::setFocus(FocusTarget target)

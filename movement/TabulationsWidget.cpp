@@ -16,13 +16,7 @@ namespace velk::movement
 namespace
 {
 
-constexpr double kGlyphPointSize = 16;
 constexpr int kTabulationColumnWidth = 64;
-
-QString qs(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
 
 } // namespace
 
@@ -101,8 +95,8 @@ void TabulationsWidget::showTabulations(const TabulationsDisplay& shown)
         QStringList lines;
         lines.reserve(static_cast<qsizetype>(rows.size()));
         for (const auto& row : rows) {
-            lines.append(qs(row.glyph) + QLatin1Char('\t') + qs(row.countText) + QLatin1Char('\t')
-                         + qs(row.percentText));
+            lines.append(pageText(row.glyph) + QLatin1Char('\t') + pageText(row.countText) + QLatin1Char('\t')
+                         + pageText(row.percentText));
         }
         grid->setVisible(false);
         grid->addItems(lines, 0, ui::velkFont(kGlyphPointSize));
@@ -115,12 +109,12 @@ void TabulationsWidget::showTabulations(const TabulationsDisplay& shown)
         fitGrid(fgTabsClass);
         std::vector<std::pair<QString, double>> bars;
         for (const auto& [glyph, percent] : shown.classBars) {
-            bars.emplace_back(qs(glyph), percent);
+            bars.emplace_back(pageText(glyph), percent);
         }
         m_classChart->setClasses(bars);
     }
-    lblTotalPitchCount->setText(qs(shown.total));
-    lblAvgDev->setText(qs(shown.average));
+    lblTotalPitchCount->setText(pageText(shown.total));
+    lblAvgDev->setText(pageText(shown.average));
 }
 
 } // namespace velk::movement
