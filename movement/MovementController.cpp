@@ -85,10 +85,8 @@ Outcome MovementController::Load()
     m_pitches.SetPitchEditing(false);
     m_records.SetMovementFieldsEnabled(false);
 
-    std::unique_ptr<store::MovementRecordset> recordset;
-    pitches::PitchLookup lookup;
     try {
-        recordset = std::make_unique<store::MovementRecordset>(
+        auto recordset = std::make_unique<store::MovementRecordset>(
             store::Connection::open(m_connectionString, store::AccessMode::ReadWrite));
         if (!recordset->connection().isReadOnly()) {
             store::ensureColumns(recordset->connection());
@@ -96,20 +94,15 @@ Outcome MovementController::Load()
             store::ensureIndexes(recordset->connection());
         }
         auto lookupConnection = store::Connection::open(m_connectionString, store::AccessMode::ReadOnly);
-        lookup = pitches::PitchLookup::load(lookupConnection);
-    } catch (const StoreError& error) {
-        return Outcome::failure(std::string(error.what()) + "\n" + startupAdvice(error.fault(), catalogueName()));
-    }
-    if (lookup.empty()) {
-        const auto file = store::catalogueFileFromConnectionString(m_connectionString);
-        return Outcome::failure("The catalogue " + file
-                                + " has no pitches in tblPitchLookup, so no pitch sequence can be shown or "
-                                  "entered. Make a new catalogue with "
-                                + quoted(std::string(kTool) + " new") + ".");
-    }
-    m_pitches.setLookup(std::move(lookup));
-
-    try {
+        auto lookup = pitches::PitchLookup::load(lookupConnection);
+        if (lookup.empty()) {
+            const auto file = store::catalogueFileFromConnectionString(m_connectionString);
+            return Outcome::failure("The catalogue " + file
+                                    + " has no pitches in tblPitchLookup, so no pitch sequence can be shown or "
+                                      "entered. Make a new catalogue with "
+                                    + quoted(std::string(kTool) + " new") + ".");
+        }
+        m_pitches.setLookup(std::move(lookup));
         m_records.open(std::move(recordset),
                        {[this](std::int64_t id) { movementShown(id); },
                         [this] {

@@ -294,42 +294,36 @@ void MovementRecords::DeleteMovement()
     rs.deleteCurrent();
     // The batch is committed first and only then leaves the snapshot and moves to the next row, whose pitches
     // are read: what the snapshot still holds tells whether the file still holds the movement.
-    std::string afterwards;
     try {
         rs.updateBatch(store::Affect::All);
-    } catch (const store::StoreError& error) {
-        if (!deleted || holdsMovement(*deleted)) {
-            rs.cancelBatch();
-            SetMovementFieldsEnabled(false);
-            m_window.tell({std::string("The movement was not deleted: ") + error.what(), "Velk", MessageIcon::Warning});
-            return;
-        }
-        afterwards = error.what();
-    }
-    try {
         if (rs.bof() && rs.eof()) {
             showNoMovement();
         }
     } catch (const store::StoreError& error) {
-        afterwards = error.what();
+        const bool deletedNow = deleted && !rowOf(*deleted);
+        if (!deletedNow) {
+            rs.cancelBatch();
+        }
+        SetMovementFieldsEnabled(false);
+        m_window.tell({deletedNow ? "The movement was deleted, but the movement shown now could not be read: "
+                               + std::string(error.what())
+                                  : "The movement was not deleted: " + std::string(error.what()),
+                       "Velk", MessageIcon::Warning});
+        return;
     }
     SetMovementFieldsEnabled(false);
-    if (!afterwards.empty()) {
-        m_window.tell({"The movement was deleted, but the movement shown now could not be read: " + afterwards, "Velk",
-                       MessageIcon::Warning});
-    }
 }
 
-bool MovementRecords::holdsMovement(std::int64_t movementId) const
+std::optional<std::size_t> MovementRecords::rowOf(std::int64_t movementId) const
 {
     const int idColumn = m_recordset->columnIndex("iMovementID");
     for (std::size_t row = 0; idColumn >= 0 && row < static_cast<std::size_t>(m_recordset->recordCount()); ++row) {
         const Value& id = m_recordset->fieldAt(row, static_cast<std::size_t>(idColumn));
         if (!id.isNull() && id.toInt64() == movementId) {
-            return true;
+            return row;
         }
     }
-    return false;
+    return std::nullopt;
 }
 
 void MovementRecords::SetMovementFieldsEnabled(bool enable)
@@ -348,21 +342,18 @@ void MovementRecords::reloadRichText()
 void MovementRecords::showStoredMovement(std::int64_t movementId)
 {
     auto& rs = *m_recordset;
-    const int idColumn = rs.columnIndex("iMovementID");
-    for (std::size_t row = 0; idColumn >= 0 && row < static_cast<std::size_t>(rs.recordCount()); ++row) {
-        const Value& id = rs.fieldAt(row, static_cast<std::size_t>(idColumn));
-        if (!id.isNull() && id.toInt64() == movementId) {
-            for (const auto& [box, field] :
-                 {std::pair {RichBox::Comments, "txtComments"}, std::pair {RichBox::Description, "Description"}}) {
-                const int column = rs.columnIndex(field);
-                m_view.setRichText(
-                    box, column < 0 ? std::string() : rs.fieldAt(row, static_cast<std::size_t>(column)).toText());
-            }
-            m_lastMovementId = movementId;
-            showMovement(m_lastMovementId);
-            return;
-        }
+    const auto row = rowOf(movementId);
+    if (!row) {
+        return;
     }
+    for (const auto& [box, field] :
+         {std::pair {RichBox::Comments, "txtComments"}, std::pair {RichBox::Description, "Description"}}) {
+        const int column = rs.columnIndex(field);
+        m_view.setRichText(box,
+                           column < 0 ? std::string() : rs.fieldAt(*row, static_cast<std::size_t>(column)).toText());
+    }
+    m_lastMovementId = movementId;
+    showMovement(m_lastMovementId);
 }
 
 void MovementRecords::showNoMovement()

@@ -73,8 +73,8 @@ private:
     /// Shows the rich text and the pitch page of a stored movement of the recordset, current or not.
     void showStoredMovement(std::int64_t movementId);
     void reloadRichText();
-    /// True while the snapshot (and so the file) holds the movement.
-    bool holdsMovement(std::int64_t movementId) const;
+    /// The snapshot's row of a stored movement; nothing once it has left the snapshot (and so the file).
+    std::optional<std::size_t> rowOf(std::int64_t movementId) const;
     void updateCaption();
     void showMovement(std::int64_t movementId);
 

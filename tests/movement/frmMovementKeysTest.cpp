@@ -1,8 +1,5 @@
 #include "tests/movement/WindowFixture.h"
 
-using velk::movement::Message;
-using velk::test::KeyPressCounter;
-using velk::test::q;
 using namespace velk::test;
 
 /// The movement window's keys, access keys, focus, titles and layout, driven offscreen.
