@@ -147,6 +147,17 @@ TEST_F(ThreeMovements, TabulationsShowAndStoreTheDeviationOfTheCurrentMovement)
     EXPECT_EQ(view.page, movement::Page::Tabulations);
     EXPECT_EQ(view.total, "5");
     EXPECT_FALSE(view.classRows.empty());
+    // The chart has a bar per class, its share of all five positions: c twice, d* and e/ (one class) twice,
+    // f** once.
+    ASSERT_EQ(view.classBars.size(), view.classRows.size());
+    std::vector<double> shares;
+    for (std::size_t i = 0; i < view.classBars.size(); ++i) {
+        EXPECT_EQ(view.classBars[i].first, view.classRows[i].glyph);
+        if (view.classBars[i].second > 0) {
+            shares.push_back(view.classBars[i].second);
+        }
+    }
+    EXPECT_EQ(shares, (std::vector<double> {40, 40, 20}));
     EXPECT_EQ(view.average, store::formatSingle(ctl->tabulations().sDeviation()));
     EXPECT_EQ(storedField(first, "Deviation").toText(), view.average);
     EXPECT_EQ(storedField(first, "Description").toText(), "{\\rtf1\\ansi {\\b first} description}")
