@@ -113,15 +113,18 @@ class PitchesPageView
 public:
     virtual ~PitchesPageView() = default;
 
-    virtual void pitchGridReset(const std::vector<pitches::SequenceEntry>& entries) = 0;
-    virtual void pitchGridAppend(const pitches::SequenceEntry& entry) = 0;
-    virtual void pitchGridReplace(std::size_t row, const pitches::SequenceEntry& entry) = 0;
-    /// Removes a row and renumbers the rows below it.
-    virtual void pitchGridRemove(std::size_t row) = 0;
-    /// Makes a row's glyph cell current (nothing: no current cell); scrolls it into view when asked.
-    virtual void pitchGridSetCurrent(std::optional<std::size_t> row, bool scrollIntoView) = 0;
-    virtual void setPitchCounts(const std::string& sharps, const std::string& flats) = 0;
-    virtual void setPitchBox(const EntryBox& box) = 0;
+    /// The whole sequence, each position numbered from 1; the page has no current position then.
+    virtual void showSequence(const std::vector<pitches::SequenceEntry>& entries) = 0;
+    /// A position added at the end, made current.
+    virtual void appendPosition(const pitches::SequenceEntry& entry) = 0;
+    virtual void replacePosition(std::size_t row, const pitches::SequenceEntry& entry) = 0;
+    /// A position removed; the positions after it are numbered again.
+    virtual void removePosition(std::size_t row) = 0;
+    /// The current position (nothing: none), scrolled into view when asked.
+    virtual void showCurrentPosition(std::optional<std::size_t> row, bool scrollIntoView) = 0;
+    /// The number of sharp and flat positions.
+    virtual void showCounts(const std::string& sharps, const std::string& flats) = 0;
+    virtual void showEntryBox(const EntryBox& box) = 0;
     /// Puts the keyboard focus in the pitch grid or the entry box.
     virtual void setFocus(FocusTarget target) = 0;
 };

@@ -116,13 +116,13 @@ public:
     /// The entry box, whose Enter the window hands to the logic.
     QLineEdit* entryBox() const;
 
-    void pitchGridReset(const std::vector<pitches::SequenceEntry>& entries) override;
-    void pitchGridAppend(const pitches::SequenceEntry& entry) override;
-    void pitchGridReplace(std::size_t row, const pitches::SequenceEntry& entry) override;
-    void pitchGridRemove(std::size_t row) override;
-    void pitchGridSetCurrent(std::optional<std::size_t> row, bool scrollIntoView) override;
-    void setPitchCounts(const std::string& sharps, const std::string& flats) override;
-    void setPitchBox(const EntryBox& box) override;
+    void showSequence(const std::vector<pitches::SequenceEntry>& entries) override;
+    void appendPosition(const pitches::SequenceEntry& entry) override;
+    void replacePosition(std::size_t row, const pitches::SequenceEntry& entry) override;
+    void removePosition(std::size_t row) override;
+    void showCurrentPosition(std::optional<std::size_t> row, bool scrollIntoView) override;
+    void showCounts(const std::string& sharps, const std::string& flats) override;
+    void showEntryBox(const EntryBox& box) override;
     void setFocus(FocusTarget target) override;
 
 private:

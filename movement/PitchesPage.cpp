@@ -43,9 +43,9 @@ std::int64_t PitchesPage::movementId() const
     return m_records.iLastMovementID();
 }
 
-void PitchesPage::showEntryBox(bool editing)
+void PitchesPage::refreshEntryBox(bool editing)
 {
-    m_view.setPitchBox({m_pitchText, editing});
+    m_view.showEntryBox({m_pitchText, editing});
 }
 
 void PitchesPage::LoadMovementPitches(std::int64_t movementId)
@@ -57,24 +57,24 @@ void PitchesPage::LoadMovementPitches(std::int64_t movementId)
         loaded = pitches::loadMovementPitches(m_connectionString, movementId);
     } catch (const store::StoreError&) {
         // Never the pitches of another movement: the page shows none, as it holds none.
-        m_view.pitchGridReset(m_pitchRows);
-        m_view.setPitchCounts("0", "0");
+        m_view.showSequence(m_pitchRows);
+        m_view.showCounts("0", "0");
         m_pitchesDirty = false;
         m_pitchText.clear();
         setCurrentPitchRow(std::nullopt, false);
-        showEntryBox(m_pitchEditMode);
+        refreshEntryBox(m_pitchEditMode);
         throw;
     }
     m_pitchRows = loaded.entries;
-    m_view.pitchGridReset(m_pitchRows);
-    m_view.setPitchCounts(std::to_string(loaded.sharpCount), std::to_string(loaded.flatCount));
+    m_view.showSequence(m_pitchRows);
+    m_view.showCounts(std::to_string(loaded.sharpCount), std::to_string(loaded.flatCount));
     m_pitchesDirty = false;
     if (!m_pitchRows.empty()) {
         setCurrentPitchRow(0, true);
     } else {
         setCurrentPitchRow(std::nullopt, false);
         m_pitchText.clear();
-        showEntryBox(m_pitchEditMode);
+        refreshEntryBox(m_pitchEditMode);
     }
 }
 
@@ -82,7 +82,7 @@ void PitchesPage::enter()
 {
     if (movementId() < 1) {
         m_pitchRows.clear();
-        m_view.pitchGridReset(m_pitchRows);
+        m_view.showSequence(m_pitchRows);
         setCurrentPitchRow(std::nullopt, false);
         m_window.tell({kSelectMovement});
         return;
@@ -94,13 +94,13 @@ void PitchesPage::enter()
         m_view.setFocus(FocusTarget::PitchGrid);
     } else {
         m_pitchText.clear();
-        showEntryBox(m_pitchEditMode);
+        refreshEntryBox(m_pitchEditMode);
     }
 }
 
 void PitchesPage::setCurrentPitchRow(std::optional<std::size_t> row, bool scrollIntoView)
 {
-    m_view.pitchGridSetCurrent(row, scrollIntoView);
+    m_view.showCurrentPosition(row, scrollIntoView);
     PitchSelectionChanged(row);
 }
 
@@ -112,7 +112,7 @@ void PitchesPage::PitchSelectionChanged(std::optional<std::size_t> row)
     m_pitchRow = row;
     if (row) {
         m_pitchText = m_pitchRows[*row].glyph;
-        showEntryBox(m_pitchEditMode);
+        refreshEntryBox(m_pitchEditMode);
     }
 }
 
@@ -125,7 +125,7 @@ void PitchesPage::SetPitchEditing(bool on)
         m_pitchTag.clear();
     }
     m_pitchEditMode = on;
-    showEntryBox(on);
+    refreshEntryBox(on);
     if (on) {
         m_view.setFocus(FocusTarget::PitchBox);
     }
@@ -140,7 +140,7 @@ void PitchesPage::NewPitches()
     m_pitchesDirty = true;
     m_pitchTag.clear();
     m_pitchText.clear();
-    showEntryBox(true);
+    refreshEntryBox(true);
 }
 
 void PitchesPage::EditPitches()
@@ -164,7 +164,7 @@ void PitchesPage::enterPitch(const std::string& text)
         if (found && target && *target >= 0 && static_cast<std::size_t>(*target) < m_pitchRows.size()) {
             const auto r = static_cast<std::size_t>(*target);
             m_pitchRows[r] = {found->id, found->glyph};
-            m_view.pitchGridReplace(r, m_pitchRows[r]);
+            m_view.replacePosition(r, m_pitchRows[r]);
             setCurrentPitchRow(r, true);
             SavePitches();
         } else {
@@ -174,14 +174,14 @@ void PitchesPage::enterPitch(const std::string& text)
     }
     if (found) {
         m_pitchRows.push_back({found->id, found->glyph});
-        m_view.pitchGridAppend(m_pitchRows.back());
-        m_view.pitchGridSetCurrent(m_pitchRows.size() - 1, true);
+        m_view.appendPosition(m_pitchRows.back());
+        m_view.showCurrentPosition(m_pitchRows.size() - 1, true);
         m_pitchRow = m_pitchRows.size() - 1;
     } else {
         m_window.tell({kEntryNotFound});
     }
     m_pitchText.clear();
-    showEntryBox(true);
+    refreshEntryBox(true);
     m_view.setFocus(FocusTarget::PitchBox);
 }
 
@@ -194,15 +194,15 @@ void PitchesPage::DeletePitch()
     m_pitchesDirty = true;
     if (deleted && m_pitchRows.size() > 1) {
         m_pitchRows.erase(m_pitchRows.begin() + static_cast<std::ptrdiff_t>(*deleted));
-        m_view.pitchGridRemove(*deleted);
+        m_view.removePosition(*deleted);
     } else {
         m_pitchRows.clear();
-        m_view.pitchGridReset(m_pitchRows);
+        m_view.showSequence(m_pitchRows);
     }
     m_pitchRow.reset();
     m_pitchText.clear();
     m_pitchTag.clear();
-    showEntryBox(m_pitchEditMode);
+    refreshEntryBox(m_pitchEditMode);
     if (m_pitchRows.empty()) {
         setCurrentPitchRow(std::nullopt, false);
     } else if (deleted && m_pitchRows.size() > *deleted) {
@@ -224,7 +224,7 @@ void PitchesPage::showAccidentalCounts()
         sharps += pitches::isSharpSpelling(spelling) ? 1 : 0;
         flats += pitches::isFlatSpelling(spelling) ? 1 : 0;
     }
-    m_view.setPitchCounts(std::to_string(sharps), std::to_string(flats));
+    m_view.showCounts(std::to_string(sharps), std::to_string(flats));
 }
 
 void PitchesPage::UndoPitchEdit()

@@ -53,7 +53,7 @@ public:
 
 private:
     void setCurrentPitchRow(std::optional<std::size_t> row, bool scrollIntoView);
-    void showEntryBox(bool editing);
+    void refreshEntryBox(bool editing);
     void showAccidentalCounts();
     std::int64_t movementId() const;
 

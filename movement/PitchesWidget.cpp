@@ -114,7 +114,7 @@ void PitchesWidget::selChange()
                                                  : std::nullopt);
 }
 
-void PitchesWidget::pitchGridReset(const std::vector<pitches::SequenceEntry>& entries)
+void PitchesWidget::showSequence(const std::vector<pitches::SequenceEntry>& entries)
 {
     fgPitches->setVisible(false);
     fgPitches->setRows(0);
@@ -130,7 +130,7 @@ void PitchesWidget::pitchGridReset(const std::vector<pitches::SequenceEntry>& en
     fgPitches->setVisible(true);
 }
 
-void PitchesWidget::pitchGridAppend(const pitches::SequenceEntry& entry)
+void PitchesWidget::appendPosition(const pitches::SequenceEntry& entry)
 {
     const int n = fgPitches->rows();
     fgPitches->addItem(QString::number(n + 1) + QLatin1Char('\t') + pageText(entry.glyph));
@@ -141,14 +141,14 @@ void PitchesWidget::pitchGridAppend(const pitches::SequenceEntry& entry)
     fgPitches->setRowData(n, entry.pitchId);
 }
 
-void PitchesWidget::pitchGridReplace(std::size_t row, const pitches::SequenceEntry& entry)
+void PitchesWidget::replacePosition(std::size_t row, const pitches::SequenceEntry& entry)
 {
     const int r = static_cast<int>(row);
     fgPitches->setTextMatrix(r, 1, pageText(entry.glyph));
     fgPitches->setRowData(r, entry.pitchId);
 }
 
-void PitchesWidget::pitchGridRemove(std::size_t row)
+void PitchesWidget::removePosition(std::size_t row)
 {
     fgPitches->removeItem(static_cast<int>(row));
     for (int i = static_cast<int>(row); i < fgPitches->rows(); ++i) {
@@ -156,7 +156,7 @@ void PitchesWidget::pitchGridRemove(std::size_t row)
     }
 }
 
-void PitchesWidget::pitchGridSetCurrent(std::optional<std::size_t> row, bool scrollIntoView)
+void PitchesWidget::showCurrentPosition(std::optional<std::size_t> row, bool scrollIntoView)
 {
     m_inPitchSelChange = true;
     if (row) {
@@ -169,13 +169,13 @@ void PitchesWidget::pitchGridSetCurrent(std::optional<std::size_t> row, bool scr
     m_inPitchSelChange = false;
 }
 
-void PitchesWidget::setPitchCounts(const std::string& sharps, const std::string& flats)
+void PitchesWidget::showCounts(const std::string& sharps, const std::string& flats)
 {
     lblSharpCount->setText(pageText(sharps));
     lblFlatCount->setText(pageText(flats));
 }
 
-void PitchesWidget::setPitchBox(const EntryBox& box)
+void PitchesWidget::showEntryBox(const EntryBox& box)
 {
     txtPitch->setEnabled(box.editing);
     txtPitch->setFont(box.editing ? ui::bookAntiqua(kPitchBoxPointSize, false) : ui::velkFont(kPitchBoxPointSize));

@@ -89,33 +89,33 @@ public:
         }
         edits[box].reset();
     }
-    void pitchGridReset(const std::vector<pitches::SequenceEntry>& entries) override
+    void showSequence(const std::vector<pitches::SequenceEntry>& entries) override
     {
         pitchGrid = entries;
         pitchCurrent.reset();
     }
-    void pitchGridAppend(const pitches::SequenceEntry& entry) override
+    void appendPosition(const pitches::SequenceEntry& entry) override
     {
         pitchGrid.push_back(entry);
     }
-    void pitchGridReplace(std::size_t row, const pitches::SequenceEntry& entry) override
+    void replacePosition(std::size_t row, const pitches::SequenceEntry& entry) override
     {
         pitchGrid.at(row) = entry;
     }
-    void pitchGridRemove(std::size_t row) override
+    void removePosition(std::size_t row) override
     {
         pitchGrid.erase(pitchGrid.begin() + static_cast<std::ptrdiff_t>(row));
     }
-    void pitchGridSetCurrent(std::optional<std::size_t> row, bool) override
+    void showCurrentPosition(std::optional<std::size_t> row, bool) override
     {
         pitchCurrent = row;
     }
-    void setPitchCounts(const std::string& s, const std::string& f) override
+    void showCounts(const std::string& s, const std::string& f) override
     {
         sharps = s;
         flats = f;
     }
-    void setPitchBox(const movement::EntryBox& box) override
+    void showEntryBox(const movement::EntryBox& box) override
     {
         pitchBox = box.text;
         pitchBoxEditing = box.editing;
