@@ -366,12 +366,22 @@ void MovementController::PitchKeyPress(int code, const std::string& text)
 
 void MovementController::SetBoundText(const std::string& field, const std::string& text)
 {
-    m_records.SetBoundText(field, text);
+    guarded<bool>(
+        [&] {
+            m_records.SetBoundText(field, text);
+            return true;
+        },
+        false);
 }
 
 void MovementController::SetBoundCheck(const std::string& field, bool checked)
 {
-    m_records.SetBoundCheck(field, checked);
+    guarded<bool>(
+        [&] {
+            m_records.SetBoundCheck(field, checked);
+            return true;
+        },
+        false);
 }
 
 bool MovementController::Unload()

@@ -304,6 +304,19 @@ INSTANTIATE_TEST_SUITE_P(Events,
                                                             }}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A box whose column the row does not have (or may not change) is told of, not thrown out of the typing.
+TEST_F(ThreeMovements, TypingIntoAFieldTheRowRefusesIsToldNotThrown)
+{
+    ctl->ToolbarClick(Button::Edit);
+    EXPECT_NO_THROW(ctl->SetBoundText("iMovementID", "7"));
+    EXPECT_NO_THROW(ctl->SetBoundCheck("chkNoSuchVoice", true));
+    ASSERT_EQ(view.told.size(), 2u);
+    EXPECT_NE(view.told[0].text.find("iMovementID"), std::string::npos) << view.told[0].text;
+    EXPECT_NE(view.told[1].text.find("chkNoSuchVoice"), std::string::npos) << view.told[1].text;
+    EXPECT_EQ(ctl->records().iLastMovementID(), first);
+    EXPECT_TRUE(ctl->records().bMovementEditMode());
+}
+
 TEST_F(ThreeMovements, AFailedSaveIsReportedAndKeepsTheEdit)
 {
     failWritesTo("tblMovement");
