@@ -21,6 +21,13 @@ using store::StoreError;
 constexpr const char* kSaveQuestion = "Edit in progress, do you want to save changes before exiting?";
 constexpr const char* kUndoQuestion = "Are you sure you want to undo your changes?";
 
+constexpr unsigned onTab(Tab tab)
+{
+    return 1U << static_cast<unsigned>(tab);
+}
+constexpr unsigned kRecordPages = onTab(Tab::MovementData) | onTab(Tab::Subjects);
+constexpr unsigned kEveryPage = kRecordPages | onTab(Tab::Pitches) | onTab(Tab::Tabulations);
+
 // The tool's name with a non-breaking hyphen (U+2011), so that a message box never wraps it at the hyphen.
 constexpr const char* kTool = "velk\xE2\x80\x91"
                               "catalogue";
@@ -180,95 +187,34 @@ void MovementController::route(int button)
     using Action = void (*)(MovementController&);
     struct Route
     {
-        std::optional<Tab> tab; ///< nothing: on every page
+        unsigned pages; ///< the tabs (onTab) whose page does the command
         int button;
         Action action;
     };
-    // Navigation works on every page; each command is done by the page it is clicked on, or not at all.
-    static const std::array<Route, 20> routes {{
-        {std::nullopt, First,
-         [](MovementController& c) {
-             c.m_records.navigate(First);
-         }},
-        {std::nullopt, Prev,
-         [](MovementController& c) {
-             c.m_records.navigate(Prev);
-         }},
-        {std::nullopt, Next,
-         [](MovementController& c) {
-             c.m_records.navigate(Next);
-         }},
-        {std::nullopt, Last,
-         [](MovementController& c) {
-             c.m_records.navigate(Last);
-         }},
-        {std::nullopt, Find,
-         [](MovementController& c) {
-             c.ShowFindBySubject();
-         }},
-        {Tab::MovementData, New,
-         [](MovementController& c) {
-             c.m_records.NewMovement();
-         }},
-        {Tab::MovementData, Save,
-         [](MovementController& c) {
-             c.m_records.SaveMovement();
-         }},
-        {Tab::MovementData, Edit,
-         [](MovementController& c) {
-             c.m_records.EditMovement(FocusTarget::KTN);
-         }},
-        {Tab::MovementData, Undo,
-         [](MovementController& c) {
-             c.undo(false);
-         }},
-        {Tab::MovementData, Delete,
-         [](MovementController& c) {
-             c.m_records.DeleteMovement();
-         }},
-        {Tab::Subjects, New,
-         [](MovementController& c) {
-             c.m_records.NewMovement();
-         }},
-        {Tab::Subjects, Save,
-         [](MovementController& c) {
-             c.m_records.SaveMovement();
-         }},
-        {Tab::Subjects, Edit,
-         [](MovementController& c) {
-             c.m_records.EditMovement(FocusTarget::Sub1);
-         }},
-        {Tab::Subjects, Undo,
-         [](MovementController& c) {
-             c.undo(false);
-         }},
-        {Tab::Subjects, Delete,
-         [](MovementController& c) {
-             c.m_records.DeleteMovement();
-         }},
-        {Tab::Pitches, New,
-         [](MovementController& c) {
-             c.m_pitches.NewPitches();
-         }},
-        {Tab::Pitches, Save,
-         [](MovementController& c) {
-             c.m_pitches.SavePitches();
-         }},
-        {Tab::Pitches, Edit,
-         [](MovementController& c) {
-             c.m_pitches.EditPitches();
-         }},
-        {Tab::Pitches, Undo,
-         [](MovementController& c) {
-             c.undo(true);
-         }},
-        {Tab::Pitches, Delete,
-         [](MovementController& c) {
-             c.m_pitches.DeletePitch();
-         }},
+    // Navigation and the search work on every page; each other command is done by the page it is clicked on, or
+    // not at all.
+    // clang-format off
+    static const std::array<Route, 16> routes {{
+        {kEveryPage, First, [](MovementController& c) { c.m_records.navigate(First); }},
+        {kEveryPage, Prev, [](MovementController& c) { c.m_records.navigate(Prev); }},
+        {kEveryPage, Next, [](MovementController& c) { c.m_records.navigate(Next); }},
+        {kEveryPage, Last, [](MovementController& c) { c.m_records.navigate(Last); }},
+        {kEveryPage, Find, [](MovementController& c) { c.ShowFindBySubject(); }},
+        {kRecordPages, New, [](MovementController& c) { c.m_records.NewMovement(); }},
+        {kRecordPages, Save, [](MovementController& c) { c.m_records.SaveMovement(); }},
+        {onTab(Tab::MovementData), Edit, [](MovementController& c) { c.m_records.EditMovement(FocusTarget::KTN); }},
+        {onTab(Tab::Subjects), Edit, [](MovementController& c) { c.m_records.EditMovement(FocusTarget::Sub1); }},
+        {kRecordPages, Undo, [](MovementController& c) { c.undo(false); }},
+        {kRecordPages, Delete, [](MovementController& c) { c.m_records.DeleteMovement(); }},
+        {onTab(Tab::Pitches), New, [](MovementController& c) { c.m_pitches.NewPitches(); }},
+        {onTab(Tab::Pitches), Save, [](MovementController& c) { c.m_pitches.SavePitches(); }},
+        {onTab(Tab::Pitches), Edit, [](MovementController& c) { c.m_pitches.EditPitches(); }},
+        {onTab(Tab::Pitches), Undo, [](MovementController& c) { c.undo(true); }},
+        {onTab(Tab::Pitches), Delete, [](MovementController& c) { c.m_pitches.DeletePitch(); }},
     }};
+    // clang-format on
     for (const auto& r : routes) {
-        if (r.button == button && (!r.tab || *r.tab == m_selectedTab)) {
+        if (r.button == button && (r.pages & onTab(m_selectedTab)) != 0) {
             r.action(*this);
             return;
         }
