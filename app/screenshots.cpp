@@ -69,7 +69,7 @@ int main(int argc, char* argv[])
     }
     QTest::keyClicks(window.findChild<QLineEdit*>(QStringLiteral("txtPitch")), QStringLiteral("c*"));
     save(&window, folder, "pitch-entry.png");
-    window.controller().UndoPitchEdit();
+    window.controller().pitches().UndoPitchEdit();
     window.controller().RefreshCommandState();
 
     clickTab(window, 2);

@@ -213,7 +213,7 @@ void StartUp(benchmark::State& state)
             state.SkipWithError("load failed");
             return;
         }
-        benchmark::DoNotOptimize(controller.iLastMovementID());
+        benchmark::DoNotOptimize(controller.records().iLastMovementID());
     }
 }
 
@@ -242,11 +242,11 @@ void RecordMove(benchmark::State& state)
     }
     StartedWindow window(file);
     MovementController& controller = window.controller;
-    auto& recordset = *controller.recordset();
+    auto& recordset = *controller.records().recordset();
     for (auto _ : state) {
         recordset.moveNext(); // to movement 2, 1,000 positions
         state.PauseTiming();
-        if (controller.pitchRows().size() != 1000) {
+        if (controller.pitches().pitchRows().size() != 1000) {
             state.SkipWithError("movement 2 does not hold 1,000 positions");
             return;
         }
@@ -287,9 +287,9 @@ void LoadMovementPitches(benchmark::State& state)
     MovementController& controller = window.controller;
     const std::int64_t id = probeMovement(state.range(1));
     for (auto _ : state) {
-        controller.LoadMovementPitches(id);
+        controller.pitches().LoadMovementPitches(id);
     }
-    if (controller.pitchRows().size() != static_cast<std::size_t>(state.range(1))) {
+    if (controller.pitches().pitchRows().size() != static_cast<std::size_t>(state.range(1))) {
         state.SkipWithError("wrong number of positions");
     }
 }
@@ -318,11 +318,11 @@ void LoadTabulations(benchmark::State& state)
     MovementController& controller = window.controller;
     const std::int64_t id = probeMovement(state.range(1));
     for (std::int64_t i = 1; i < id; ++i) {
-        controller.recordset()->moveNext();
+        controller.records().recordset()->moveNext();
     }
     controller.TabClick(velk::movement::kTabTabulations);
     for (auto _ : state) {
-        controller.LoadTabulations(id);
+        controller.tabulations().LoadTabulations(id);
     }
     if (window.view.total != std::to_string(state.range(1))) {
         state.SkipWithError("wrong total");
@@ -584,7 +584,7 @@ int main(int argc, char** argv)
             std::cerr << loaded.message << "\n";
             return 1;
         }
-        controller.recordset()->moveLast();
+        controller.records().recordset()->moveLast();
         std::cout << peakResidentKilobytes() << "\n";
         return 0;
     }

@@ -19,7 +19,7 @@ void refreshRecordPage(const CommandStateInputs& in, ButtonFlags& enabled, bool 
         set(enabled, {{New, dataPage}, {Save, false}, {Edit, false}, {Undo, false}, {Delete, false}, {Find, false}});
         return;
     }
-    if (in.editState != 0 && in.recordCount < 0) {
+    if (in.editState != store::EditState::None && in.recordCount < 0) {
         return;
     }
     if (!in.bMovementEditMode) {
@@ -62,15 +62,23 @@ void RefreshCommandState(const CommandStateInputs& in, ButtonFlags& enabled)
         enabled[Next] = false;
     }
 
-    if (in.tabKey == kTabMovementData) {
+    if (!in.tab) {
+        return;
+    }
+    switch (*in.tab) {
+    case Tab::MovementData:
         refreshRecordPage(in, enabled, true);
-    } else if (in.tabKey == kTabSubjects) {
+        break;
+    case Tab::Subjects:
         refreshRecordPage(in, enabled, false);
-    } else if (in.tabKey == kTabPitches) {
+        break;
+    case Tab::Pitches:
         refreshPitchPage(in, enabled);
-    } else if (in.tabKey == kTabTabulations) {
+        break;
+    case Tab::Tabulations:
         // The page only shows figures: nothing on it can be deleted; the search, which only reads, opens here too.
         set(enabled, {{New, false}, {Save, false}, {Edit, false}, {Undo, false}, {Delete, false}, {Find, true}});
+        break;
     }
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 
 #include "movement/Toolbar.h"
+#include "store/MovementRecordset.h"
 
-#include <string>
+#include <optional>
 
 namespace velk::movement
 {
@@ -12,9 +13,9 @@ struct CommandStateInputs
 {
     bool bof = true;
     bool eof = true;
-    int editState = 0; ///< 0 none, 1 changed, 2 added, 4 deleted
+    store::EditState editState = store::EditState::None;
     long recordCount = 0; ///< negative when unknown
-    std::string tabKey; ///< key of the selected tab
+    std::optional<Tab> tab = Tab::MovementData; ///< the selected tab
     bool bMovementEditMode = false;
     bool bPitchEditMode = false;
     bool bPitchesDirty = false;

@@ -40,15 +40,15 @@ std::optional<int> buttonForKey(std::string_view key)
 std::optional<int> buttonForKeyCode(int code)
 {
     switch (code) {
-    case 4:
+    case CtrlD:
         return Delete;
-    case 5:
+    case CtrlE:
         return Edit;
-    case 14:
+    case CtrlN:
         return New;
-    case 19:
+    case CtrlS:
         return Save;
-    case 21:
+    case CtrlU:
         return Undo;
     default:
         return std::nullopt;
@@ -91,12 +91,27 @@ bool isWindowAccessKey(char letter)
 const std::array<TabInfo, 4>& tabs()
 {
     static const std::array<TabInfo, 4> list {{
-        {"&Movement", kTabMovementData},
-        {"&Pitches", kTabPitches},
-        {"&Tabulations", kTabTabulations},
-        {"&Subjects", kTabSubjects},
+        {Tab::MovementData, "&Movement", kTabMovementData},
+        {Tab::Pitches, "&Pitches", kTabPitches},
+        {Tab::Tabulations, "&Tabulations", kTabTabulations},
+        {Tab::Subjects, "&Subjects", kTabSubjects},
     }};
     return list;
+}
+
+std::optional<Tab> tabForKey(std::string_view key)
+{
+    for (const auto& tab : tabs()) {
+        if (key == tab.key) {
+            return tab.tab;
+        }
+    }
+    return std::nullopt;
+}
+
+const char* tabKey(Tab tab)
+{
+    return tabs()[static_cast<std::size_t>(tab)].key;
 }
 
 } // namespace velk::movement

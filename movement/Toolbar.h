@@ -42,8 +42,19 @@ const std::array<ButtonInfo, kButtonCount + 1>& toolbarButtons();
 /// The button whose Key is the given text (compared exactly), or nothing.
 std::optional<int> buttonForKey(std::string_view key);
 
-/// The toolbar button a window key-press code stands for (4 Ctrl+D, 5 Ctrl+E, 14 Ctrl+N, 19 Ctrl+S,
-/// 21 Ctrl+U); nothing for every other code.
+/// The window's key-press codes: Ctrl with a letter is the letter's place in the alphabet.
+enum KeyCode
+{
+    CtrlD = 4,
+    CtrlE = 5,
+    Enter = 13,
+    CtrlN = 14,
+    CtrlS = 19,
+    CtrlU = 21
+};
+
+/// The toolbar button a window key-press code stands for (Ctrl+D Delete, Ctrl+E Edit, Ctrl+N New, Ctrl+S Save,
+/// Ctrl+U Undo); nothing for every other code.
 std::optional<int> buttonForKeyCode(int code);
 
 /// True for the buttons whose caption's access key (Alt with the marked letter) clicks them: "&New", "&Edit",
@@ -54,6 +65,15 @@ bool usesAccessKey(int button);
 /// (usesAccessKey) or a tab's.
 bool isWindowAccessKey(char letter);
 
+/// The four tabs, left to right.
+enum class Tab
+{
+    MovementData,
+    Pitches,
+    Tabulations,
+    Subjects
+};
+
 /// Keys of the four tabs, left to right.
 inline constexpr const char* kTabMovementData = "movementDataEntry";
 inline constexpr const char* kTabPitches = "movementPitchEntry";
@@ -62,9 +82,15 @@ inline constexpr const char* kTabSubjects = "movementSubjectEntry";
 
 struct TabInfo
 {
+    Tab tab;
     const char* caption;
     const char* key;
 };
+/// The tab table: the tab, its caption and its key, left to right.
 const std::array<TabInfo, 4>& tabs();
+
+/// The tab whose key is the given text (compared exactly), or nothing.
+std::optional<Tab> tabForKey(std::string_view key);
+const char* tabKey(Tab tab);
 
 } // namespace velk::movement

@@ -22,11 +22,11 @@ struct StateRow
 CommandStateInputs on(const char* tab, bool bof, bool eof, bool editing = false, int editState = 0)
 {
     CommandStateInputs in;
-    in.tabKey = tab;
+    in.tab = tabForKey(tab);
     in.bof = bof;
     in.eof = eof;
     in.bMovementEditMode = editing;
-    in.editState = editState;
+    in.editState = static_cast<velk::store::EditState>(editState);
     in.recordCount = (bof && eof) ? 0 : 3;
     return in;
 }

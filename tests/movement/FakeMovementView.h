@@ -32,6 +32,7 @@ public:
     bool pitchBoxEditing = false;
     std::vector<tabulations::TabulationRow> classRows;
     std::vector<tabulations::TabulationRow> realRows;
+    std::vector<std::pair<std::string, double>> classBars;
     std::string total;
     std::string average;
     movement::ButtonFlags buttons {};
@@ -88,51 +89,44 @@ public:
         }
         edits[box].reset();
     }
-    void pitchGridReset(const std::vector<pitches::SequenceEntry>& entries) override
+    void showSequence(const std::vector<pitches::SequenceEntry>& entries) override
     {
         pitchGrid = entries;
         pitchCurrent.reset();
     }
-    void pitchGridAppend(const pitches::SequenceEntry& entry) override
+    void appendPosition(const pitches::SequenceEntry& entry) override
     {
         pitchGrid.push_back(entry);
     }
-    void pitchGridReplace(std::size_t row, const pitches::SequenceEntry& entry) override
+    void replacePosition(std::size_t row, const pitches::SequenceEntry& entry) override
     {
         pitchGrid.at(row) = entry;
     }
-    void pitchGridRemove(std::size_t row) override
+    void removePosition(std::size_t row) override
     {
         pitchGrid.erase(pitchGrid.begin() + static_cast<std::ptrdiff_t>(row));
     }
-    void pitchGridSetCurrent(std::optional<std::size_t> row, bool) override
+    void showCurrentPosition(std::optional<std::size_t> row, bool) override
     {
         pitchCurrent = row;
     }
-    void setPitchCounts(const std::string& s, const std::string& f) override
+    void showCounts(const std::string& s, const std::string& f) override
     {
         sharps = s;
         flats = f;
     }
-    void setPitchBox(const std::string& text, bool editing) override
+    void showEntryBox(const movement::EntryBox& box) override
     {
-        pitchBox = text;
-        pitchBoxEditing = editing;
+        pitchBox = box.text;
+        pitchBoxEditing = box.editing;
     }
-    void clearTabulations() override
+    void showTabulations(const movement::TabulationsDisplay& shown) override
     {
-        classRows.clear();
-        realRows.clear();
-    }
-    void showTabulations(const tabulations::Tabulation& t) override
-    {
-        classRows = t.classRows;
-        realRows = t.realRows;
-    }
-    void setTabulationLabels(const std::string& t, const std::string& a) override
-    {
-        total = t;
-        average = a;
+        classRows = shown.classRows;
+        realRows = shown.realRows;
+        classBars = shown.classBars;
+        total = shown.total;
+        average = shown.average;
     }
     void setButtonsEnabled(const movement::ButtonFlags& enabled) override
     {

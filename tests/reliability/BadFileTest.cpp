@@ -194,7 +194,7 @@ TEST_P(BadFiles, AreRefusedWithTheFileAndTheProblemAndLeftAsTheyWere)
         EXPECT_EQ(loaded.message.find("--force"), std::string::npos) << loaded.message;
     }
     EXPECT_EQ(loaded.message.find("velk-catalogue"), std::string::npos) << "breakable at the hyphen";
-    EXPECT_EQ(ctl.recordset(), nullptr);
+    EXPECT_EQ(ctl.records().recordset(), nullptr);
     ctl.ToolbarClick(Button::Save); // the window's buttons do nothing without a catalogue
     ctl.TabClick(movement::kTabTabulations);
     EXPECT_TRUE(view.told.empty());
@@ -253,12 +253,12 @@ TEST_F(DemoFile, AReadOnlyCatalogueIsBrowsedAndEverySaveSaysWhyItFails)
     const auto before = test::snapshot(folder.path());
     MovementController ctl(view, connectionString());
     ASSERT_TRUE(ctl.Load().ok);
-    ASSERT_TRUE(ctl.recordset()->connection().isReadOnly());
-    const auto firstId = ctl.iLastMovementID();
+    ASSERT_TRUE(ctl.records().recordset()->connection().isReadOnly());
+    const auto firstId = ctl.records().iLastMovementID();
     ctl.ToolbarClick(Button::Next);
     ctl.ToolbarClick(Button::Last);
     ctl.ToolbarClick(Button::First);
-    EXPECT_EQ(ctl.iLastMovementID(), firstId);
+    EXPECT_EQ(ctl.records().iLastMovementID(), firstId);
     EXPECT_FALSE(view.pitchGrid.empty());
     EXPECT_TRUE(view.told.empty());
 
@@ -269,7 +269,7 @@ TEST_F(DemoFile, AReadOnlyCatalogueIsBrowsedAndEverySaveSaysWhyItFails)
     EXPECT_NE(view.status.find("could not be stored"), std::string::npos) << view.status;
     EXPECT_NE(view.status.find("read-only"), std::string::npos) << view.status;
     EXPECT_TRUE(view.told.empty()) << "no message box for a figure that could not be stored";
-    EXPECT_EQ(ctl.recordset()->editState(), store::EditState::None);
+    EXPECT_EQ(ctl.records().recordset()->editState(), store::EditState::None);
     ctl.TabClick(movement::kTabMovementData);
 
     // A movement save fails with the reason and keeps the edit.
@@ -279,8 +279,8 @@ TEST_F(DemoFile, AReadOnlyCatalogueIsBrowsedAndEverySaveSaysWhyItFails)
     ASSERT_EQ(view.told.size(), 1u);
     EXPECT_NE(view.told[0].text.find("read-only"), std::string::npos) << view.told[0].text;
     EXPECT_NE(view.told[0].text.find(file.string()), std::string::npos) << view.told[0].text;
-    EXPECT_TRUE(ctl.bMovementEditMode());
-    EXPECT_EQ(ctl.BoundText("Sub1"), "Kept");
+    EXPECT_TRUE(ctl.records().bMovementEditMode());
+    EXPECT_EQ(ctl.records().BoundText("Sub1"), "Kept");
     view.answers = {true};
     ctl.ToolbarClick(Button::Undo);
 
@@ -290,28 +290,28 @@ TEST_F(DemoFile, AReadOnlyCatalogueIsBrowsedAndEverySaveSaysWhyItFails)
     ctl.ToolbarClick(Button::Save);
     ASSERT_EQ(view.told.size(), 2u);
     EXPECT_NE(view.told[1].text.find("read-only"), std::string::npos) << view.told[1].text;
-    EXPECT_EQ(ctl.BoundText("iKTN"), "999");
+    EXPECT_EQ(ctl.records().BoundText("iKTN"), "999");
     view.answers = {true};
     ctl.ToolbarClick(Button::Undo);
 
     // A delete says it did not happen, and the movement stays.
-    const long count = ctl.recordset()->recordCount();
+    const long count = ctl.records().recordset()->recordCount();
     view.answers = {true};
     ctl.ToolbarClick(Button::Delete);
     ASSERT_EQ(view.told.size(), 3u);
     EXPECT_NE(view.told[2].text.find("was not deleted"), std::string::npos) << view.told[2].text;
-    EXPECT_EQ(ctl.recordset()->recordCount(), count);
+    EXPECT_EQ(ctl.records().recordset()->recordCount(), count);
 
     // Appended pitches are kept when they cannot be stored.
     ctl.TabClick(movement::kTabPitches);
-    const auto pitchCount = ctl.pitchRows().size();
+    const auto pitchCount = ctl.pitches().pitchRows().size();
     ctl.ToolbarClick(Button::New);
     ctl.PitchKeyPress(13, "c");
     ctl.ToolbarClick(Button::Save);
     ASSERT_EQ(view.told.size(), 4u);
     EXPECT_NE(view.told[3].text.find("read-only"), std::string::npos) << view.told[3].text;
-    EXPECT_EQ(ctl.pitchRows().size(), pitchCount + 1);
-    EXPECT_TRUE(ctl.bPitchesDirty());
+    EXPECT_EQ(ctl.pitches().pitchRows().size(), pitchCount + 1);
+    EXPECT_TRUE(ctl.pitches().bPitchesDirty());
 
     // The check reads it, and finds the figure that could not be stored.
     const auto checked = test::runProgram(VELK_CATALOGUE_EXE, {"check", file.string()});
@@ -357,13 +357,13 @@ TEST_F(DemoFile, AWriterInTheMiddleOfATransactionMakesSavesFailWithAMessage)
         ASSERT_EQ(view.told.size(), 1u);
         EXPECT_NE(view.told[0].text.find("locked"), std::string::npos) << view.told[0].text;
         EXPECT_NE(view.told[0].text.find(file.string()), std::string::npos) << view.told[0].text;
-        EXPECT_TRUE(ctl.bMovementEditMode());
+        EXPECT_TRUE(ctl.records().bMovementEditMode());
         EXPECT_EQ(test::fileBytes(file), committed);
     }
     // Once the other program is done, the same save goes through.
     ctl.ToolbarClick(Button::Save);
     EXPECT_EQ(view.told.size(), 1u);
-    EXPECT_FALSE(ctl.bMovementEditMode());
+    EXPECT_FALSE(ctl.records().bMovementEditMode());
     store::Connection c = store::Connection::open(connectionString(), store::AccessMode::ReadOnly);
     EXPECT_EQ(c.query("select count(*) from tblMovement where Sub1 = 'Waiting'").rows()[0][0].toInt64(), 1);
     EXPECT_EQ(c.query("select count(*) from tblMovement where Sub1 = 'held'").rows()[0][0].toInt64(), 0);

@@ -220,32 +220,32 @@ void writeGeneration(
     };
     for (int m = 0; m < kFixedMovements; ++m) {
         check(ctl.GridRowChosen(static_cast<std::size_t>(m)), 0);
-        ctl.EditMovement();
+        ctl.records().EditMovement(movement::FocusTarget::KTN);
         setFields();
-        check(ctl.SaveMovement().ok, 1);
+        check(ctl.records().SaveMovement().ok, 1);
         step();
-        storeSequence(ctl.iLastMovementID());
+        storeSequence(ctl.records().iLastMovementID());
         step();
         ctl.TabClick(movement::kTabTabulations);
         check(view.status.empty(), 3);
         ctl.TabClick(movement::kTabMovementData);
         step();
     }
-    ctl.NewMovement();
+    ctl.records().NewMovement();
     setFields();
     ctl.SetBoundText("iKTN", std::to_string(kExtraKtnBase + g));
-    check(ctl.SaveMovement().ok, 4);
+    check(ctl.records().SaveMovement().ok, 4);
     step();
-    storeSequence(ctl.iLastMovementID());
+    storeSequence(ctl.records().iLastMovementID());
     step();
-    auto& rs = *ctl.recordset();
+    auto& rs = *ctl.records().recordset();
     const auto ktnColumn = static_cast<std::size_t>(rs.columnIndex("iKTN"));
     for (std::size_t row = 0; row < static_cast<std::size_t>(rs.recordCount());) {
         const auto ktn = rs.fieldAt(row, ktnColumn).toInt64();
         if (ktn >= kExtraKtnBase && ktn < kExtraKtnBase + g - 1) {
             check(ctl.GridRowChosen(row), 5);
             view.answers = {true};
-            ctl.DeleteMovement();
+            ctl.records().DeleteMovement();
             check(view.told.empty(), 6);
             step();
         } else {

@@ -219,7 +219,7 @@ TEST_F(DiskFull, AMovementSaveThatFindsNoRoomKeepsTheEditAndTheOldState)
         view.edits[RichBox::Description] = longText;
         view.told.clear();
         g_bytesLeft = budget;
-        const auto saved = ctl.SaveMovement();
+        const auto saved = ctl.records().SaveMovement();
         g_bytesLeft = -1;
         if (saved.ok) {
             EXPECT_EQ(stored("select Sub1 from tblMovement").toText(), subject) << when;
@@ -231,8 +231,8 @@ TEST_F(DiskFull, AMovementSaveThatFindsNoRoomKeepsTheEditAndTheOldState)
         ASSERT_EQ(view.told.size(), 1u) << when;
         EXPECT_NE(view.told[0].text.find("database or disk is full"), std::string::npos) << view.told[0].text;
         EXPECT_NE(view.told[0].text.find(catalogue.file()), std::string::npos) << view.told[0].text;
-        EXPECT_TRUE(ctl.bMovementEditMode()) << when;
-        EXPECT_EQ(ctl.BoundText("Sub1"), subject) << when;
+        EXPECT_TRUE(ctl.records().bMovementEditMode()) << when;
+        EXPECT_EQ(ctl.records().BoundText("Sub1"), subject) << when;
         EXPECT_EQ(view.edits[RichBox::Description], longText) << "the typed description stays in its box";
         // A journal left behind: the change could not be undone at once, so the next reader undoes it.
         changesLeftToUndo += std::filesystem::exists(catalogue.file() + "-journal") ? 1 : 0;
@@ -240,12 +240,12 @@ TEST_F(DiskFull, AMovementSaveThatFindsNoRoomKeepsTheEditAndTheOldState)
         EXPECT_EQ(stored("select Sub1 from tblMovement").toText(), "Old") << when;
         EXPECT_EQ(stored("select Description from tblMovement").toText(), "{\\rtf1 old}") << when;
         // With room again, the very same edit is saved; then the next budget starts from the old state.
-        ASSERT_TRUE(ctl.SaveMovement().ok) << when << ": " << view.told.back().text;
+        ASSERT_TRUE(ctl.records().SaveMovement().ok) << when << ": " << view.told.back().text;
         EXPECT_EQ(stored("select Sub1 from tblMovement").toText(), subject) << when;
         auto c = db();
         c.execute("update tblMovement set Sub1 = 'Old', Description = '{\\rtf1 old}'");
         c.close();
-        ASSERT_TRUE(ctl.recordset()->requery());
+        ASSERT_TRUE(ctl.records().recordset()->requery());
         ASSERT_LT(budget, 1 << 20) << "the save never went through";
     }
     EXPECT_GT(failures, 10);
@@ -264,13 +264,13 @@ TEST_F(DiskFull, ASequenceStoreThatFindsNoRoomKeepsThePitchesAndTheOldSequence)
     for (int i = 0; i < 300; ++i) {
         ctl.PitchKeyPress(13, i % 2 == 0 ? "f*" : "B/");
     }
-    ASSERT_EQ(ctl.pitchRows().size(), 303u);
+    ASSERT_EQ(ctl.pitches().pitchRows().size(), 303u);
     int failures = 0;
     for (std::int64_t budget = 0;; budget += 1024) {
         const std::string when = "with room for " + std::to_string(budget) + " bytes";
         view.told.clear();
         g_bytesLeft = budget;
-        const auto saved = ctl.SavePitches();
+        const auto saved = ctl.pitches().SavePitches();
         g_bytesLeft = -1;
         if (saved.ok) {
             EXPECT_EQ(stored("select count(*) from tblMovementPitchJoin").toInt64(), 303) << when;
@@ -281,15 +281,15 @@ TEST_F(DiskFull, ASequenceStoreThatFindsNoRoomKeepsThePitchesAndTheOldSequence)
         ASSERT_EQ(view.told.size(), 1u) << when;
         EXPECT_NE(view.told[0].text.find("database or disk is full"), std::string::npos) << view.told[0].text;
         EXPECT_NE(view.told[0].text.find(catalogue.file()), std::string::npos) << view.told[0].text;
-        EXPECT_TRUE(ctl.bPitchEditMode()) << when;
-        EXPECT_TRUE(ctl.bPitchesDirty()) << when;
-        EXPECT_EQ(ctl.pitchRows().size(), 303u) << when;
+        EXPECT_TRUE(ctl.pitches().bPitchEditMode()) << when;
+        EXPECT_TRUE(ctl.pitches().bPitchesDirty()) << when;
+        EXPECT_EQ(ctl.pitches().pitchRows().size(), 303u) << when;
         expectSound(when);
         EXPECT_EQ(stored("select count(*) from tblMovementPitchJoin").toInt64(), 3) << when;
         ASSERT_LT(budget, 1 << 20) << "the store never went through";
     }
     EXPECT_GT(failures, 3);
-    EXPECT_FALSE(ctl.bPitchesDirty());
+    EXPECT_FALSE(ctl.pitches().bPitchesDirty());
     RecordProperty("sequenceStoreFailures", failures);
     std::printf("sequence stores refused for want of room: %d\n", failures);
 }
@@ -307,7 +307,7 @@ TEST_F(DiskFull, AFullDiskOnTheTabulationsPageIsSaidOnTheStatusLine)
     EXPECT_NE(view.status.find("could not be stored"), std::string::npos) << view.status;
     EXPECT_NE(view.status.find("full"), std::string::npos) << view.status;
     EXPECT_TRUE(view.told.empty());
-    EXPECT_EQ(ctl.recordset()->editState(), store::EditState::None);
+    EXPECT_EQ(ctl.records().recordset()->editState(), store::EditState::None);
     EXPECT_TRUE(stored("select Deviation from tblMovement").isNull());
     // Sound but for the figure still to be stored.
     const auto problems = tools::catalogueProblems(catalogue.file());

@@ -96,8 +96,8 @@ protected:
         ctl->SetBoundText("Sub3", text);
         ctl->SetBoundText("Sub6", text);
         ctl->SetBoundText("txtComposed", text);
-        EXPECT_TRUE(ctl->SaveMovement().ok) << (view.told.empty() ? "" : view.told.back().text);
-        return ctl->iLastMovementID();
+        EXPECT_TRUE(ctl->records().SaveMovement().ok) << (view.told.empty() ? "" : view.told.back().text);
+        return ctl->records().iLastMovementID();
     }
 
     std::vector<std::string> ktns(const search::SearchResult& result)
@@ -143,7 +143,7 @@ TEST_P(HostileSubjects, AreStoredAsTypedAndFoundOnlyWhereTheyAre)
     ctl->ToolbarClick(Button::New);
     ctl->PitchKeyPress(13, text);
     EXPECT_EQ(view.told.back().text, "Entry not found !");
-    EXPECT_TRUE(ctl->pitchRows().empty());
+    EXPECT_TRUE(ctl->pitches().pitchRows().empty());
 
     // It reads back into the window as it was typed, and the file is sound.
     view.answers = {true};
@@ -151,7 +151,7 @@ TEST_P(HostileSubjects, AreStoredAsTypedAndFoundOnlyWhereTheyAre)
     ctl->TabClick(movement::kTabMovementData);
     ctl->ToolbarClick(Button::First);
     ctl->ToolbarClick(Button::Last);
-    EXPECT_EQ(ctl->BoundText("Sub6"), text);
+    EXPECT_EQ(ctl->records().BoundText("Sub6"), text);
     EXPECT_TRUE(tools::catalogueProblems(catalogue.file()).empty());
 }
 
@@ -182,8 +182,8 @@ TEST_F(HostileInput, AMegabyteOfRichTextIsStoredAndReadBack)
     ctl->ToolbarClick(Button::Edit);
     view.edits[RichBox::Description] = description;
     view.edits[RichBox::Comments] = comments;
-    ASSERT_TRUE(ctl->SaveMovement().ok) << view.told.back().text;
-    const auto id = ctl->iLastMovementID();
+    ASSERT_TRUE(ctl->records().SaveMovement().ok) << view.told.back().text;
+    const auto id = ctl->records().iLastMovementID();
     EXPECT_EQ(stored("select Description from tblMovement where iMovementID = ?", {id}).toText(), description);
     EXPECT_EQ(stored("select txtComments from tblMovement where iMovementID = ?", {id}).toText(), comments);
     // Moving away and back shows it again, byte for byte; the subject search shows its text.
