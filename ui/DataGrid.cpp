@@ -2,6 +2,7 @@
 
 #include "store/MovementRecordset.h"
 #include "ui/MovementGridModel.h"
+#include "ui/Twips.h"
 
 #include <QEvent>
 #include <QHeaderView>
@@ -13,16 +14,6 @@
 
 namespace velk::ui
 {
-
-namespace
-{
-
-int twipsToPixels(int twips)
-{
-    return (twips * 96 + 720) / 1440;
-}
-
-} // namespace
 
 DataGrid::DataGrid(QWidget* parent)
     : QTableView(parent)

@@ -1,6 +1,7 @@
 #include "ui/FlexGrid.h"
 
 #include "ui/FlexGridModel.h"
+#include "ui/Twips.h"
 
 #include <QEvent>
 #include <QFontMetrics>
@@ -21,16 +22,6 @@ const QChar kTab = QLatin1Char('\t');
 
 // A handler that keeps moving the current cell gets this many further selChange calls, then no more.
 constexpr int kMaxSelChangeRounds = 8;
-
-int twipsToPixels(int twips)
-{
-    return (twips * 96 + 720) / 1440;
-}
-
-int pixelsToTwips(int pixels)
-{
-    return pixels * 1440 / 96;
-}
 
 // The row header that shows the fixed columns. Qt measures a few hundred sections for its width each time
 // rows are added, which makes a grid filled row by row slow; this one takes the width set for the fixed

@@ -5,6 +5,7 @@
 #include "store/ReferenceData.h"
 #include "tests/support/TempCatalogue.h"
 #include "ui/FlexGrid.h"
+#include "ui/MessageBox.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -41,7 +42,7 @@ private:
     QStringList column(int col) const;
 
     std::unique_ptr<velk::test::TempCatalogue> m_catalogue;
-    std::unique_ptr<frmFindByMelody> m_window;
+    std::unique_ptr<velk::melody::frmFindByMelody> m_window;
     QStringList m_shown;
     QLineEdit* m_text = nullptr;
     velk::ui::FlexGrid* m_grid = nullptr;
@@ -79,10 +80,11 @@ void FindByMelodyTest::init()
     add(5, 1, {"c", "d", "e", "c", "d", "e"});
     add(2, 3, {"g", "a", "b"});
     m_shown.clear();
-    frmFindByMelody::messageHook = [this](const QString&, const QString& text) {
-        m_shown << text;
-    };
-    m_window = std::make_unique<frmFindByMelody>();
+    velk::ui::setMessageBoxHook([this](const velk::ui::BoxMessage& message) {
+        m_shown << message.text;
+        return false;
+    });
+    m_window = std::make_unique<velk::melody::frmFindByMelody>();
     m_text = m_window->findChild<QLineEdit*>(QStringLiteral("txtMelody"));
     m_grid = m_window->findChild<velk::ui::FlexGrid*>(QStringLiteral("fgMelodyResult"));
     QVERIFY(m_text && m_grid);
@@ -95,7 +97,7 @@ void FindByMelodyTest::init()
 void FindByMelodyTest::cleanup()
 {
     m_window.reset();
-    frmFindByMelody::messageHook = nullptr;
+    velk::ui::setMessageBoxHook(nullptr);
     m_catalogue.reset();
 }
 
@@ -207,13 +209,13 @@ void FindByMelodyTest::sharedWindowOpensModallyOverItsOwner()
 {
     QWidget owner;
     owner.show();
-    std::vector<frmFindByMelody*> windows;
+    std::vector<velk::melody::frmFindByMelody*> windows;
     QStringList statuses;
     auto searchAndClose = [&](const QString& melody) {
         QTimer::singleShot(0, [&, melody]() {
             // Whatever happens, the modal window is closed so that the test cannot hang.
             auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            auto* modal = qobject_cast<frmFindByMelody*>(dialog);
+            auto* modal = qobject_cast<velk::melody::frmFindByMelody*>(dialog);
             windows.push_back(modal);
             if (modal) {
                 statuses << modal->statusText();
@@ -228,9 +230,9 @@ void FindByMelodyTest::sharedWindowOpensModallyOverItsOwner()
         });
     };
     searchAndClose(QStringLiteral("g a b"));
-    frmFindByMelody::ShowFindByMelody(&owner, m_catalogue->connectionString());
+    velk::melody::frmFindByMelody::ShowFindByMelody(&owner, m_catalogue->connectionString());
     searchAndClose(QStringLiteral("c d"));
-    frmFindByMelody::ShowFindByMelody(&owner, m_catalogue->connectionString());
+    velk::melody::frmFindByMelody::ShowFindByMelody(&owner, m_catalogue->connectionString());
     QCOMPARE(static_cast<int>(windows.size()), 2);
     QVERIFY(windows[0] != nullptr);
     QCOMPARE(windows[1], windows[0]);

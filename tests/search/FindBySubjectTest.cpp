@@ -4,6 +4,7 @@
 #include "store/ConnectionString.h"
 #include "tests/support/TempCatalogue.h"
 #include "ui/FlexGrid.h"
+#include "ui/MessageBox.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -67,7 +68,7 @@ private:
     QStringList column(int col) const;
 
     std::unique_ptr<velk::test::TempCatalogue> m_catalogue;
-    std::unique_ptr<frmFindBySubject> m_window;
+    std::unique_ptr<velk::search::frmFindBySubject> m_window;
     std::vector<Shown> m_shown;
     QComboBox* m_cbo = nullptr;
     velk::ui::FlexGrid* m_grid = nullptr;
@@ -99,10 +100,11 @@ void FindBySubjectTest::init()
     insert(2, 1, {"Grief", "Joyful"}, 1.25);
     insert(3, 2, {std::nullopt, std::nullopt, std::nullopt, "Grief"}, std::nullopt);
     m_shown.clear();
-    frmFindBySubject::messageHook = [this](const QString& title, const QString& text) {
-        m_shown.push_back({title, text});
-    };
-    m_window = std::make_unique<frmFindBySubject>();
+    velk::ui::setMessageBoxHook([this](const velk::ui::BoxMessage& message) {
+        m_shown.push_back({message.title, message.text});
+        return false;
+    });
+    m_window = std::make_unique<velk::search::frmFindBySubject>();
     m_cbo = m_window->findChild<QComboBox*>(QStringLiteral("cboSearch"));
     m_grid = m_window->findChild<velk::ui::FlexGrid*>(QStringLiteral("fgSearchResult"));
     m_status = m_window->findChild<QStatusBar*>(QStringLiteral("sbrSubjectCount"));
@@ -113,7 +115,7 @@ void FindBySubjectTest::init()
 void FindBySubjectTest::cleanup()
 {
     m_window.reset();
-    frmFindBySubject::messageHook = nullptr;
+    velk::ui::setMessageBoxHook(nullptr);
     m_catalogue.reset();
 }
 
@@ -315,13 +317,13 @@ void FindBySubjectTest::sharedWindowOpensModallyOverItsOwner()
     QWidget owner;
     owner.show();
     std::vector<QString> seen;
-    std::vector<frmFindBySubject*> windows;
+    std::vector<velk::search::frmFindBySubject*> windows;
     std::vector<QWidget*> parents;
     auto closeWhenOpen = [&]() {
         QTimer::singleShot(0, [&]() {
             // Whatever happens, the modal window is closed so that the test cannot hang.
             auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            auto* modal = qobject_cast<frmFindBySubject*>(dialog);
+            auto* modal = qobject_cast<velk::search::frmFindBySubject*>(dialog);
             windows.push_back(modal);
             if (modal) {
                 parents.push_back(modal->parentWidget());
@@ -333,10 +335,10 @@ void FindBySubjectTest::sharedWindowOpensModallyOverItsOwner()
         });
     };
     closeWhenOpen();
-    frmFindBySubject::ShowFindBySubject(&owner, m_catalogue->connectionString());
+    velk::search::frmFindBySubject::ShowFindBySubject(&owner, m_catalogue->connectionString());
     insert(9, 9, {"Anger"}, std::nullopt);
     closeWhenOpen();
-    frmFindBySubject::ShowFindBySubject(&owner, m_catalogue->connectionString());
+    velk::search::frmFindBySubject::ShowFindBySubject(&owner, m_catalogue->connectionString());
     QCOMPARE(static_cast<int>(windows.size()), 2);
     QVERIFY(windows[0] != nullptr);
     QCOMPARE(windows[1], windows[0]);

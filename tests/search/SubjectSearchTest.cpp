@@ -356,11 +356,7 @@ TEST_F(SearchCatalogue, CellsAsShown)
     insert({m, withSubjects(13, 1, {"Joy"}, 0.5)});
     const auto result = search("Joy");
     ASSERT_EQ(result.rows.size(), 2u);
-#ifdef VELK_SEARCH_HAVE_RTF
     const std::string description = "Hello world";
-#else
-    const std::string description = *m.description;
-#endif
     const std::vector<std::string> first {"12", "3", "12.6", "Joy", "", "Grief", "", "", "End", description};
     EXPECT_EQ(result.rows[0], first);
     const std::vector<std::string> second {"13", "1", "0.5", "Joy", "", "", "", "", "", ""};
