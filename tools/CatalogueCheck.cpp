@@ -5,9 +5,9 @@
 #include "store/Connection.h"
 #include "store/Schema.h"
 #include "store/StoreError.h"
+#include "store/Text.h"
 #include "store/Value.h"
 #include "tabulations/Tabulation.h"
-#include "store/Text.h"
 
 #include <filesystem>
 #include <map>

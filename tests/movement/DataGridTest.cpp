@@ -1,8 +1,8 @@
+#include "movement/DataGrid.h"
+#include "movement/MovementGridModel.h"
 #include "store/Connection.h"
 #include "store/MovementRecordset.h"
 #include "tests/support/TempCatalogue.h"
-#include "ui/DataGrid.h"
-#include "ui/MovementGridModel.h"
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
@@ -12,11 +12,11 @@
 #include <optional>
 #include <vector>
 
+using velk::movement::DataGrid;
+using velk::movement::MovementGridModel;
 using velk::store::Connection;
 using velk::store::MovementRecordset;
 using velk::store::Value;
-using velk::ui::DataGrid;
-using velk::ui::MovementGridModel;
 
 namespace
 {
@@ -85,7 +85,7 @@ void clickRow(DataGrid& grid, int row)
 
 } // namespace
 
-class TestMovementGrid : public QObject
+class DataGridTest : public QObject
 {
     Q_OBJECT
 
@@ -102,7 +102,7 @@ private slots:
     void syncDoesNotAsk();
 };
 
-void TestMovementGrid::captionsAndWidths()
+void DataGridTest::captionsAndWidths()
 {
     const QStringList captions
         = {QStringLiteral("KTN"), QStringLiteral("Mvt."), QStringLiteral("Ord"), QStringLiteral("TC/FP"),
@@ -131,7 +131,7 @@ void TestMovementGrid::captionsAndWidths()
     QVERIFY(!(model->flags(model->index(0, MovementGridModel::KTN)) & Qt::ItemIsEditable));
 }
 
-void TestMovementGrid::rowsInCatalogueOrder()
+void DataGridTest::rowsInCatalogueOrder()
 {
     Fixture fixture;
     MovementGridModel model(fixture.recordset());
@@ -154,7 +154,7 @@ void TestMovementGrid::rowsInCatalogueOrder()
     QCOMPARE(shown(model, 2, MovementGridModel::Deviation), QStringLiteral("12.6"));
 }
 
-void TestMovementGrid::checkBoxColumns()
+void DataGridTest::checkBoxColumns()
 {
     Fixture fixture;
     MovementGridModel model(fixture.recordset());
@@ -168,7 +168,7 @@ void TestMovementGrid::checkBoxColumns()
     QVERIFY(!checkState(model, 0, MovementGridModel::KTN).isValid());
 }
 
-void TestMovementGrid::nullShowsEmpty()
+void DataGridTest::nullShowsEmpty()
 {
     Fixture fixture;
     MovementGridModel model(fixture.recordset());
@@ -184,7 +184,7 @@ void TestMovementGrid::nullShowsEmpty()
     }
 }
 
-void TestMovementGrid::followsRecordsetChanges()
+void DataGridTest::followsRecordsetChanges()
 {
     Fixture fixture;
     MovementRecordset& recordset = fixture.recordset();
@@ -221,7 +221,7 @@ void TestMovementGrid::followsRecordsetChanges()
     QTRY_VERIFY(!grid.currentIndex().isValid() || grid.currentIndex().row() == 1);
 }
 
-void TestMovementGrid::acceptedMoveKeepsLine()
+void DataGridTest::acceptedMoveKeepsLine()
 {
     Fixture fixture;
     MovementRecordset& recordset = fixture.recordset();
@@ -244,7 +244,7 @@ void TestMovementGrid::acceptedMoveKeepsLine()
     QCOMPARE(grid.selectionModel()->selectedRows().size(), 1);
 }
 
-void TestMovementGrid::refusedMoveSnapsBack()
+void DataGridTest::refusedMoveSnapsBack()
 {
     Fixture fixture;
     MovementRecordset& recordset = fixture.recordset();
@@ -272,7 +272,7 @@ void TestMovementGrid::refusedMoveSnapsBack()
     QCOMPARE(asked, 1);
 }
 
-void TestMovementGrid::moveElsewhereSnapsToRecordset()
+void DataGridTest::moveElsewhereSnapsToRecordset()
 {
     Fixture fixture;
     MovementRecordset& recordset = fixture.recordset();
@@ -287,7 +287,7 @@ void TestMovementGrid::moveElsewhereSnapsToRecordset()
     QTRY_COMPARE(grid.currentIndex().row(), 2);
 }
 
-void TestMovementGrid::keysAskToo()
+void DataGridTest::keysAskToo()
 {
     Fixture fixture;
     MovementRecordset& recordset = fixture.recordset();
@@ -309,7 +309,7 @@ void TestMovementGrid::keysAskToo()
     QCOMPARE(asked.size(), std::size_t {1});
 }
 
-void TestMovementGrid::syncDoesNotAsk()
+void DataGridTest::syncDoesNotAsk()
 {
     Fixture fixture;
     MovementRecordset& recordset = fixture.recordset();
@@ -332,5 +332,5 @@ void TestMovementGrid::syncDoesNotAsk()
     QCOMPARE(asked, 0);
 }
 
-QTEST_MAIN(TestMovementGrid)
-#include "TestMovementGrid.moc"
+QTEST_MAIN(DataGridTest)
+#include "DataGridTest.moc"

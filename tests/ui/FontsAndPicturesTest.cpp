@@ -11,7 +11,7 @@
 
 using namespace velk::ui;
 
-class TestFontsAndPictures : public QObject
+class FontsAndPicturesTest : public QObject
 {
     Q_OBJECT
 
@@ -26,13 +26,13 @@ private slots:
     void applicationIcon();
 };
 
-void TestFontsAndPictures::initTestCase()
+void FontsAndPicturesTest::initTestCase()
 {
     installFontSubstitutions();
     installFontSubstitutions();
 }
 
-void TestFontsAndPictures::namesResolveToInstalledFonts_data()
+void FontsAndPicturesTest::namesResolveToInstalledFonts_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("expected");
@@ -40,7 +40,7 @@ void TestFontsAndPictures::namesResolveToInstalledFonts_data()
     QTest::newRow("windows") << QString::fromLatin1(kBookAntiqua) << QString::fromLatin1(kBookAntiquaStandIn);
 }
 
-void TestFontsAndPictures::namesResolveToInstalledFonts()
+void FontsAndPicturesTest::namesResolveToInstalledFonts()
 {
     QFETCH(QString, name);
     QFETCH(QString, expected);
@@ -54,7 +54,7 @@ void TestFontsAndPictures::namesResolveToInstalledFonts()
     QCOMPARE(QFontInfo(font).family(), expected);
 }
 
-void TestFontsAndPictures::fontHelpers()
+void FontsAndPicturesTest::fontHelpers()
 {
     const QFont window = bookAntiqua(12, true);
     QCOMPARE(window.family(), QStringLiteral("Book Antiqua"));
@@ -68,7 +68,7 @@ void TestFontsAndPictures::fontHelpers()
     QVERIFY(!glyphs.bold());
 }
 
-void TestFontsAndPictures::toolbarPicturesAreDrawn()
+void FontsAndPicturesTest::toolbarPicturesAreDrawn()
 {
     for (int index = 1; index <= kToolbarPictureCount; ++index) {
         const QIcon icon = toolbarPicture(index);
@@ -90,7 +90,7 @@ void TestFontsAndPictures::toolbarPicturesAreDrawn()
     }
 }
 
-void TestFontsAndPictures::toolbarPicturesDiffer()
+void FontsAndPicturesTest::toolbarPicturesDiffer()
 {
     std::set<QByteArray> seen;
     for (int index = 1; index <= kToolbarPictureCount; ++index) {
@@ -100,13 +100,13 @@ void TestFontsAndPictures::toolbarPicturesDiffer()
     }
 }
 
-void TestFontsAndPictures::indexOutsideListIsNull()
+void FontsAndPicturesTest::indexOutsideListIsNull()
 {
     QVERIFY(toolbarPicture(0).isNull());
     QVERIFY(toolbarPicture(kToolbarPictureCount + 1).isNull());
 }
 
-void TestFontsAndPictures::applicationIcon()
+void FontsAndPicturesTest::applicationIcon()
 {
     QVERIFY(!velk::ui::applicationIcon().isNull());
     QVERIFY(!velk::ui::applicationIcon().pixmap(256, 256).isNull());
@@ -125,5 +125,5 @@ void TestFontsAndPictures::applicationIcon()
     QCOMPARE(lines, 6);
 }
 
-QTEST_MAIN(TestFontsAndPictures)
-#include "TestFontsAndPictures.moc"
+QTEST_MAIN(FontsAndPicturesTest)
+#include "FontsAndPicturesTest.moc"

@@ -1,9 +1,9 @@
-#include "ui/MovementGridModel.h"
+#include "movement/MovementGridModel.h"
 
 #include "store/MovementRecordset.h"
 #include "store/Value.h"
 
-namespace velk::ui
+namespace velk::movement
 {
 
 namespace
@@ -211,4 +211,4 @@ void MovementGridModel::reset()
     endResetModel();
 }
 
-} // namespace velk::ui
+} // namespace velk::movement

@@ -1,7 +1,7 @@
-#include "ui/DataGrid.h"
+#include "movement/DataGrid.h"
 
+#include "movement/MovementGridModel.h"
 #include "store/MovementRecordset.h"
-#include "ui/MovementGridModel.h"
 #include "ui/Twips.h"
 
 #include <QEvent>
@@ -12,7 +12,7 @@
 #include <algorithm>
 #include <array>
 
-namespace velk::ui
+namespace velk::movement
 {
 
 DataGrid::DataGrid(QWidget* parent)
@@ -172,7 +172,7 @@ void DataGrid::fitColumns()
     for (int column = 0; column < MovementGridModel::ColumnCount; ++column) {
         const auto c = static_cast<std::size_t>(column);
         widths[c] = m_draggedColumns.contains(column) ? columnWidth(column)
-                                                      : twipsToPixels(MovementGridModel::widthTwips(column));
+                                                      : ui::twipsToPixels(MovementGridModel::widthTwips(column));
         used += widths[c];
     }
     int room = viewport()->width() - used;
@@ -208,4 +208,4 @@ void DataGrid::fitRowHeight()
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
 }
 
-} // namespace velk::ui
+} // namespace velk::movement
