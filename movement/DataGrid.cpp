@@ -2,6 +2,7 @@
 
 #include "movement/MovementGridModel.h"
 #include "store/MovementRecordset.h"
+#include "ui/ReadOnlyTable.h"
 #include "ui/Twips.h"
 
 #include <QEvent>
@@ -18,14 +19,7 @@ namespace velk::movement
 DataGrid::DataGrid(QWidget* parent)
     : QTableView(parent)
 {
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setSelectionMode(QAbstractItemView::SingleSelection);
-    setSelectionBehavior(QAbstractItemView::SelectRows);
-    setTabKeyNavigation(false);
-    setWordWrap(false);
-    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    // Narrow columns (a check box, a position number) keep the width they are given.
-    horizontalHeader()->setMinimumSectionSize(4);
+    ui::setUpReadOnlyRows(*this);
     verticalHeader()->hide();
     fitRowHeight();
     connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int column) {

@@ -1,6 +1,7 @@
 #include "ui/FlexGrid.h"
 
 #include "ui/FlexGridModel.h"
+#include "ui/ReadOnlyTable.h"
 #include "ui/Twips.h"
 
 #include <QEvent>
@@ -74,14 +75,7 @@ FlexGrid::FlexGrid(QWidget* parent)
     rowHeader->setHighlightSections(true);
     setVerticalHeader(rowHeader);
     setModel(m_model.get());
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setSelectionMode(QAbstractItemView::SingleSelection);
-    setSelectionBehavior(QAbstractItemView::SelectRows);
-    setTabKeyNavigation(false);
-    setWordWrap(false);
-    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    // Narrow columns (a check box, a position number) keep the width they are given.
-    horizontalHeader()->setMinimumSectionSize(4);
+    setUpReadOnlyRows(*this);
     verticalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
