@@ -23,15 +23,8 @@ enum class MoveReason
     MoveNext,
     MovePrevious,
     MoveLast,
-    AddNew,
-    Delete,
-    Update,
     UndoUpdate,
-    UndoAddNew,
-    UndoDelete,
-    Resynch,
-    Close,
-    FirstChange
+    UndoDelete
 };
 
 /// Edit state of the current row, with the values the window compares against.
@@ -150,10 +143,6 @@ public:
     void placeCurrentInOrder();
     /// Discards the pending changes of the current row.
     void cancelBatch();
-
-    /// Reads the snapshot again, dropping all pending changes: asks and reports Requery, notifies Reset and makes
-    /// the first row (if any) current. Returns false when the before-move observer refused. Throws StoreError.
-    bool requery();
 
     Connection& connection();
 

@@ -539,19 +539,5 @@ TEST_F(RecordsetTest, ReadOnlyCatalogueRefusesTheBatchAndKeepsIt)
     EXPECT_EQ(r.field("Sub3"), Value("Spring"));
 }
 
-TEST_F(RecordsetTest, RequeryDropsPendingChangesAndResets)
-{
-    MovementRecordset& r = open({1, 2});
-    r.addNew();
-    r.moveTo(0);
-    r.setField("iKTN", Value(50));
-    takeLog();
-    EXPECT_TRUE(r.requery());
-    EXPECT_EQ(takeLog(), (Log {"ask Requery", "Reset", "done Requery"}));
-    EXPECT_EQ(r.recordCount(), 2);
-    EXPECT_EQ(ktn(r), 1);
-    EXPECT_EQ(r.editState(), EditState::None);
-}
-
 } // namespace
 } // namespace velk::store
