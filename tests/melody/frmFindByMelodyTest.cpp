@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-class FindByMelodyTest : public QObject
+class frmFindByMelodyTest : public QObject
 {
     Q_OBJECT
 
@@ -48,7 +48,7 @@ private:
     velk::ui::FlexGrid* m_grid = nullptr;
 };
 
-void FindByMelodyTest::add(int ktn, int mvmt, const std::vector<std::string>& spellings)
+void frmFindByMelodyTest::add(int ktn, int mvmt, const std::vector<std::string>& spellings)
 {
     using velk::store::Value;
     auto connection
@@ -74,7 +74,7 @@ void FindByMelodyTest::add(int ktn, int mvmt, const std::vector<std::string>& sp
     transaction.commit();
 }
 
-void FindByMelodyTest::init()
+void frmFindByMelodyTest::init()
 {
     m_catalogue = std::make_unique<velk::test::TempCatalogue>();
     add(5, 1, {"c", "d", "e", "c", "d", "e"});
@@ -94,14 +94,14 @@ void FindByMelodyTest::init()
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
 }
 
-void FindByMelodyTest::cleanup()
+void frmFindByMelodyTest::cleanup()
 {
     m_window.reset();
     velk::ui::setMessageBoxHook(nullptr);
     m_catalogue.reset();
 }
 
-void FindByMelodyTest::typeAndEnter(const QString& text)
+void frmFindByMelodyTest::typeAndEnter(const QString& text)
 {
     m_text->setFocus();
     m_text->clear();
@@ -109,7 +109,7 @@ void FindByMelodyTest::typeAndEnter(const QString& text)
     QTest::keyClick(m_text, Qt::Key_Return);
 }
 
-QStringList FindByMelodyTest::column(int col) const
+QStringList frmFindByMelodyTest::column(int col) const
 {
     QStringList cells;
     for (int row = 1; row < m_grid->rows(); ++row) {
@@ -118,7 +118,7 @@ QStringList FindByMelodyTest::column(int col) const
     return cells;
 }
 
-void FindByMelodyTest::opensFresh()
+void frmFindByMelodyTest::opensFresh()
 {
     QCOMPARE(m_window->objectName(), QStringLiteral("frmFindByMelody"));
     QCOMPARE(m_window->windowTitle(), QStringLiteral("Find By Melody"));
@@ -146,7 +146,7 @@ void FindByMelodyTest::opensFresh()
     QCOMPARE(m_text->font().pointSizeF(), 12.0);
 }
 
-void FindByMelodyTest::enterRunsTheSearchOnce()
+void frmFindByMelodyTest::enterRunsTheSearchOnce()
 {
     typeAndEnter(QStringLiteral("c d e"));
     QCOMPARE(column(0), (QStringList {QStringLiteral("5"), QStringLiteral("5")}));
@@ -160,7 +160,7 @@ void FindByMelodyTest::enterRunsTheSearchOnce()
     QCOMPARE(m_shown.size(), 1);
 }
 
-void FindByMelodyTest::optionsChooseTheMode()
+void frmFindByMelodyTest::optionsChooseTheMode()
 {
     QTest::keyClicks(m_text, QStringLiteral("c d e"));
     QTest::mouseClick(m_window->findChild<QRadioButton*>(QStringLiteral("optTransposed")), Qt::LeftButton);
@@ -174,7 +174,7 @@ void FindByMelodyTest::optionsChooseTheMode()
     QCOMPARE(column(2), (QStringList {QStringLiteral("1"), QStringLiteral("4")}));
 }
 
-void FindByMelodyTest::badMelodiesLeaveTheLastResult()
+void frmFindByMelodyTest::badMelodiesLeaveTheLastResult()
 {
     typeAndEnter(QStringLiteral("g a"));
     QCOMPARE(column(0), (QStringList {QStringLiteral("2")}));
@@ -192,7 +192,7 @@ void FindByMelodyTest::badMelodiesLeaveTheLastResult()
     QCOMPARE(m_window->statusText(), QStringLiteral("No occurrences of “b b” found."));
 }
 
-void FindByMelodyTest::reopeningStartsFresh()
+void frmFindByMelodyTest::reopeningStartsFresh()
 {
     m_window->findChild<QRadioButton*>(QStringLiteral("optClasses"))->click();
     typeAndEnter(QStringLiteral("c d"));
@@ -205,7 +205,7 @@ void FindByMelodyTest::reopeningStartsFresh()
     QCOMPARE(m_window->statusText(), QString());
 }
 
-void FindByMelodyTest::sharedWindowOpensModallyOverItsOwner()
+void frmFindByMelodyTest::sharedWindowOpensModallyOverItsOwner()
 {
     QWidget owner;
     owner.show();
@@ -242,7 +242,7 @@ void FindByMelodyTest::sharedWindowOpensModallyOverItsOwner()
                            QStringLiteral("2 occurrences of “c d” found")}));
 }
 
-void FindByMelodyTest::aSequenceChangedMeanwhileIsSearchedAsItNowIs()
+void frmFindByMelodyTest::aSequenceChangedMeanwhileIsSearchedAsItNowIs()
 {
     typeAndEnter(QStringLiteral("c d e"));
     QCOMPARE(column(2), (QStringList {QStringLiteral("1"), QStringLiteral("4")}));
@@ -255,5 +255,5 @@ void FindByMelodyTest::aSequenceChangedMeanwhileIsSearchedAsItNowIs()
     QCOMPARE(m_window->statusText(), QStringLiteral("1 occurrence of “c d e” found"));
 }
 
-QTEST_MAIN(FindByMelodyTest)
-#include "FindByMelodyTest.moc"
+QTEST_MAIN(frmFindByMelodyTest)
+#include "frmFindByMelodyTest.moc"

@@ -36,7 +36,7 @@ struct Shown
 
 } // namespace
 
-class FindBySubjectTest : public QObject
+class frmFindBySubjectTest : public QObject
 {
     Q_OBJECT
 
@@ -76,10 +76,10 @@ private:
     QStatusBar* m_status = nullptr;
 };
 
-void FindBySubjectTest::insert(int ktn,
-                               int mvmt,
-                               const std::vector<std::optional<std::string>>& subjects,
-                               std::optional<double> dev)
+void frmFindBySubjectTest::insert(int ktn,
+                                  int mvmt,
+                                  const std::vector<std::optional<std::string>>& subjects,
+                                  std::optional<double> dev)
 {
     using velk::store::Value;
     auto connection
@@ -94,7 +94,7 @@ void FindBySubjectTest::insert(int ktn,
     connection.close();
 }
 
-void FindBySubjectTest::init()
+void frmFindBySubjectTest::init()
 {
     m_catalogue = std::make_unique<velk::test::TempCatalogue>();
     insert(1, 1, {"Joy", std::nullopt, "Joy"}, 4.5);
@@ -113,14 +113,14 @@ void FindBySubjectTest::init()
     QVERIFY(open());
 }
 
-void FindBySubjectTest::cleanup()
+void frmFindBySubjectTest::cleanup()
 {
     m_window.reset();
     velk::ui::setMessageBoxHook(nullptr);
     m_catalogue.reset();
 }
 
-bool FindBySubjectTest::open()
+bool frmFindBySubjectTest::open()
 {
     m_window->setConnectionString(m_catalogue->connectionString());
     m_window->load();
@@ -128,14 +128,14 @@ bool FindBySubjectTest::open()
     return QTest::qWaitForWindowExposed(m_window.get());
 }
 
-void FindBySubjectTest::typeAndEnter(const QString& text)
+void frmFindBySubjectTest::typeAndEnter(const QString& text)
 {
     m_cbo->setFocus();
     QTest::keyClicks(m_cbo, text);
     QTest::keyClick(m_cbo, Qt::Key_Return);
 }
 
-QStringList FindBySubjectTest::column(int col) const
+QStringList frmFindBySubjectTest::column(int col) const
 {
     QStringList cells;
     for (int row = 1; row < m_grid->rows(); ++row) {
@@ -144,7 +144,7 @@ QStringList FindBySubjectTest::column(int col) const
     return cells;
 }
 
-void FindBySubjectTest::opensEmptyWithTheSubjectList()
+void frmFindBySubjectTest::opensEmptyWithTheSubjectList()
 {
     QCOMPARE(m_window->windowTitle(), QStringLiteral("Find By Subject"));
     QCOMPARE(m_cbo->currentText(), QString());
@@ -176,7 +176,7 @@ void FindBySubjectTest::opensEmptyWithTheSubjectList()
     QCOMPARE(m_status->geometry().bottom() + 1, m_window->height());
 }
 
-void FindBySubjectTest::enterRunsTheSearchOnce()
+void frmFindBySubjectTest::enterRunsTheSearchOnce()
 {
     typeAndEnter(QStringLiteral("Joy"));
     QCOMPARE(column(0), (QStringList {QStringLiteral("1"), QStringLiteral("1")}));
@@ -206,7 +206,7 @@ void FindBySubjectTest::enterRunsTheSearchOnce()
     QCOMPARE(m_window->statusText(), QStringLiteral("2 matches for \"joy\" found"));
 }
 
-void FindBySubjectTest::buttonRunsTheSameSearch()
+void frmFindBySubjectTest::buttonRunsTheSameSearch()
 {
     QTest::keyClicks(m_cbo, QStringLiteral("Grief"));
     QTest::mouseClick(m_window->findChild<QPushButton*>(QStringLiteral("cmdSearch")), Qt::LeftButton);
@@ -216,7 +216,7 @@ void FindBySubjectTest::buttonRunsTheSameSearch()
     QCOMPARE(m_window->statusText(), QStringLiteral("2 matches for \"Grief\" found"));
 }
 
-void FindBySubjectTest::deviationOrderAndWildcardAreRead()
+void frmFindBySubjectTest::deviationOrderAndWildcardAreRead()
 {
     QTest::mouseClick(m_window->findChild<QCheckBox*>(QStringLiteral("chkUseWildcard")), Qt::LeftButton);
     m_window->findChild<QRadioButton*>(QStringLiteral("optSortDeviation"))->setChecked(true);
@@ -233,7 +233,7 @@ void FindBySubjectTest::deviationOrderAndWildcardAreRead()
     QCOMPARE(column(0), (QStringList {QStringLiteral("2"), QStringLiteral("3")}));
 }
 
-void FindBySubjectTest::noMatchShowsTheBoxOnce()
+void frmFindBySubjectTest::noMatchShowsTheBoxOnce()
 {
     typeAndEnter(QStringLiteral("Joy"));
     m_cbo->clearEditText();
@@ -246,7 +246,7 @@ void FindBySubjectTest::noMatchShowsTheBoxOnce()
     QVERIFY(m_grid->isVisible());
 }
 
-void FindBySubjectTest::secondOpeningStartsFresh()
+void frmFindBySubjectTest::secondOpeningStartsFresh()
 {
     QTest::mouseClick(m_window->findChild<QCheckBox*>(QStringLiteral("chkUseWildcard")), Qt::LeftButton);
     m_window->findChild<QRadioButton*>(QStringLiteral("optSortDeviation"))->setChecked(true);
@@ -265,7 +265,7 @@ void FindBySubjectTest::secondOpeningStartsFresh()
     QVERIFY(m_window->findChild<QRadioButton*>(QStringLiteral("optSortPriority"))->isChecked());
 }
 
-void FindBySubjectTest::menuItemsChangeNothing()
+void frmFindBySubjectTest::menuItemsChangeNothing()
 {
     typeAndEnter(QStringLiteral("Joy"));
     auto* load = m_window->findChild<QAction*>(QStringLiteral("mnuLoad"));
@@ -282,7 +282,7 @@ void FindBySubjectTest::menuItemsChangeNothing()
     QVERIFY(m_shown.empty());
 }
 
-void FindBySubjectTest::missingCatalogueIsReported()
+void frmFindBySubjectTest::missingCatalogueIsReported()
 {
     typeAndEnter(QStringLiteral("Joy"));
     const auto missing = (m_catalogue->folder() / "absent.db").string();
@@ -303,7 +303,7 @@ void FindBySubjectTest::missingCatalogueIsReported()
 
 // The window keeps one connection for an opening; a search must still see what another program stored
 // since the opening began, and the window must not keep that program from writing.
-void FindBySubjectTest::anOpeningSeesChangesMadeMeanwhile()
+void frmFindBySubjectTest::anOpeningSeesChangesMadeMeanwhile()
 {
     typeAndEnter(QStringLiteral("Joy"));
     QCOMPARE(m_window->statusText(), QStringLiteral("2 matches for \"Joy\" found"));
@@ -313,7 +313,7 @@ void FindBySubjectTest::anOpeningSeesChangesMadeMeanwhile()
     QVERIFY(m_shown.empty());
 }
 
-void FindBySubjectTest::sharedWindowOpensModallyOverItsOwner()
+void frmFindBySubjectTest::sharedWindowOpensModallyOverItsOwner()
 {
     QWidget owner;
     owner.show();
@@ -347,7 +347,7 @@ void FindBySubjectTest::sharedWindowOpensModallyOverItsOwner()
     QCOMPARE(seen, (std::vector<QString> {QStringLiteral("Grief"), QStringLiteral("Anger")}));
 }
 
-void FindBySubjectTest::aSubjectThatIsNotUtf8IsFoundWhenPicked()
+void frmFindBySubjectTest::aSubjectThatIsNotUtf8IsFoundWhenPicked()
 {
     // Another program stored bytes that are not UTF-8; the list shows them escaped.
     {
@@ -370,7 +370,7 @@ void FindBySubjectTest::aSubjectThatIsNotUtf8IsFoundWhenPicked()
     QCOMPARE(m_window->statusText(), QStringLiteral("1 matches for \"J\\xFFoy\" found"));
 }
 
-void FindBySubjectTest::aLongPastedTextIsSearchedWholeOrRefused()
+void frmFindBySubjectTest::aLongPastedTextIsSearchedWholeOrRefused()
 {
     // Longer than a line edit holds by default (32,767) and than a search pattern may be (50,000 bytes).
     const QString pasted(60000, QLatin1Char('a'));
@@ -386,7 +386,7 @@ void FindBySubjectTest::aLongPastedTextIsSearchedWholeOrRefused()
     QCOMPARE(m_grid->rows(), 1);
 }
 
-void FindBySubjectTest::enterOnASubjectChosenInTheOpenListSearchesOnce()
+void frmFindBySubjectTest::enterOnASubjectChosenInTheOpenListSearchesOnce()
 {
     m_cbo->setFocus();
     m_cbo->showPopup();
@@ -402,7 +402,7 @@ void FindBySubjectTest::enterOnASubjectChosenInTheOpenListSearchesOnce()
     QVERIFY(m_shown.empty());
 }
 
-void FindBySubjectTest::aClickInTheOpenListOnlyChooses()
+void frmFindBySubjectTest::aClickInTheOpenListOnlyChooses()
 {
     m_cbo->setFocus();
     m_cbo->showPopup();
@@ -416,7 +416,7 @@ void FindBySubjectTest::aClickInTheOpenListOnlyChooses()
     QCOMPARE(m_grid->rows(), 1);
 }
 
-void FindBySubjectTest::eachOpeningStartsScrolledLeft()
+void frmFindBySubjectTest::eachOpeningStartsScrolledLeft()
 {
     typeAndEnter(QStringLiteral("Joy"));
     m_window->resize(300, m_window->height());
@@ -429,7 +429,7 @@ void FindBySubjectTest::eachOpeningStartsScrolledLeft()
     QCOMPARE(bar->value(), 0);
 }
 
-void FindBySubjectTest::headersShowWhole()
+void frmFindBySubjectTest::headersShowWhole()
 {
     for (int column = 0; column < m_grid->cols(); ++column) {
         QVERIFY2(m_grid->columnWidth(column) >= m_grid->horizontalHeader()->sectionSizeHint(column),
@@ -437,5 +437,5 @@ void FindBySubjectTest::headersShowWhole()
     }
 }
 
-QTEST_MAIN(FindBySubjectTest)
-#include "FindBySubjectTest.moc"
+QTEST_MAIN(frmFindBySubjectTest)
+#include "frmFindBySubjectTest.moc"
