@@ -192,9 +192,6 @@ void MovementGridModel::onRowsChanged(const store::RowsChange& change)
             reset();
         }
         break;
-    case store::RowsChange::Kind::Reset:
-        reset();
-        break;
     }
     m_changing = false;
     emit rowsSettled();

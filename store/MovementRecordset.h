@@ -17,7 +17,7 @@ namespace velk::store
 /// Why the current row of the movement recordset moved.
 enum class MoveReason
 {
-    Requery,
+    Requery, ///< raised by nothing; goes once the movement logic no longer names it
     Move,
     MoveFirst,
     MoveNext,
@@ -47,12 +47,11 @@ struct RowsChange
 {
     enum class Kind
     {
-        Reset,
         Inserted,
         Removed,
         Changed
     };
-    Kind kind = Kind::Reset;
+    Kind kind = Kind::Changed;
     std::size_t row = 0; ///< 0-based row index, for Inserted, Removed and Changed
 };
 

@@ -34,16 +34,13 @@ std::string reasonName(MoveReason reason)
         return "UndoDelete";
     case MoveReason::Requery:
         return "Requery";
-    default:
-        return "Other";
     }
+    return "?";
 }
 
 std::string rowsName(const RowsChange& change)
 {
     switch (change.kind) {
-    case RowsChange::Kind::Reset:
-        return "Reset";
     case RowsChange::Kind::Inserted:
         return "Inserted " + std::to_string(change.row);
     case RowsChange::Kind::Removed:
