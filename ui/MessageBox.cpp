@@ -19,6 +19,8 @@ QMessageBox::Icon boxIcon(BoxIcon icon)
     switch (icon) {
     case BoxIcon::Warning:
         return QMessageBox::Warning;
+    case BoxIcon::Critical:
+        return QMessageBox::Critical;
     case BoxIcon::Question:
         return QMessageBox::Question;
     case BoxIcon::None:

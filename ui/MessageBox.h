@@ -14,6 +14,7 @@ enum class BoxIcon
 {
     None,
     Warning,
+    Critical,
     Question
 };
 
