@@ -91,7 +91,9 @@ void frmFindByMelodyTest::init()
     m_window->setConnectionString(m_catalogue->connectionString());
     m_window->load();
     m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QTRY_COMPARE(QApplication::focusWidget(), m_text);
 }
 
 void frmFindByMelodyTest::cleanup()
@@ -103,10 +105,10 @@ void frmFindByMelodyTest::cleanup()
 
 void frmFindByMelodyTest::typeAndEnter(const QString& text)
 {
-    m_text->setFocus();
+    QTest::mouseClick(m_text, Qt::LeftButton);
     m_text->clear();
-    QTest::keyClicks(m_text, text);
-    QTest::keyClick(m_text, Qt::Key_Return);
+    QTest::keyClicks(QApplication::focusWidget(), text);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
 }
 
 QStringList frmFindByMelodyTest::column(int col) const
@@ -162,13 +164,14 @@ void frmFindByMelodyTest::enterRunsTheSearchOnce()
 
 void frmFindByMelodyTest::optionsChooseTheMode()
 {
-    QTest::keyClicks(m_text, QStringLiteral("c d e"));
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("c d e"));
     QTest::mouseClick(m_window->findChild<QRadioButton*>(QStringLiteral("optTransposed")), Qt::LeftButton);
     QTest::mouseClick(m_window->findChild<QPushButton*>(QStringLiteral("cmdFind")), Qt::LeftButton);
     QCOMPARE(column(0), (QStringList {QStringLiteral("2"), QStringLiteral("5"), QStringLiteral("5")}));
     QCOMPARE(m_window->statusText(), QStringLiteral("3 occurrences of “c d e” found"));
     m_text->clear();
-    QTest::keyClicks(m_text, QStringLiteral("b* d f/"));
+    QTest::mouseClick(m_text, Qt::LeftButton);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("b* d f/"));
     m_window->findChild<QRadioButton*>(QStringLiteral("optClasses"))->click();
     m_window->find();
     QCOMPARE(column(2), (QStringList {QStringLiteral("1"), QStringLiteral("4")}));

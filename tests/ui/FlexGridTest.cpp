@@ -274,10 +274,12 @@ void FlexGridTest::selChangeOnKeys()
     fillPitchGrid(grid, 4);
     grid.setCurrentCell(1, 1);
     grid.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    grid.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&grid));
     grid.setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), &grid);
     QSignalSpy spy(&grid, &FlexGrid::selChange);
-    QTest::keyClick(&grid, Qt::Key_Down);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
     QCOMPARE(spy.count(), 1);
     QCOMPARE(grid.row(), 2);
     QCOMPARE(grid.text(), QStringLiteral("g3"));
