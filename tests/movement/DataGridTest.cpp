@@ -95,9 +95,8 @@ private slots:
     void checkBoxColumns();
     void nullShowsEmpty();
     void followsRecordsetChanges();
-    void acceptedMoveKeepsLine();
-    void refusedMoveSnapsBack();
-    void moveElsewhereSnapsToRecordset();
+    void clickAsksToMove_data();
+    void clickAsksToMove();
     void keysAskToo();
     void syncDoesNotAsk();
 };
@@ -221,70 +220,49 @@ void DataGridTest::followsRecordsetChanges()
     QTRY_VERIFY(!grid.currentIndex().isValid() || grid.currentIndex().row() == 1);
 }
 
-void DataGridTest::acceptedMoveKeepsLine()
+void DataGridTest::clickAsksToMove_data()
 {
+    QTest::addColumn<bool>("refuse");
+    QTest::addColumn<bool>("elsewhere");
+    QTest::addColumn<int>("clicked");
+    QTest::addColumn<int>("line");
+    QTest::newRow("an accepted move keeps the line") << false << false << 2 << 2;
+    // The window's move guard during an edit: every move is refused.
+    QTest::newRow("a refused move snaps back") << true << false << 1 << 0;
+    QTest::newRow("a move elsewhere snaps to the recordset") << false << true << 1 << 2;
+}
+
+void DataGridTest::clickAsksToMove()
+{
+    QFETCH(bool, refuse);
+    QFETCH(bool, elsewhere);
+    QFETCH(int, clicked);
+    QFETCH(int, line);
     Fixture fixture;
     MovementRecordset& recordset = fixture.recordset();
+    if (refuse) {
+        recordset.setWillMove([](velk::store::MoveReason) { return false; });
+    }
     DataGrid grid;
     grid.setRecordset(&recordset);
     std::vector<std::size_t> asked;
     grid.setRequestMove([&](std::size_t row) {
         asked.push_back(row);
-        return recordset.moveTo(row);
+        return elsewhere ? recordset.moveLast() : recordset.moveTo(row);
     });
     grid.resize(800, 300);
     grid.show();
     QVERIFY(QTest::qWaitForWindowExposed(&grid));
 
-    clickRow(grid, 2);
-    QCOMPARE(asked, std::vector<std::size_t> {2});
-    QCOMPARE(recordset.currentIndex(), std::optional<std::size_t>(2));
-    QTest::qWait(0);
-    QCOMPARE(grid.currentIndex().row(), 2);
-    QCOMPARE(grid.selectionModel()->selectedRows().size(), 1);
-}
-
-void DataGridTest::refusedMoveSnapsBack()
-{
-    Fixture fixture;
-    MovementRecordset& recordset = fixture.recordset();
-    // The window's move guard during an edit: every move is refused.
-    recordset.setWillMove([](velk::store::MoveReason) { return false; });
-    DataGrid grid;
-    grid.setRecordset(&recordset);
-    int asked = 0;
-    grid.setRequestMove([&](std::size_t row) {
-        ++asked;
-        return recordset.moveTo(row);
-    });
-    grid.resize(800, 300);
-    grid.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&grid));
-
-    clickRow(grid, 1);
-    QCOMPARE(asked, 1);
-    QCOMPARE(recordset.currentIndex(), std::optional<std::size_t>(0));
-    QTRY_COMPARE(grid.currentIndex().row(), 0);
+    clickRow(grid, clicked);
+    QCOMPARE(asked, std::vector<std::size_t> {static_cast<std::size_t>(clicked)});
+    QCOMPARE(recordset.currentIndex(), std::optional<std::size_t>(line));
+    QTRY_COMPARE(grid.currentIndex().row(), line);
     const QModelIndexList selected = grid.selectionModel()->selectedRows();
     QCOMPARE(selected.size(), 1);
-    QCOMPARE(selected.first().row(), 0);
-    // Snapping back is no new request.
-    QCOMPARE(asked, 1);
-}
-
-void DataGridTest::moveElsewhereSnapsToRecordset()
-{
-    Fixture fixture;
-    MovementRecordset& recordset = fixture.recordset();
-    DataGrid grid;
-    grid.setRecordset(&recordset);
-    grid.setRequestMove([&](std::size_t) { return recordset.moveLast(); });
-    grid.resize(800, 300);
-    grid.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&grid));
-
-    clickRow(grid, 1);
-    QTRY_COMPARE(grid.currentIndex().row(), 2);
+    QCOMPARE(selected.first().row(), line);
+    // Snapping the line to the recordset is no new request.
+    QCOMPARE(asked.size(), std::size_t {1});
 }
 
 void DataGridTest::keysAskToo()
