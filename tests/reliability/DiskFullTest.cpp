@@ -195,6 +195,20 @@ protected:
         return c.query(sql).rows().at(0).at(0);
     }
 
+    /// The one message a refused write gives: the disk is full, for the catalogue's file.
+    ::testing::AssertionResult toldDiskFull() const
+    {
+        if (view.told.size() != 1) {
+            return ::testing::AssertionFailure() << view.told.size() << " messages told";
+        }
+        const std::string& text = view.told[0].text;
+        if (text.find("database or disk is full") == std::string::npos
+            || text.find(catalogue.file()) == std::string::npos) {
+            return ::testing::AssertionFailure() << "told: " << text;
+        }
+        return ::testing::AssertionSuccess();
+    }
+
     void expectSound(const std::string& when)
     {
         g_bytesLeft = -1;
@@ -229,9 +243,7 @@ TEST_F(DiskFull, AMovementSaveThatFindsNoRoomKeepsTheEditAndTheOldState)
             break;
         }
         ++failures;
-        ASSERT_EQ(view.told.size(), 1u) << when;
-        EXPECT_NE(view.told[0].text.find("database or disk is full"), std::string::npos) << view.told[0].text;
-        EXPECT_NE(view.told[0].text.find(catalogue.file()), std::string::npos) << view.told[0].text;
+        ASSERT_TRUE(toldDiskFull()) << when;
         EXPECT_TRUE(ctl.bMovementEditMode()) << when;
         EXPECT_EQ(ctl.BoundText("Sub1"), subject) << when;
         EXPECT_EQ(view.edits[RichBox::Description], longText) << "the typed description stays in its box";
@@ -278,9 +290,7 @@ TEST_F(DiskFull, ASequenceStoreThatFindsNoRoomKeepsThePitchesAndTheOldSequence)
             break;
         }
         ++failures;
-        ASSERT_EQ(view.told.size(), 1u) << when;
-        EXPECT_NE(view.told[0].text.find("database or disk is full"), std::string::npos) << view.told[0].text;
-        EXPECT_NE(view.told[0].text.find(catalogue.file()), std::string::npos) << view.told[0].text;
+        ASSERT_TRUE(toldDiskFull()) << when;
         EXPECT_TRUE(ctl.bPitchEditMode()) << when;
         EXPECT_TRUE(ctl.bPitchesDirty()) << when;
         EXPECT_EQ(ctl.pitchRows().size(), 303u) << when;
