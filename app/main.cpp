@@ -1,8 +1,8 @@
 #include "movement/frmMovement.h"
 #include "ui/Application.h"
+#include "ui/MessageBox.h"
 
 #include <QApplication>
-#include <QMessageBox>
 
 int main(int argc, char* argv[])
 {
@@ -13,7 +13,8 @@ int main(int argc, char* argv[])
     frmMovement window;
     const auto outcome = window.load();
     if (!outcome) {
-        QMessageBox::critical(nullptr, QStringLiteral("Velk"), QString::fromStdString(outcome.message));
+        velk::ui::showMessageBox(
+            nullptr, {QStringLiteral("Velk"), QString::fromStdString(outcome.message), velk::ui::BoxIcon::Critical});
         return 1;
     }
     window.show();

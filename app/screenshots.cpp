@@ -3,6 +3,7 @@
 #include "movement/frmMovement.h"
 #include "search/frmFindBySubject.h"
 #include "ui/Fonts.h"
+#include "ui/MessageBox.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -75,9 +76,8 @@ int main(int argc, char* argv[])
     clickTab(window, 2);
     save(&window, folder, "tabulations.png");
 
-    frmFindBySubject::messageHook = [](const QString&, const QString&) {
-    };
-    frmFindBySubject search(&window);
+    velk::ui::setMessageBoxHook([](const velk::ui::BoxMessage&) { return false; });
+    velk::search::frmFindBySubject search(&window);
     search.setConnectionString(window.controller().connectionString());
     search.load();
     search.show();

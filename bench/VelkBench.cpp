@@ -255,18 +255,28 @@ void RecordMove(benchmark::State& state)
     }
 }
 
-/// Runs body(bare) in every iteration, on one bare connection to the catalogue of range(0).
-template <typename Body>
-void onCatalogueBare(benchmark::State& state, Body body)
+/// Runs body(resource) once, with a Resource (a Bare connection, a StartedWindow) opened on the catalogue of
+/// range(0); skipped when the catalogue has not been made.
+template <typename Resource, typename Body>
+void withCatalogue(benchmark::State& state, Body body)
 {
     const fs::path file = catalogue(state.range(0));
     if (!haveCatalogue(state, file)) {
         return;
     }
-    Bare bare(file);
-    for (auto _ : state) {
-        body(bare);
-    }
+    Resource resource(file);
+    body(resource);
+}
+
+/// Runs body(bare) in every iteration, on one bare connection to the catalogue of range(0).
+template <typename Body>
+void onCatalogueBare(benchmark::State& state, Body body)
+{
+    withCatalogue<Bare>(state, [&](Bare& bare) {
+        for (auto _ : state) {
+            body(bare);
+        }
+    });
 }
 
 void RecordMoveBare(benchmark::State& state)
@@ -277,21 +287,25 @@ void RecordMoveBare(benchmark::State& state)
 // ---------------------------------------------------------------------------------------------------------
 // 3. The pitch display and the tabulations of sequences of 100, 10,000 and 32,767 positions.
 
+/// Runs body(window, id) once, with the window started on the catalogue of range(0) and id the probe movement
+/// holding range(1) positions.
+template <typename Body>
+void onProbeMovementWindow(benchmark::State& state, Body body)
+{
+    withCatalogue<StartedWindow>(state, [&](StartedWindow& window) { body(window, probeMovement(state.range(1))); });
+}
+
 void LoadMovementPitches(benchmark::State& state)
 {
-    const fs::path file = catalogue(state.range(0));
-    if (!haveCatalogue(state, file)) {
-        return;
-    }
-    StartedWindow window(file);
-    MovementController& controller = window.controller;
-    const std::int64_t id = probeMovement(state.range(1));
-    for (auto _ : state) {
-        controller.pitches().LoadMovementPitches(id);
-    }
-    if (controller.pitches().pitchRows().size() != static_cast<std::size_t>(state.range(1))) {
-        state.SkipWithError("wrong number of positions");
-    }
+    onProbeMovementWindow(state, [&](StartedWindow& window, std::int64_t id) {
+        MovementController& controller = window.controller;
+        for (auto _ : state) {
+            controller.pitches().LoadMovementPitches(id);
+        }
+        if (controller.pitches().pitchRows().size() != static_cast<std::size_t>(state.range(1))) {
+            state.SkipWithError("wrong number of positions");
+        }
+    });
 }
 
 /// Runs body(bare, id) in every iteration, on one bare connection to the catalogue of range(0), for the probe
@@ -310,23 +324,19 @@ void LoadMovementPitchesBare(benchmark::State& state)
 
 void LoadTabulations(benchmark::State& state)
 {
-    const fs::path file = catalogue(state.range(0));
-    if (!haveCatalogue(state, file)) {
-        return;
-    }
-    StartedWindow window(file);
-    MovementController& controller = window.controller;
-    const std::int64_t id = probeMovement(state.range(1));
-    for (std::int64_t i = 1; i < id; ++i) {
-        controller.records().recordset()->moveNext();
-    }
-    controller.TabClick(velk::movement::kTabTabulations);
-    for (auto _ : state) {
-        controller.tabulations().LoadTabulations(id);
-    }
-    if (window.view.total != std::to_string(state.range(1))) {
-        state.SkipWithError("wrong total");
-    }
+    onProbeMovementWindow(state, [&](StartedWindow& window, std::int64_t id) {
+        MovementController& controller = window.controller;
+        for (std::int64_t i = 1; i < id; ++i) {
+            controller.records().recordset()->moveNext();
+        }
+        controller.TabClick(velk::movement::kTabTabulations);
+        for (auto _ : state) {
+            controller.tabulations().LoadTabulations(id);
+        }
+        if (window.view.total != std::to_string(state.range(1))) {
+            state.SkipWithError("wrong total");
+        }
+    });
 }
 
 void LoadTabulationsBare(benchmark::State& state)

@@ -3,13 +3,13 @@
 #include "melody/MelodySearch.h"
 #include "ui/FlexGrid.h"
 #include "ui/Fonts.h"
+#include "ui/MessageBox.h"
 
 #include <QButtonGroup>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
@@ -19,7 +19,8 @@
 
 #include <vector>
 
-std::function<void(const QString& title, const QString& text)> frmFindByMelody::messageHook;
+namespace velk::melody
+{
 
 namespace
 {
@@ -58,105 +59,105 @@ void frmFindByMelody::createControls()
 {
     setObjectName(QStringLiteral("frmFindByMelody"));
     setWindowTitle(QStringLiteral("Find By Melody"));
-    const QFont font = velk::ui::bookAntiqua(12, true);
+    const QFont font = ui::bookAntiqua(12, true);
     setFont(font);
 
-    txtMelody = new QLineEdit(this);
-    txtMelody->setObjectName(QStringLiteral("txtMelody"));
-    txtMelody->setFont(font);
-    txtMelody->setPlaceholderText(QStringLiteral("c d e f g"));
+    m_melodyText = new QLineEdit(this);
+    m_melodyText->setObjectName(QStringLiteral("txtMelody"));
+    m_melodyText->setFont(font);
+    m_melodyText->setPlaceholderText(QStringLiteral("c d e f g"));
 
-    cmdFind = new QPushButton(QStringLiteral("&Find"), this);
-    cmdFind->setObjectName(QStringLiteral("cmdFind"));
-    cmdFind->setFont(font);
+    m_findButton = new QPushButton(QStringLiteral("&Find"), this);
+    m_findButton->setObjectName(QStringLiteral("cmdFind"));
+    m_findButton->setFont(font);
     // Enter in the melody box runs the search itself; a default button would run it a second time.
-    cmdFind->setAutoDefault(false);
-    cmdFind->setDefault(false);
+    m_findButton->setAutoDefault(false);
+    m_findButton->setDefault(false);
 
-    optExact = new QRadioButton(QStringLiteral("Exact spellings"), this);
-    optExact->setObjectName(QStringLiteral("optExact"));
-    optClasses = new QRadioButton(QStringLiteral("Same pitch classes"), this);
-    optClasses->setObjectName(QStringLiteral("optClasses"));
-    optTransposed = new QRadioButton(QStringLiteral("Transposed"), this);
-    optTransposed->setObjectName(QStringLiteral("optTransposed"));
+    m_exactOption = new QRadioButton(QStringLiteral("Exact spellings"), this);
+    m_exactOption->setObjectName(QStringLiteral("optExact"));
+    m_classesOption = new QRadioButton(QStringLiteral("Same pitch classes"), this);
+    m_classesOption->setObjectName(QStringLiteral("optClasses"));
+    m_transposedOption = new QRadioButton(QStringLiteral("Transposed"), this);
+    m_transposedOption->setObjectName(QStringLiteral("optTransposed"));
     auto* modes = new QButtonGroup(this);
-    for (QRadioButton* option : {optExact, optClasses, optTransposed}) {
+    for (QRadioButton* option : {m_exactOption, m_classesOption, m_transposedOption}) {
         option->setFont(font);
         modes->addButton(option);
     }
-    optExact->setChecked(true);
+    m_exactOption->setChecked(true);
 
-    lblMelodyNote = new QLabel(QStringLiteral("The catalogue holds no pitch heights, so Transposed compares the steps "
-                                              "between pitch classes: octave and direction are not told apart."),
-                               this);
-    lblMelodyNote->setObjectName(QStringLiteral("lblMelodyNote"));
-    lblMelodyNote->setFont(velk::ui::bookAntiqua(10, false));
-    lblMelodyNote->setWordWrap(true);
+    m_noteLabel = new QLabel(QStringLiteral("The catalogue holds no pitch heights, so Transposed compares the steps "
+                                            "between pitch classes: octave and direction are not told apart."),
+                             this);
+    m_noteLabel->setObjectName(QStringLiteral("lblMelodyNote"));
+    m_noteLabel->setFont(ui::bookAntiqua(10, false));
+    m_noteLabel->setWordWrap(true);
 
-    fgMelodyResult = new velk::ui::FlexGrid(this);
-    fgMelodyResult->setObjectName(QStringLiteral("fgMelodyResult"));
-    fgMelodyResult->setFont(font);
+    m_resultGrid = new ui::FlexGrid(this);
+    m_resultGrid->setObjectName(QStringLiteral("fgMelodyResult"));
+    m_resultGrid->setFont(font);
 
-    sbrMelodyCount = new QStatusBar(this);
-    sbrMelodyCount->setObjectName(QStringLiteral("sbrMelodyCount"));
-    sbrMelodyCount->setFont(font);
-    sbrMelodyCount->setSizeGripEnabled(false);
+    m_statusBar = new QStatusBar(this);
+    m_statusBar->setObjectName(QStringLiteral("sbrMelodyCount"));
+    m_statusBar->setFont(font);
+    m_statusBar->setSizeGripEnabled(false);
 
     auto* entryRow = new QHBoxLayout;
-    entryRow->addWidget(txtMelody, 1);
-    entryRow->addWidget(cmdFind);
+    entryRow->addWidget(m_melodyText, 1);
+    entryRow->addWidget(m_findButton);
     auto* optionRow = new QHBoxLayout;
-    optionRow->addWidget(optExact);
-    optionRow->addWidget(optClasses);
-    optionRow->addWidget(optTransposed);
+    optionRow->addWidget(m_exactOption);
+    optionRow->addWidget(m_classesOption);
+    optionRow->addWidget(m_transposedOption);
     optionRow->addStretch(1);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(entryRow);
     layout->addLayout(optionRow);
-    layout->addWidget(lblMelodyNote);
-    layout->addWidget(fgMelodyResult, 1);
-    layout->addWidget(sbrMelodyCount);
+    layout->addWidget(m_noteLabel);
+    layout->addWidget(m_resultGrid, 1);
+    layout->addWidget(m_statusBar);
     resize(560, 480);
     SetupResultGrid();
 }
 
 void frmFindByMelody::connectSignals()
 {
-    connect(cmdFind, &QPushButton::clicked, this, &frmFindByMelody::find);
-    connect(txtMelody, &QLineEdit::returnPressed, this, &frmFindByMelody::find);
+    connect(m_findButton, &QPushButton::clicked, this, &frmFindByMelody::find);
+    connect(m_melodyText, &QLineEdit::returnPressed, this, &frmFindByMelody::find);
 }
 
 void frmFindByMelody::SetupResultGrid()
 {
-    const auto& headers = velk::melody::resultHeaders();
-    fgMelodyResult->setRows(0);
-    fgMelodyResult->setCols(static_cast<int>(headers.size()));
-    fgMelodyResult->clear();
-    fgMelodyResult->addItem(joinCells(headers));
-    fgMelodyResult->setFixedRows(1);
-    fgMelodyResult->setFixedCols(0);
+    const auto& headers = resultHeaders();
+    m_resultGrid->setRows(0);
+    m_resultGrid->setCols(static_cast<int>(headers.size()));
+    m_resultGrid->clear();
+    m_resultGrid->addItem(joinCells(headers));
+    m_resultGrid->setFixedRows(1);
+    m_resultGrid->setFixedCols(0);
     for (int column = 0; column < static_cast<int>(headers.size()); ++column) {
-        fgMelodyResult->setColWidth(column, kColumnWidths[column]);
+        m_resultGrid->setColWidth(column, kColumnWidths[column]);
     }
 }
 
 void frmFindByMelody::load()
 {
     SetupResultGrid();
-    txtMelody->clear();
-    optExact->setChecked(true);
-    sbrMelodyCount->clearMessage();
-    txtMelody->setFocus();
+    m_melodyText->clear();
+    m_exactOption->setChecked(true);
+    m_statusBar->clearMessage();
+    m_melodyText->setFocus();
 }
 
 void frmFindByMelody::find()
 {
-    const auto mode = optTransposed->isChecked() ? velk::melody::Mode::Transposed
-        : optClasses->isChecked()                ? velk::melody::Mode::Classes
-                                                 : velk::melody::Mode::Exact;
+    const auto mode = m_transposedOption->isChecked() ? Mode::Transposed
+        : m_classesOption->isChecked()                ? Mode::Classes
+                                                      : Mode::Exact;
     // Bringing the melody index up to date first may take a while after another program changed many sequences.
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const auto result = velk::melody::findMelody(m_connectionString, txtMelody->text().toStdString(), mode);
+    const auto result = findMelody(m_connectionString, m_melodyText->text().toStdString(), mode);
     QGuiApplication::restoreOverrideCursor();
     if (!result.ok) {
         showMessage(QString::fromStdString(result.message));
@@ -167,24 +168,19 @@ void frmFindByMelody::find()
     for (const auto& row : result.rows) {
         rows.append(joinCells(row.cells()));
     }
-    fgMelodyResult->setRows(1);
-    fgMelodyResult->addItems(rows);
-    sbrMelodyCount->showMessage(QString::fromStdString(result.statusText));
+    m_resultGrid->setRows(1);
+    m_resultGrid->addItems(rows);
+    m_statusBar->showMessage(QString::fromStdString(result.statusText));
 }
 
 QString frmFindByMelody::statusText() const
 {
-    return sbrMelodyCount->currentMessage();
+    return m_statusBar->currentMessage();
 }
 
 void frmFindByMelody::showMessage(const QString& text)
 {
-    if (messageHook) {
-        messageHook(kMessageTitle, text);
-        return;
-    }
-    QMessageBox box(QMessageBox::Warning, kMessageTitle, text, QMessageBox::Ok, this);
-    box.exec();
+    ui::showMessageBox(this, {kMessageTitle, text, ui::BoxIcon::Warning});
 }
 
 void frmFindByMelody::ShowFindByMelody(QWidget* owner, const std::string& connectionString)
@@ -200,3 +196,5 @@ void frmFindByMelody::ShowFindByMelody(QWidget* owner, const std::string& connec
     instance->load();
     instance->exec();
 }
+
+} // namespace velk::melody

@@ -3,7 +3,6 @@
 #include <QDialog>
 #include <QString>
 
-#include <functional>
 #include <string>
 
 class QLabel;
@@ -17,6 +16,9 @@ namespace velk::ui
 class FlexGrid;
 }
 
+namespace velk::melody
+{
+
 /// The melodic search window: finds the movements whose pitch sequence holds a typed melody, by exact
 /// spellings, by pitch classes or transposed. It only reads the catalogue named by its connection string.
 class frmFindByMelody : public QDialog
@@ -29,9 +31,6 @@ public:
 
     /// The catalogue the search reads; set by the opener before each opening.
     void setConnectionString(const std::string& connectionString);
-
-    /// Receives every message the window would show in a box (title, text) instead of the box, when set.
-    static std::function<void(const QString& title, const QString& text)> messageHook;
 
     /// Creates the shared window if there is none, points it at the catalogue, loads it afresh and shows it
     /// modally over owner. Returns when the window has been closed.
@@ -55,12 +54,14 @@ private:
     void showMessage(const QString& text);
 
     std::string m_connectionString;
-    QLineEdit* txtMelody = nullptr;
-    QRadioButton* optExact = nullptr;
-    QRadioButton* optClasses = nullptr;
-    QRadioButton* optTransposed = nullptr;
-    QPushButton* cmdFind = nullptr;
-    QLabel* lblMelodyNote = nullptr;
-    velk::ui::FlexGrid* fgMelodyResult = nullptr;
-    QStatusBar* sbrMelodyCount = nullptr;
+    QLineEdit* m_melodyText = nullptr;
+    QRadioButton* m_exactOption = nullptr;
+    QRadioButton* m_classesOption = nullptr;
+    QRadioButton* m_transposedOption = nullptr;
+    QPushButton* m_findButton = nullptr;
+    QLabel* m_noteLabel = nullptr;
+    velk::ui::FlexGrid* m_resultGrid = nullptr;
+    QStatusBar* m_statusBar = nullptr;
 };
+
+} // namespace velk::melody

@@ -1,13 +1,10 @@
 #include "search/SubjectSearch.h"
 
+#include "rtf/Rtf.h"
 #include "store/Connection.h"
 #include "store/StoreError.h"
 #include "store/Text.h"
 #include "store/Value.h"
-
-#ifdef VELK_SEARCH_HAVE_RTF
-#include "rtf/Rtf.h"
-#endif
 
 #include <exception>
 #include <string_view>
@@ -36,11 +33,7 @@ std::string descriptionText(const store::Value& value)
     if (value.isNull()) {
         return {};
     }
-#ifdef VELK_SEARCH_HAVE_RTF
     return rtf::plainText(value.toText());
-#else
-    return value.toText();
-#endif
 }
 
 int requireColumn(const store::ResultSet& result, std::string_view name)

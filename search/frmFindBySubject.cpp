@@ -5,12 +5,14 @@
 #include "store/Connection.h"
 #include "store/StoreError.h"
 #include "ui/FlexGrid.h"
+#include "ui/Fonts.h"
+#include "ui/MessageBox.h"
+#include "ui/Twips.h"
 
 #include <QAbstractItemView>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFont>
 #include <QFrame>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -19,7 +21,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
@@ -32,22 +33,18 @@
 #include <limits>
 #include <vector>
 
-std::function<void(const QString& title, const QString& text)> frmFindBySubject::messageHook;
+namespace velk::search
+{
 
 namespace
 {
 
-// The window is laid out in twips (1/1440 inch), drawn at 96 dots per inch.
-constexpr int kTwipsPerPixel = 1440 / 96;
+using ui::twipsToPixels;
 
-int px(int twips)
-{
-    return (twips * 96 + 720) / 1440;
-}
-
+// The window is laid out in twips.
 QRect twipsRect(int left, int top, int width, int height)
 {
-    return QRect(px(left), px(top), px(width), px(height));
+    return QRect(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height));
 }
 
 constexpr int kClientWidth = 10860;
@@ -58,14 +55,6 @@ constexpr int kGridWidth = 10815;
 constexpr int kGridHeight = 5295;
 constexpr int kStatusTop = 5955;
 constexpr int kStatusHeight = 375;
-
-QFont bookAntiqua(double pointSize)
-{
-    QFont font(QStringLiteral("Book Antiqua"));
-    font.setPointSizeF(pointSize);
-    font.setBold(true);
-    return font;
-}
 
 const QString kMessageTitle = QStringLiteral("Velk - Search");
 
@@ -97,102 +86,102 @@ void frmFindBySubject::createControls()
 
     m_menuBar = new QMenuBar(this);
     m_menuBar->setObjectName(QStringLiteral("menuBar"));
-    mnuSearchMenu = m_menuBar->addMenu(QStringLiteral("&Menu"));
-    mnuSearchMenu->setObjectName(QStringLiteral("mnuSearchMenu"));
-    mnuLoad = mnuSearchMenu->addAction(QStringLiteral("&Load"));
-    mnuLoad->setObjectName(QStringLiteral("mnuLoad"));
-    mnuLoad->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
-    mnuSave = mnuSearchMenu->addAction(QStringLiteral("&Save"));
-    mnuSave->setObjectName(QStringLiteral("mnuSave"));
-    mnuSave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    m_searchMenu = m_menuBar->addMenu(QStringLiteral("&Menu"));
+    m_searchMenu->setObjectName(QStringLiteral("mnuSearchMenu"));
+    m_loadAction = m_searchMenu->addAction(QStringLiteral("&Load"));
+    m_loadAction->setObjectName(QStringLiteral("mnuLoad"));
+    m_loadAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    m_saveAction = m_searchMenu->addAction(QStringLiteral("&Save"));
+    m_saveAction->setObjectName(QStringLiteral("mnuSave"));
+    m_saveAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     // The shortcuts must work without the menu open, so the window carries the actions too.
-    addAction(mnuLoad);
-    addAction(mnuSave);
+    addAction(m_loadAction);
+    addAction(m_saveAction);
     // The melodic search has a window of its own, so this window keeps its layout and behaviour.
-    mnuSearchMenu->addSeparator();
-    auto* mnuMelody = mnuSearchMenu->addAction(QStringLiteral("Find by &Melody..."));
-    mnuMelody->setObjectName(QStringLiteral("mnuMelody"));
-    mnuMelody->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
-    addAction(mnuMelody);
-    connect(mnuMelody, &QAction::triggered, this,
-            [this] { frmFindByMelody::ShowFindByMelody(this, ConnectionString.toStdString()); });
+    m_searchMenu->addSeparator();
+    auto* melodyAction = m_searchMenu->addAction(QStringLiteral("Find by &Melody..."));
+    melodyAction->setObjectName(QStringLiteral("mnuMelody"));
+    melodyAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    addAction(melodyAction);
+    connect(melodyAction, &QAction::triggered, this,
+            [this] { velk::melody::frmFindByMelody::ShowFindByMelody(this, ConnectionString.toStdString()); });
 
-    const QFont searchFont = bookAntiqua(12);
+    const QFont searchFont = ui::bookAntiqua(12, true);
 
-    fraSearch = new QFrame(this);
-    fraSearch->setObjectName(QStringLiteral("fraSearch"));
-    fraSearch->setFrameShape(QFrame::StyledPanel);
+    m_searchFrame = new QFrame(this);
+    m_searchFrame->setObjectName(QStringLiteral("fraSearch"));
+    m_searchFrame->setFrameShape(QFrame::StyledPanel);
 
-    cboSearch = new QComboBox(fraSearch);
-    cboSearch->setObjectName(QStringLiteral("cboSearch"));
-    cboSearch->setEditable(true);
-    cboSearch->setInsertPolicy(QComboBox::NoInsert);
+    m_subjectBox = new QComboBox(m_searchFrame);
+    m_subjectBox->setObjectName(QStringLiteral("cboSearch"));
+    m_subjectBox->setEditable(true);
+    m_subjectBox->setInsertPolicy(QComboBox::NoInsert);
     // The box searches for exactly what was typed: no completion, and Enter does not swap the text for a
     // list item that differs from it only in case.
-    cboSearch->setCompleter(nullptr);
+    m_subjectBox->setCompleter(nullptr);
     // Nor is a long pasted text cut to the line edit's default limit: the whole text is searched or refused.
-    cboSearch->lineEdit()->setMaxLength(std::numeric_limits<int>::max());
-    cboSearch->setFont(searchFont);
-    cboSearch->setGeometry(twipsRect(120, 120, 4215, 435));
+    m_subjectBox->lineEdit()->setMaxLength(std::numeric_limits<int>::max());
+    m_subjectBox->setFont(searchFont);
+    m_subjectBox->setGeometry(twipsRect(120, 120, 4215, 435));
 
-    chkUseWildcard = new QCheckBox(QStringLiteral("Wildcard"), fraSearch);
-    chkUseWildcard->setObjectName(QStringLiteral("chkUseWildcard"));
-    chkUseWildcard->setFont(searchFont);
-    chkUseWildcard->setGeometry(twipsRect(4440, 120, 1335, 375));
+    m_wildcardCheck = new QCheckBox(QStringLiteral("Wildcard"), m_searchFrame);
+    m_wildcardCheck->setObjectName(QStringLiteral("chkUseWildcard"));
+    m_wildcardCheck->setFont(searchFont);
+    m_wildcardCheck->setGeometry(twipsRect(4440, 120, 1335, 375));
 
-    lblSortBy = new QLabel(QStringLiteral("Sort By"), fraSearch);
-    lblSortBy->setObjectName(QStringLiteral("lblSortBy"));
-    lblSortBy->setFont(searchFont);
-    lblSortBy->setGeometry(twipsRect(6120, 120, 975, 375));
+    m_sortByLabel = new QLabel(QStringLiteral("Sort By"), m_searchFrame);
+    m_sortByLabel->setObjectName(QStringLiteral("lblSortBy"));
+    m_sortByLabel->setFont(searchFont);
+    m_sortByLabel->setGeometry(twipsRect(6120, 120, 975, 375));
 
-    // Both option buttons share fraSearch as parent, so they form one exclusive group.
-    optSortPriority = new QRadioButton(QStringLiteral("Priority"), fraSearch);
-    optSortPriority->setObjectName(QStringLiteral("optSortPriority"));
-    optSortPriority->setFont(searchFont);
-    optSortPriority->setGeometry(twipsRect(7080, 120, 1215, 315));
-    optSortPriority->setChecked(true);
+    // Both option buttons share m_searchFrame as parent, so they form one exclusive group.
+    m_sortByPriority = new QRadioButton(QStringLiteral("Priority"), m_searchFrame);
+    m_sortByPriority->setObjectName(QStringLiteral("optSortPriority"));
+    m_sortByPriority->setFont(searchFont);
+    m_sortByPriority->setGeometry(twipsRect(7080, 120, 1215, 315));
+    m_sortByPriority->setChecked(true);
 
-    optSortDeviation = new QRadioButton(QStringLiteral("Deviation"), fraSearch);
-    optSortDeviation->setObjectName(QStringLiteral("optSortDeviation"));
-    optSortDeviation->setFont(searchFont);
-    optSortDeviation->setGeometry(twipsRect(8280, 120, 1455, 315));
+    m_sortByDeviation = new QRadioButton(QStringLiteral("Deviation"), m_searchFrame);
+    m_sortByDeviation->setObjectName(QStringLiteral("optSortDeviation"));
+    m_sortByDeviation->setFont(searchFont);
+    m_sortByDeviation->setGeometry(twipsRect(8280, 120, 1455, 315));
 
-    cmdSearch = new QPushButton(QStringLiteral("&Search"), fraSearch);
-    cmdSearch->setObjectName(QStringLiteral("cmdSearch"));
-    cmdSearch->setFont(searchFont);
-    cmdSearch->setGeometry(twipsRect(9720, 120, 975, 375));
+    m_searchButton = new QPushButton(QStringLiteral("&Search"), m_searchFrame);
+    m_searchButton->setObjectName(QStringLiteral("cmdSearch"));
+    m_searchButton->setFont(searchFont);
+    m_searchButton->setGeometry(twipsRect(9720, 120, 975, 375));
     // Enter in the subject box runs the search itself; a default button would run it a second time.
-    cmdSearch->setAutoDefault(false);
-    cmdSearch->setDefault(false);
+    m_searchButton->setAutoDefault(false);
+    m_searchButton->setDefault(false);
 
-    fgSearchResult = new velk::ui::FlexGrid(this);
-    fgSearchResult->setObjectName(QStringLiteral("fgSearchResult"));
-    fgSearchResult->setFont(bookAntiqua(9.75));
+    m_resultGrid = new ui::FlexGrid(this);
+    m_resultGrid->setObjectName(QStringLiteral("fgSearchResult"));
+    m_resultGrid->setFont(ui::bookAntiqua(9.75, true));
 
-    sbrSubjectCount = new QStatusBar(this);
-    sbrSubjectCount->setObjectName(QStringLiteral("sbrSubjectCount"));
-    sbrSubjectCount->setFont(searchFont);
-    sbrSubjectCount->setSizeGripEnabled(false);
+    m_statusBar = new QStatusBar(this);
+    m_statusBar->setObjectName(QStringLiteral("sbrSubjectCount"));
+    m_statusBar->setFont(searchFont);
+    m_statusBar->setSizeGripEnabled(false);
 
     const int menuHeight = m_menuBar->sizeHint().height();
-    m_menuBar->setGeometry(0, 0, px(kClientWidth), menuHeight);
-    fraSearch->setGeometry(twipsRect(0, 0, 10815, 615).translated(0, menuHeight));
-    fgSearchResult->setGeometry(twipsRect(kGridLeft, kGridTop, kGridWidth, kGridHeight).translated(0, menuHeight));
-    sbrSubjectCount->setGeometry(twipsRect(0, kStatusTop, kClientWidth, kStatusHeight).translated(0, menuHeight));
-    setMinimumSize(px(kClientWidth), px(kClientHeight) + menuHeight);
-    resize(px(kClientWidth), px(kClientHeight) + menuHeight);
+    m_menuBar->setGeometry(0, 0, twipsToPixels(kClientWidth), menuHeight);
+    m_searchFrame->setGeometry(twipsRect(0, 0, 10815, 615).translated(0, menuHeight));
+    m_resultGrid->setGeometry(twipsRect(kGridLeft, kGridTop, kGridWidth, kGridHeight).translated(0, menuHeight));
+    m_statusBar->setGeometry(twipsRect(0, kStatusTop, kClientWidth, kStatusHeight).translated(0, menuHeight));
+    setMinimumSize(twipsToPixels(kClientWidth), twipsToPixels(kClientHeight) + menuHeight);
+    resize(twipsToPixels(kClientWidth), twipsToPixels(kClientHeight) + menuHeight);
     SetupResultGrid();
 }
 
 void frmFindBySubject::connectSignals()
 {
-    connect(cmdSearch, &QPushButton::clicked, this, &frmFindBySubject::search);
+    connect(m_searchButton, &QPushButton::clicked, this, &frmFindBySubject::search);
     // The line edit reports Enter and Return once each, however the key reached it.
-    connect(cboSearch->lineEdit(), &QLineEdit::returnPressed, this, &frmFindBySubject::search);
+    connect(m_subjectBox->lineEdit(), &QLineEdit::returnPressed, this, &frmFindBySubject::search);
     // Enter on a subject chosen in the open list puts it in the box and runs the search, as Enter in the box
     // does; a click in the list only chooses.
-    cboSearch->view()->installEventFilter(this);
-    connect(cboSearch, &QComboBox::activated, this, [this] {
+    m_subjectBox->view()->installEventFilter(this);
+    connect(m_subjectBox, &QComboBox::activated, this, [this] {
         const bool byEnter = m_enterInList;
         m_enterInList = false;
         if (byEnter) {
@@ -204,11 +193,11 @@ void frmFindBySubject::connectSignals()
 bool frmFindBySubject::eventFilter(QObject* watched, QEvent* event)
 {
     const bool isKey = event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress;
-    if (watched == cboSearch->view() && isKey && cboSearch->view()->isVisible()) {
+    if (watched == m_subjectBox->view() && isKey && m_subjectBox->view()->isVisible()) {
         // The list may take Enter while its key is looked at for shortcuts, before the key press itself.
         const int key = static_cast<QKeyEvent*>(event)->key();
         m_enterInList = key == Qt::Key_Return || key == Qt::Key_Enter;
-    } else if (watched == cboSearch->view() && event->type() == QEvent::Show) {
+    } else if (watched == m_subjectBox->view() && event->type() == QEvent::Show) {
         // Each opening of the list starts afresh, whatever closed the last one.
         m_enterInList = false;
     }
@@ -223,31 +212,32 @@ void frmFindBySubject::resizeEvent(QResizeEvent* event)
     const int width = event->size().width();
     const int height = event->size().height();
     m_menuBar->setGeometry(0, 0, width, menuHeight);
-    const int statusHeight = px(kStatusHeight);
+    const int statusHeight = twipsToPixels(kStatusHeight);
     const int statusTop = height - statusHeight;
-    sbrSubjectCount->setGeometry(0, statusTop, width, statusHeight);
-    const int gridTop = menuHeight + px(kGridTop);
-    const int gridBottomGap = px(kStatusTop) - px(kGridTop + kGridHeight);
-    fgSearchResult->setGeometry(px(kGridLeft), gridTop, width - (px(kClientWidth) - px(kGridWidth)),
-                                statusTop - gridBottomGap - gridTop);
+    m_statusBar->setGeometry(0, statusTop, width, statusHeight);
+    const int gridTop = menuHeight + twipsToPixels(kGridTop);
+    const int gridBottomGap = twipsToPixels(kStatusTop) - twipsToPixels(kGridTop + kGridHeight);
+    m_resultGrid->setGeometry(twipsToPixels(kGridLeft), gridTop,
+                              width - (twipsToPixels(kClientWidth) - twipsToPixels(kGridWidth)),
+                              statusTop - gridBottomGap - gridTop);
 }
 
 void frmFindBySubject::SetupResultGrid()
 {
-    const auto& headers = velk::search::resultHeaders();
-    fgSearchResult->setRows(0);
-    fgSearchResult->setCols(static_cast<int>(velk::search::kResultColumns));
-    fgSearchResult->clear();
-    fgSearchResult->addItem(QString::fromStdString(velk::search::joinCells(headers, false)));
-    fgSearchResult->addItem(QString(static_cast<int>(velk::search::kResultColumns) - 1, QLatin1Char('\t')));
-    fgSearchResult->setFixedRows(1);
-    fgSearchResult->setRows(1);
-    fgSearchResult->setFixedCols(0);
-    const auto& widths = velk::search::resultColumnWidths();
+    const auto& headers = resultHeaders();
+    m_resultGrid->setRows(0);
+    m_resultGrid->setCols(static_cast<int>(kResultColumns));
+    m_resultGrid->clear();
+    m_resultGrid->addItem(QString::fromStdString(joinCells(headers, false)));
+    m_resultGrid->addItem(QString(static_cast<int>(kResultColumns) - 1, QLatin1Char('\t')));
+    m_resultGrid->setFixedRows(1);
+    m_resultGrid->setRows(1);
+    m_resultGrid->setFixedCols(0);
+    const auto& widths = resultColumnWidths();
     for (std::size_t column = 0; column < widths.size(); ++column) {
         // A header wider than its column's width (the bold "Deviation") widens the column to show it whole.
-        const int header = fgSearchResult->horizontalHeader()->sectionSizeHint(static_cast<int>(column));
-        fgSearchResult->setColWidth(static_cast<int>(column), std::max(widths[column], header * kTwipsPerPixel));
+        const int header = m_resultGrid->horizontalHeader()->sectionSizeHint(static_cast<int>(column));
+        m_resultGrid->setColWidth(static_cast<int>(column), std::max(widths[column], ui::pixelsToTwips(header)));
     }
 }
 
@@ -255,45 +245,43 @@ void frmFindBySubject::load()
 {
     SetupResultGrid();
     // Each opening starts at the left, whatever the last one scrolled to.
-    fgSearchResult->horizontalScrollBar()->setValue(0);
-    fgSearchResult->setVisible(true);
-    cboSearch->setEditText(QString());
-    cboSearch->clear();
-    cboSearch->clearEditText();
-    chkUseWildcard->setChecked(false);
-    optSortPriority->setChecked(true);
-    sbrSubjectCount->clearMessage();
+    m_resultGrid->horizontalScrollBar()->setValue(0);
+    m_resultGrid->setVisible(true);
+    m_subjectBox->setEditText(QString());
+    m_subjectBox->clear();
+    m_subjectBox->clearEditText();
+    m_wildcardCheck->setChecked(false);
+    m_sortByPriority->setChecked(true);
+    m_statusBar->clearMessage();
     std::vector<std::string> subjects;
     unload();
     try {
-        m_reader = std::make_unique<velk::store::Connection>(
-            velk::store::Connection::open(ConnectionString.toStdString(), velk::store::AccessMode::ReadOnly));
-        subjects = velk::search::subjectList(*m_reader);
-    } catch (const velk::store::StoreError& error) {
+        m_reader = std::make_unique<store::Connection>(
+            store::Connection::open(ConnectionString.toStdString(), store::AccessMode::ReadOnly));
+        subjects = subjectList(*m_reader);
+    } catch (const store::StoreError& error) {
         // Searches then open their own connection, and say what is wrong each time.
         m_reader.reset();
         showMessage(QString::fromStdString(error.what()), true);
     }
     // Each item carries the subject as stored, which another program may have written in another encoding.
     for (const auto& subject : subjects) {
-        cboSearch->addItem(QString::fromStdString(velk::search::shownSubject(subject)),
-                           QByteArray::fromStdString(subject));
+        m_subjectBox->addItem(QString::fromStdString(shownSubject(subject)), QByteArray::fromStdString(subject));
     }
-    cboSearch->setCurrentIndex(-1);
-    cboSearch->clearEditText();
-    cboSearch->setFocus();
+    m_subjectBox->setCurrentIndex(-1);
+    m_subjectBox->clearEditText();
+    m_subjectBox->setFocus();
 }
 
 void frmFindBySubject::search()
 {
     // A subject picked from the list, unchanged, is searched for as stored.
-    const int picked = cboSearch->currentIndex();
-    const bool isPicked = picked >= 0 && cboSearch->currentText() == cboSearch->itemText(picked);
-    const std::string text
-        = isPicked ? cboSearch->itemData(picked).toByteArray().toStdString() : cboSearch->currentText().toStdString();
-    const velk::search::SearchRequest request {text, chkUseWildcard->isChecked(), optSortDeviation->isChecked()};
-    const auto result = m_reader ? velk::search::runSearch(*m_reader, request)
-                                 : velk::search::runSearch(ConnectionString.toStdString(), request);
+    const int picked = m_subjectBox->currentIndex();
+    const bool isPicked = picked >= 0 && m_subjectBox->currentText() == m_subjectBox->itemText(picked);
+    const std::string text = isPicked ? m_subjectBox->itemData(picked).toByteArray().toStdString()
+                                      : m_subjectBox->currentText().toStdString();
+    const SearchRequest request {text, m_wildcardCheck->isChecked(), m_sortByDeviation->isChecked()};
+    const auto result = m_reader ? runSearch(*m_reader, request) : runSearch(ConnectionString.toStdString(), request);
     if (!result.ok) {
         // The previous results and status stay as they were: they still describe the last search that ran.
         showMessage(QString::fromStdString(result.error), true);
@@ -302,17 +290,17 @@ void frmFindBySubject::search()
     QStringList rows;
     rows.reserve(static_cast<qsizetype>(result.rows.size()));
     for (const auto& row : result.rows) {
-        rows.append(QString::fromStdString(velk::search::joinCells(row, false)));
+        rows.append(QString::fromStdString(joinCells(row, false)));
     }
-    fgSearchResult->setRows(1);
-    fgSearchResult->setVisible(false);
-    fgSearchResult->addItems(rows);
+    m_resultGrid->setRows(1);
+    m_resultGrid->setVisible(false);
+    m_resultGrid->addItems(rows);
     if (!rows.isEmpty()) {
-        fgSearchResult->setRow(fgSearchResult->rows() - 1);
+        m_resultGrid->setRow(m_resultGrid->rows() - 1);
     }
-    fgSearchResult->setVisible(true);
+    m_resultGrid->setVisible(true);
     const QString status = QString::fromStdString(result.statusText);
-    sbrSubjectCount->showMessage(status);
+    m_statusBar->showMessage(status);
     if (result.matchCount == 0) {
         showMessage(status, false);
     }
@@ -325,17 +313,12 @@ void frmFindBySubject::unload()
 
 QString frmFindBySubject::statusText() const
 {
-    return sbrSubjectCount->currentMessage();
+    return m_statusBar->currentMessage();
 }
 
 void frmFindBySubject::showMessage(const QString& text, bool warning)
 {
-    if (messageHook) {
-        messageHook(kMessageTitle, text);
-        return;
-    }
-    QMessageBox box(warning ? QMessageBox::Warning : QMessageBox::NoIcon, kMessageTitle, text, QMessageBox::Ok, this);
-    box.exec();
+    ui::showMessageBox(this, {kMessageTitle, text, warning ? ui::BoxIcon::Warning : ui::BoxIcon::None});
 }
 
 void frmFindBySubject::ShowFindBySubject(QWidget* owner, const std::string& connectionString)
@@ -354,3 +337,5 @@ void frmFindBySubject::ShowFindBySubject(QWidget* owner, const std::string& conn
         instance->unload();
     }
 }
+
+} // namespace velk::search

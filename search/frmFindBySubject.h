@@ -5,7 +5,6 @@
 #include <QDialog>
 #include <QString>
 
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -25,6 +24,9 @@ namespace velk::ui
 class FlexGrid;
 }
 
+namespace velk::search
+{
+
 /// The subject search window: lists the subjects in use, runs the search and shows the matching movements.
 /// It only reads the catalogue named by ConnectionString.
 class frmFindBySubject : public QDialog
@@ -38,9 +40,6 @@ public:
     /// The catalogue every connection of the window opens; set by the opener before each opening.
     QString ConnectionString;
     void setConnectionString(const std::string& connectionString);
-
-    /// Receives every message the window would show in a box (title, text) instead of the box, when set.
-    static std::function<void(const QString& title, const QString& text)> messageHook;
 
     /// Creates the shared window if there is none, points it at the catalogue, loads it afresh and shows it
     /// modally over owner. Returns when the window has been closed.
@@ -71,21 +70,26 @@ private:
     void showMessage(const QString& text, bool warning);
 
     QMenuBar* m_menuBar = nullptr;
-    QMenu* mnuSearchMenu = nullptr;
-    QAction* mnuLoad = nullptr;
-    QAction* mnuSave = nullptr;
-    QFrame* fraSearch = nullptr;
-    QComboBox* cboSearch = nullptr;
-    QCheckBox* chkUseWildcard = nullptr;
-    QLabel* lblSortBy = nullptr;
-    QRadioButton* optSortPriority = nullptr;
-    QRadioButton* optSortDeviation = nullptr;
-    QPushButton* cmdSearch = nullptr;
-    velk::ui::FlexGrid* fgSearchResult = nullptr;
-    QStatusBar* sbrSubjectCount = nullptr;
+    QMenu* m_searchMenu = nullptr;
+    QAction* m_loadAction = nullptr;
+    QAction* m_saveAction = nullptr;
+    QFrame* m_searchFrame = nullptr;
+    QComboBox* m_subjectBox = nullptr;
+    QCheckBox* m_wildcardCheck = nullptr;
+    QLabel* m_sortByLabel = nullptr;
+    QRadioButton* m_sortByPriority = nullptr;
+    QRadioButton* m_sortByDeviation = nullptr;
+    QPushButton* m_searchButton = nullptr;
+    velk::ui::FlexGrid* m_resultGrid = nullptr;
+    QStatusBar* m_statusBar = nullptr;
     // One read-only connection for an opening, from load() to unload(): the movement window cannot write while
     // this modal window is open, and a search then finds the pages the subject list and earlier searches
     // read still in its cache (on a large catalogue a fresh connection per search costs half as much again).
     std::unique_ptr<velk::store::Connection> m_reader;
     bool m_enterInList = false; // the last key in the open subject list was Enter
 };
+
+} // namespace velk::search
+
+// The movement window still names the search window without its namespace.
+using frmFindBySubject = velk::search::frmFindBySubject;

@@ -550,17 +550,6 @@ void MovementRecordset::cancelBatch()
     }
 }
 
-bool MovementRecordset::requery()
-{
-    if (!askMove(MoveReason::Requery)) {
-        return false;
-    }
-    load();
-    notifyRows(RowsChange::Kind::Reset, 0);
-    setIndex(m_index, MoveReason::Requery);
-    return true;
-}
-
 Connection& MovementRecordset::connection()
 {
     return m_connection;

@@ -17,21 +17,14 @@ namespace velk::store
 /// Why the current row of the movement recordset moved.
 enum class MoveReason
 {
-    Requery,
+    Requery, ///< raised by nothing; goes once the movement logic no longer names it
     Move,
     MoveFirst,
     MoveNext,
     MovePrevious,
     MoveLast,
-    AddNew,
-    Delete,
-    Update,
     UndoUpdate,
-    UndoAddNew,
-    UndoDelete,
-    Resynch,
-    Close,
-    FirstChange
+    UndoDelete
 };
 
 /// Edit state of the current row, with the values the window compares against.
@@ -54,12 +47,11 @@ struct RowsChange
 {
     enum class Kind
     {
-        Reset,
         Inserted,
         Removed,
         Changed
     };
-    Kind kind = Kind::Reset;
+    Kind kind = Kind::Changed;
     std::size_t row = 0; ///< 0-based row index, for Inserted, Removed and Changed
 };
 
@@ -150,10 +142,6 @@ public:
     void placeCurrentInOrder();
     /// Discards the pending changes of the current row.
     void cancelBatch();
-
-    /// Reads the snapshot again, dropping all pending changes: asks and reports Requery, notifies Reset and makes
-    /// the first row (if any) current. Returns false when the before-move observer refused. Throws StoreError.
-    bool requery();
 
     Connection& connection();
 

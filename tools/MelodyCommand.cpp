@@ -3,9 +3,6 @@
 
 #include "tools/Commands.h"
 
-// The command exists when the tool links the melody layer, which defines VELK_HAVE_MELODY for its users.
-#ifdef VELK_HAVE_MELODY
-
 #include "melody/MelodyIndex.h"
 #include "melody/MelodySearch.h"
 #include "store/Connection.h"
@@ -80,5 +77,3 @@ VELK_REGISTER_COMMAND({"melody",
                        "finds a melody in the pitch sequences (exact spellings unless --classes or --transposed), or "
                        "rebuilds the melody index",
                        "FILE \"SPELLINGS\" [--classes|--transposed] | FILE --reindex", &runMelodyCommand});
-
-#endif

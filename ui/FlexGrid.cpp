@@ -1,6 +1,8 @@
 #include "ui/FlexGrid.h"
 
 #include "ui/FlexGridModel.h"
+#include "ui/ReadOnlyTable.h"
+#include "ui/Twips.h"
 
 #include <QEvent>
 #include <QFontMetrics>
@@ -21,16 +23,6 @@ const QChar kTab = QLatin1Char('\t');
 
 // A handler that keeps moving the current cell gets this many further selChange calls, then no more.
 constexpr int kMaxSelChangeRounds = 8;
-
-int twipsToPixels(int twips)
-{
-    return (twips * 96 + 720) / 1440;
-}
-
-int pixelsToTwips(int pixels)
-{
-    return pixels * 1440 / 96;
-}
 
 // The row header that shows the fixed columns. Qt measures a few hundred sections for its width each time
 // rows are added, which makes a grid filled row by row slow; this one takes the width set for the fixed
@@ -83,14 +75,7 @@ FlexGrid::FlexGrid(QWidget* parent)
     rowHeader->setHighlightSections(true);
     setVerticalHeader(rowHeader);
     setModel(m_model.get());
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setSelectionMode(QAbstractItemView::SingleSelection);
-    setSelectionBehavior(QAbstractItemView::SelectRows);
-    setTabKeyNavigation(false);
-    setWordWrap(false);
-    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    // Narrow columns (a check box, a position number) keep the width they are given.
-    horizontalHeader()->setMinimumSectionSize(4);
+    setUpReadOnlyRows(*this);
     verticalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this,

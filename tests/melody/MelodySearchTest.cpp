@@ -69,43 +69,51 @@ velk::melody::PitchClasses referenceClasses(const std::vector<std::string>& uncl
 
 // ---- Parsing -------------------------------------------------------------------------------------------------
 
-TEST(ParseMelody, NamesTheFirstUnknownSpelling)
+struct ParseCase
 {
-    const auto lookup = referenceLookup();
-    for (const auto& [text, unknown] : std::vector<std::pair<std::string, std::string>> {
-             {"c x* d", "x*"}, {"c C# d", "C#"}, {"c d*** e", "d***"}, {"h", "h"}, {"c D e q r", "q"}}) {
-        const auto query = velk::melody::parseMelody(lookup, text);
-        EXPECT_FALSE(query.ok) << text;
-        EXPECT_EQ(query.message,
-                  "“" + unknown
-                      + "” is not a pitch spelling; spellings are a letter, capital for the lower "
-                        "register, then *, **, / or //.")
-            << text;
+    const char* name;
+    std::string text;
+    std::string message; ///< empty when the melody is taken
+    std::string shown; ///< the melody as taken
+};
+
+std::string unknownSpelling(const std::string& spelling)
+{
+    return "“" + spelling
+        + "” is not a pitch spelling; spellings are a letter, capital for the lower register, then *, **, / or //.";
+}
+
+class ParseMelody : public ::testing::TestWithParam<ParseCase>
+{
+};
+
+TEST_P(ParseMelody, TakesSpellingsSplitAtAnyBlankOrNamesTheFault)
+{
+    const ParseCase& c = GetParam();
+    const auto query = velk::melody::parseMelody(referenceLookup(), c.text);
+    EXPECT_EQ(query.ok, c.message.empty());
+    if (query.ok) {
+        EXPECT_EQ(query.shown, c.shown);
+        EXPECT_EQ(query.pitchIds, ids(c.shown));
+    } else {
+        EXPECT_EQ(query.message, c.message);
     }
 }
 
-TEST(ParseMelody, NeedsOnePitch)
-{
-    const auto lookup = referenceLookup();
-    for (const std::string text : {"", "   ", " \t\n "}) {
-        const auto query = velk::melody::parseMelody(lookup, text);
-        EXPECT_FALSE(query.ok) << text;
-        EXPECT_EQ(query.message, velk::melody::kTooFewPitches) << text;
-    }
-    for (const std::string text : {"c", " \t e/ "}) {
-        const auto query = velk::melody::parseMelody(lookup, text);
-        EXPECT_TRUE(query.ok) << text;
-        EXPECT_EQ(query.pitchIds.size(), 1u) << text;
-    }
-}
-
-TEST(ParseMelody, SplitsAtAnyBlankAndKeepsOrderAndCase)
-{
-    const auto query = velk::melody::parseMelody(referenceLookup(), "  c\tD*  e//\n f ");
-    ASSERT_TRUE(query.ok) << query.message;
-    EXPECT_EQ(query.pitchIds, ids("c D* e// f"));
-    EXPECT_EQ(query.shown, "c D* e// f");
-}
+INSTANTIATE_TEST_SUITE_P(Melodies,
+                         ParseMelody,
+                         ::testing::Values(ParseCase {"unknownInTheMiddle", "c x* d", unknownSpelling("x*"), ""},
+                                           ParseCase {"foreignSharp", "c C# d", unknownSpelling("C#"), ""},
+                                           ParseCase {"threeMarks", "c d*** e", unknownSpelling("d***"), ""},
+                                           ParseCase {"foreignLetter", "h", unknownSpelling("h"), ""},
+                                           ParseCase {"firstOfTwoUnknown", "c D e q r", unknownSpelling("q"), ""},
+                                           ParseCase {"empty", "", velk::melody::kTooFewPitches, ""},
+                                           ParseCase {"blanks", "   ", velk::melody::kTooFewPitches, ""},
+                                           ParseCase {"otherBlanks", " \t\n ", velk::melody::kTooFewPitches, ""},
+                                           ParseCase {"onePitch", "c", "", "c"},
+                                           ParseCase {"onePitchAmongBlanks", " \t e/ ", "", "e/"},
+                                           ParseCase {"orderAndCaseKept", "  c\tD*  e//\n f ", "", "c D* e// f"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // ---- Matching a sequence -------------------------------------------------------------------------------------
 

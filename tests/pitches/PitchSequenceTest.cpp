@@ -80,24 +80,59 @@ protected:
     test::TempCatalogue m_catalogue;
 };
 
-TEST(SequenceStatements, AreTheFixedPiecesWithTheIdSpliced)
+// A movement's sequence and its two counts as the window has always read them, run as they stand. However the
+// sequence is read, it must give these rows.
+std::string referenceSequence(std::int64_t movementId)
 {
-    EXPECT_EQ(sequenceStatement(7),
-              "SELECT tblMovementPitchJoin.iMovementID, tblMovementPitchJoin.iMovementPitchID, "
-              "tblMovementPitchJoin.iPitchID, tblPitchLookup.txtVelkFont  FROM tblMovementPitchJoin INNER JOIN "
-              "tblPitchLookup ON tblMovementPitchJoin.iPitchID = tblPitchLookup.iPitchID  where imovementid = 7 "
-              "ORDER BY tblMovementPitchJoin.iMovementPitchID");
-    EXPECT_NE(sequenceStatement(-3).find("where imovementid = -3 ORDER BY"), std::string::npos);
-    EXPECT_EQ(sharpCountStatement(12),
-              "SELECT Count(tblmovementpitchjoin.iMovementID) AS pitchcount FROM tblpitchlookup LEFT JOIN "
-              "tblmovementpitchjoin ON tblpitchlookup.iPitchID = tblmovementpitchjoin.iPitchID WHERE "
-              "tblmovementpitchjoin.iMovementID=12 AND (tblpitchlookup.txtPitch LIKE '_*' OR "
-              "tblpitchlookup.txtPitch LIKE '_**') GROUP BY tblmovementpitchjoin.iMovementID");
-    EXPECT_EQ(flatCountStatement(12),
-              "SELECT Count(tblmovementpitchjoin.iMovementID) AS pitchcount FROM tblpitchlookup LEFT JOIN "
-              "tblmovementpitchjoin ON tblpitchlookup.iPitchID = tblmovementpitchjoin.iPitchID WHERE "
-              "tblmovementpitchjoin.iMovementID=12 AND (tblpitchlookup.txtPitch LIKE '_/' OR "
-              "tblpitchlookup.txtPitch LIKE '_//') GROUP BY tblmovementpitchjoin.iMovementID");
+    return "SELECT tblMovementPitchJoin.iMovementID, tblMovementPitchJoin.iMovementPitchID, "
+           "tblMovementPitchJoin.iPitchID, tblPitchLookup.txtVelkFont  FROM tblMovementPitchJoin INNER JOIN "
+           "tblPitchLookup ON tblMovementPitchJoin.iPitchID = tblPitchLookup.iPitchID  where imovementid = "
+        + std::to_string(movementId) + " ORDER BY tblMovementPitchJoin.iMovementPitchID";
+}
+
+std::string referenceCount(std::int64_t movementId, const std::string& oneMark, const std::string& twoMarks)
+{
+    return "SELECT Count(tblmovementpitchjoin.iMovementID) AS pitchcount FROM tblpitchlookup LEFT JOIN "
+           "tblmovementpitchjoin ON tblpitchlookup.iPitchID = tblmovementpitchjoin.iPitchID WHERE "
+           "tblmovementpitchjoin.iMovementID="
+        + std::to_string(movementId) + " AND (tblpitchlookup.txtPitch LIKE '_" + oneMark
+        + "' OR tblpitchlookup.txtPitch LIKE '_" + twoMarks + "') GROUP BY tblmovementpitchjoin.iMovementID";
+}
+
+TEST_F(SequenceStore, LoadGivesTheRowsOfTheReferenceStatements)
+{
+    // Spellings at the edges of the rules besides the reference vocabulary.
+    addPitch(901, "\xC3\xA4*"); // ä*
+    addPitch(902, "\xC3\xA4//"); // ä//
+    addPitch(903, "c***");
+    addPitch(904, "*/");
+    addPitch(905, "");
+    const std::int64_t mixed = addMovement(1);
+    const std::int64_t neighbour = addMovement(2);
+    const std::int64_t odd = addMovement(3);
+    const std::int64_t empty = addMovement(4);
+    storePositions(neighbour, {idOf("e/"), idOf("c*")});
+    storePositions(mixed, {idOf("f*"), idOf("c"), idOf("f*"), idOf("B//"), idOf("G**"), idOf("d/"), idOf("c")});
+    storePositions(neighbour, {idOf("e/")});
+    storePositions(odd, {901, 902, 903, 904, 905, idOf("a")});
+
+    auto connection = writer();
+    for (const std::int64_t id : {mixed, neighbour, odd, empty, std::int64_t {0}, std::int64_t {-3}}) {
+        const MovementPitches loaded = loadMovementPitches(m_catalogue.connectionString(), id);
+        const auto rows = connection.query(referenceSequence(id)).rows();
+        ASSERT_EQ(loaded.entries.size(), rows.size()) << id;
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            EXPECT_EQ(loaded.entries[i].pitchId, rows[i].at(2).toInt64()) << id << ' ' << i;
+            EXPECT_EQ(loaded.entries[i].glyph, rows[i].at(3).toText()) << id << ' ' << i;
+        }
+        const auto count = [&](const std::string& one, const std::string& two) {
+            const auto counted = connection.query(referenceCount(id, one, two)).rows();
+            return counted.empty() ? std::int64_t {0} : counted.front().at(0).toInt64();
+        };
+        EXPECT_EQ(loaded.sharpCount, count("*", "**")) << id;
+        EXPECT_EQ(loaded.flatCount, count("/", "//")) << id;
+    }
+    connection.close();
 }
 
 TEST_F(SequenceStore, SqlCountsAgreeWithTheSpellingRulesForEveryPitch)

@@ -34,16 +34,13 @@ std::string reasonName(MoveReason reason)
         return "UndoDelete";
     case MoveReason::Requery:
         return "Requery";
-    default:
-        return "Other";
     }
+    return "?";
 }
 
 std::string rowsName(const RowsChange& change)
 {
     switch (change.kind) {
-    case RowsChange::Kind::Reset:
-        return "Reset";
     case RowsChange::Kind::Inserted:
         return "Inserted " + std::to_string(change.row);
     case RowsChange::Kind::Removed:
@@ -537,20 +534,6 @@ TEST_F(RecordsetTest, ReadOnlyCatalogueRefusesTheBatchAndKeepsIt)
     }
     EXPECT_EQ(r.editState(), EditState::InProgress);
     EXPECT_EQ(r.field("Sub3"), Value("Spring"));
-}
-
-TEST_F(RecordsetTest, RequeryDropsPendingChangesAndResets)
-{
-    MovementRecordset& r = open({1, 2});
-    r.addNew();
-    r.moveTo(0);
-    r.setField("iKTN", Value(50));
-    takeLog();
-    EXPECT_TRUE(r.requery());
-    EXPECT_EQ(takeLog(), (Log {"ask Requery", "Reset", "done Requery"}));
-    EXPECT_EQ(r.recordCount(), 2);
-    EXPECT_EQ(ktn(r), 1);
-    EXPECT_EQ(r.editState(), EditState::None);
 }
 
 } // namespace

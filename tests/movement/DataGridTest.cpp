@@ -1,8 +1,8 @@
+#include "movement/DataGrid.h"
+#include "movement/MovementGridModel.h"
 #include "store/Connection.h"
 #include "store/MovementRecordset.h"
 #include "tests/support/TempCatalogue.h"
-#include "ui/DataGrid.h"
-#include "ui/MovementGridModel.h"
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
@@ -12,11 +12,11 @@
 #include <optional>
 #include <vector>
 
+using velk::movement::DataGrid;
+using velk::movement::MovementGridModel;
 using velk::store::Connection;
 using velk::store::MovementRecordset;
 using velk::store::Value;
-using velk::ui::DataGrid;
-using velk::ui::MovementGridModel;
 
 namespace
 {
@@ -85,7 +85,7 @@ void clickRow(DataGrid& grid, int row)
 
 } // namespace
 
-class TestMovementGrid : public QObject
+class DataGridTest : public QObject
 {
     Q_OBJECT
 
@@ -95,14 +95,13 @@ private slots:
     void checkBoxColumns();
     void nullShowsEmpty();
     void followsRecordsetChanges();
-    void acceptedMoveKeepsLine();
-    void refusedMoveSnapsBack();
-    void moveElsewhereSnapsToRecordset();
+    void clickAsksToMove_data();
+    void clickAsksToMove();
     void keysAskToo();
     void syncDoesNotAsk();
 };
 
-void TestMovementGrid::captionsAndWidths()
+void DataGridTest::captionsAndWidths()
 {
     const QStringList captions
         = {QStringLiteral("KTN"), QStringLiteral("Mvt."), QStringLiteral("Ord"), QStringLiteral("TC/FP"),
@@ -131,7 +130,7 @@ void TestMovementGrid::captionsAndWidths()
     QVERIFY(!(model->flags(model->index(0, MovementGridModel::KTN)) & Qt::ItemIsEditable));
 }
 
-void TestMovementGrid::rowsInCatalogueOrder()
+void DataGridTest::rowsInCatalogueOrder()
 {
     Fixture fixture;
     MovementGridModel model(fixture.recordset());
@@ -154,7 +153,7 @@ void TestMovementGrid::rowsInCatalogueOrder()
     QCOMPARE(shown(model, 2, MovementGridModel::Deviation), QStringLiteral("12.6"));
 }
 
-void TestMovementGrid::checkBoxColumns()
+void DataGridTest::checkBoxColumns()
 {
     Fixture fixture;
     MovementGridModel model(fixture.recordset());
@@ -168,7 +167,7 @@ void TestMovementGrid::checkBoxColumns()
     QVERIFY(!checkState(model, 0, MovementGridModel::KTN).isValid());
 }
 
-void TestMovementGrid::nullShowsEmpty()
+void DataGridTest::nullShowsEmpty()
 {
     Fixture fixture;
     MovementGridModel model(fixture.recordset());
@@ -184,7 +183,7 @@ void TestMovementGrid::nullShowsEmpty()
     }
 }
 
-void TestMovementGrid::followsRecordsetChanges()
+void DataGridTest::followsRecordsetChanges()
 {
     Fixture fixture;
     MovementRecordset& recordset = fixture.recordset();
@@ -221,95 +220,76 @@ void TestMovementGrid::followsRecordsetChanges()
     QTRY_VERIFY(!grid.currentIndex().isValid() || grid.currentIndex().row() == 1);
 }
 
-void TestMovementGrid::acceptedMoveKeepsLine()
+void DataGridTest::clickAsksToMove_data()
 {
+    QTest::addColumn<bool>("refuse");
+    QTest::addColumn<bool>("elsewhere");
+    QTest::addColumn<int>("clicked");
+    QTest::addColumn<int>("line");
+    QTest::newRow("an accepted move keeps the line") << false << false << 2 << 2;
+    // The window's move guard during an edit: every move is refused.
+    QTest::newRow("a refused move snaps back") << true << false << 1 << 0;
+    QTest::newRow("a move elsewhere snaps to the recordset") << false << true << 1 << 2;
+}
+
+void DataGridTest::clickAsksToMove()
+{
+    QFETCH(bool, refuse);
+    QFETCH(bool, elsewhere);
+    QFETCH(int, clicked);
+    QFETCH(int, line);
     Fixture fixture;
     MovementRecordset& recordset = fixture.recordset();
+    if (refuse) {
+        recordset.setWillMove([](velk::store::MoveReason) { return false; });
+    }
     DataGrid grid;
     grid.setRecordset(&recordset);
     std::vector<std::size_t> asked;
     grid.setRequestMove([&](std::size_t row) {
         asked.push_back(row);
-        return recordset.moveTo(row);
+        return elsewhere ? recordset.moveLast() : recordset.moveTo(row);
     });
     grid.resize(800, 300);
     grid.show();
     QVERIFY(QTest::qWaitForWindowExposed(&grid));
 
-    clickRow(grid, 2);
-    QCOMPARE(asked, std::vector<std::size_t> {2});
-    QCOMPARE(recordset.currentIndex(), std::optional<std::size_t>(2));
-    QTest::qWait(0);
-    QCOMPARE(grid.currentIndex().row(), 2);
-    QCOMPARE(grid.selectionModel()->selectedRows().size(), 1);
-}
-
-void TestMovementGrid::refusedMoveSnapsBack()
-{
-    Fixture fixture;
-    MovementRecordset& recordset = fixture.recordset();
-    // The window's move guard during an edit: every move is refused.
-    recordset.setWillMove([](velk::store::MoveReason) { return false; });
-    DataGrid grid;
-    grid.setRecordset(&recordset);
-    int asked = 0;
-    grid.setRequestMove([&](std::size_t row) {
-        ++asked;
-        return recordset.moveTo(row);
-    });
-    grid.resize(800, 300);
-    grid.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&grid));
-
-    clickRow(grid, 1);
-    QCOMPARE(asked, 1);
-    QCOMPARE(recordset.currentIndex(), std::optional<std::size_t>(0));
-    QTRY_COMPARE(grid.currentIndex().row(), 0);
+    clickRow(grid, clicked);
+    QCOMPARE(asked, std::vector<std::size_t> {static_cast<std::size_t>(clicked)});
+    QCOMPARE(recordset.currentIndex(), std::optional<std::size_t>(line));
+    QTRY_COMPARE(grid.currentIndex().row(), line);
     const QModelIndexList selected = grid.selectionModel()->selectedRows();
     QCOMPARE(selected.size(), 1);
-    QCOMPARE(selected.first().row(), 0);
-    // Snapping back is no new request.
-    QCOMPARE(asked, 1);
-}
-
-void TestMovementGrid::moveElsewhereSnapsToRecordset()
-{
-    Fixture fixture;
-    MovementRecordset& recordset = fixture.recordset();
-    DataGrid grid;
-    grid.setRecordset(&recordset);
-    grid.setRequestMove([&](std::size_t) { return recordset.moveLast(); });
-    grid.resize(800, 300);
-    grid.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&grid));
-
-    clickRow(grid, 1);
-    QTRY_COMPARE(grid.currentIndex().row(), 2);
-}
-
-void TestMovementGrid::keysAskToo()
-{
-    Fixture fixture;
-    MovementRecordset& recordset = fixture.recordset();
-    DataGrid grid;
-    grid.setRecordset(&recordset);
-    std::vector<std::size_t> asked;
-    grid.setRequestMove([&](std::size_t row) {
-        asked.push_back(row);
-        return recordset.moveTo(row);
-    });
-    grid.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&grid));
-    grid.setFocus();
-    QTest::keyClick(&grid, Qt::Key_Down);
-    QCOMPARE(asked, std::vector<std::size_t> {1});
-    QCOMPARE(recordset.currentIndex(), std::optional<std::size_t>(1));
-    // Typing a letter does not jump to a row.
-    QTest::keyClicks(&grid, QStringLiteral("2"));
+    QCOMPARE(selected.first().row(), line);
+    // Snapping the line to the recordset is no new request.
     QCOMPARE(asked.size(), std::size_t {1});
 }
 
-void TestMovementGrid::syncDoesNotAsk()
+void DataGridTest::keysAskToo()
+{
+    Fixture fixture;
+    MovementRecordset& recordset = fixture.recordset();
+    DataGrid grid;
+    grid.setRecordset(&recordset);
+    std::vector<std::size_t> asked;
+    grid.setRequestMove([&](std::size_t row) {
+        asked.push_back(row);
+        return recordset.moveTo(row);
+    });
+    grid.show();
+    grid.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&grid));
+    grid.setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), &grid);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    QCOMPARE(asked, std::vector<std::size_t> {1});
+    QCOMPARE(recordset.currentIndex(), std::optional<std::size_t>(1));
+    // Typing a letter does not jump to a row.
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("2"));
+    QCOMPARE(asked.size(), std::size_t {1});
+}
+
+void DataGridTest::syncDoesNotAsk()
 {
     Fixture fixture;
     MovementRecordset& recordset = fixture.recordset();
@@ -332,5 +312,5 @@ void TestMovementGrid::syncDoesNotAsk()
     QCOMPARE(asked, 0);
 }
 
-QTEST_MAIN(TestMovementGrid)
-#include "TestMovementGrid.moc"
+QTEST_MAIN(DataGridTest)
+#include "DataGridTest.moc"

@@ -1,4 +1,4 @@
-#include "ui/ClassChart.h"
+#include "tabulations/ClassChart.h"
 
 #include "ui/Fonts.h"
 
@@ -27,7 +27,7 @@ std::vector<std::pair<QString, double>> classes(const std::vector<double>& perce
     return result;
 }
 
-QImage render(velk::ui::ClassChart& chart, QSize size)
+QImage render(velk::tabulations::ClassChart& chart, QSize size)
 {
     chart.resize(size);
     QImage image(size, QImage::Format_ARGB32);
@@ -67,7 +67,7 @@ void ClassChartTest::initTestCase()
 
 void ClassChartTest::scaleReachesTheLargestValue()
 {
-    velk::ui::ClassChart chart;
+    velk::tabulations::ClassChart chart;
     QCOMPARE(chart.sizeHint(), QSize(420, 260));
     QCOMPARE(chart.scaleTop(), 20.0);
     chart.setClasses(classes({25, 6.2, 68.8, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
@@ -83,7 +83,7 @@ void ClassChartTest::scaleReachesTheLargestValue()
 
 void ClassChartTest::rendersBarsInTwoColours()
 {
-    velk::ui::ClassChart chart;
+    velk::tabulations::ClassChart chart;
     chart.setClasses(classes({25, 6.2, 68.8, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
     const QImage image = render(chart, chart.sizeHint());
     QVERIFY(!image.isNull());
@@ -100,7 +100,7 @@ void ClassChartTest::rendersBarsInTwoColours()
 
 void ClassChartTest::clearedAndOddValuesStillRender()
 {
-    velk::ui::ClassChart chart;
+    velk::tabulations::ClassChart chart;
     const QImage empty = render(chart, QSize(420, 260));
     QCOMPARE(count(empty, kAbove), 0);
     QCOMPARE(count(empty, kBelow), 0);

@@ -4,6 +4,7 @@
 #include "store/ConnectionString.h"
 #include "tests/support/TempCatalogue.h"
 #include "ui/FlexGrid.h"
+#include "ui/MessageBox.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -35,7 +36,7 @@ struct Shown
 
 } // namespace
 
-class FindBySubjectTest : public QObject
+class frmFindBySubjectTest : public QObject
 {
     Q_OBJECT
 
@@ -62,22 +63,23 @@ private slots:
 
 private:
     void insert(int ktn, int mvmt, const std::vector<std::optional<std::string>>& subjects, std::optional<double> dev);
-    void open();
+    /// Opens the window afresh on the catalogue; false when it was never shown.
+    [[nodiscard]] bool open();
     void typeAndEnter(const QString& text);
     QStringList column(int col) const;
 
     std::unique_ptr<velk::test::TempCatalogue> m_catalogue;
-    std::unique_ptr<frmFindBySubject> m_window;
+    std::unique_ptr<velk::search::frmFindBySubject> m_window;
     std::vector<Shown> m_shown;
     QComboBox* m_cbo = nullptr;
     velk::ui::FlexGrid* m_grid = nullptr;
     QStatusBar* m_status = nullptr;
 };
 
-void FindBySubjectTest::insert(int ktn,
-                               int mvmt,
-                               const std::vector<std::optional<std::string>>& subjects,
-                               std::optional<double> dev)
+void frmFindBySubjectTest::insert(int ktn,
+                                  int mvmt,
+                                  const std::vector<std::optional<std::string>>& subjects,
+                                  std::optional<double> dev)
 {
     using velk::store::Value;
     auto connection
@@ -92,47 +94,49 @@ void FindBySubjectTest::insert(int ktn,
     connection.close();
 }
 
-void FindBySubjectTest::init()
+void frmFindBySubjectTest::init()
 {
     m_catalogue = std::make_unique<velk::test::TempCatalogue>();
     insert(1, 1, {"Joy", std::nullopt, "Joy"}, 4.5);
     insert(2, 1, {"Grief", "Joyful"}, 1.25);
     insert(3, 2, {std::nullopt, std::nullopt, std::nullopt, "Grief"}, std::nullopt);
     m_shown.clear();
-    frmFindBySubject::messageHook = [this](const QString& title, const QString& text) {
-        m_shown.push_back({title, text});
-    };
-    m_window = std::make_unique<frmFindBySubject>();
+    velk::ui::setMessageBoxHook([this](const velk::ui::BoxMessage& message) {
+        m_shown.push_back({message.title, message.text});
+        return false;
+    });
+    m_window = std::make_unique<velk::search::frmFindBySubject>();
     m_cbo = m_window->findChild<QComboBox*>(QStringLiteral("cboSearch"));
     m_grid = m_window->findChild<velk::ui::FlexGrid*>(QStringLiteral("fgSearchResult"));
     m_status = m_window->findChild<QStatusBar*>(QStringLiteral("sbrSubjectCount"));
     QVERIFY(m_cbo && m_grid && m_status);
-    open();
+    QVERIFY(open());
 }
 
-void FindBySubjectTest::cleanup()
+void frmFindBySubjectTest::cleanup()
 {
     m_window.reset();
-    frmFindBySubject::messageHook = nullptr;
+    velk::ui::setMessageBoxHook(nullptr);
     m_catalogue.reset();
 }
 
-void FindBySubjectTest::open()
+bool frmFindBySubjectTest::open()
 {
     m_window->setConnectionString(m_catalogue->connectionString());
     m_window->load();
     m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    m_window->activateWindow();
+    return QTest::qWaitForWindowActive(m_window.get());
 }
 
-void FindBySubjectTest::typeAndEnter(const QString& text)
+void frmFindBySubjectTest::typeAndEnter(const QString& text)
 {
     m_cbo->setFocus();
-    QTest::keyClicks(m_cbo, text);
-    QTest::keyClick(m_cbo, Qt::Key_Return);
+    QTest::keyClicks(QApplication::focusWidget(), text);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
 }
 
-QStringList FindBySubjectTest::column(int col) const
+QStringList frmFindBySubjectTest::column(int col) const
 {
     QStringList cells;
     for (int row = 1; row < m_grid->rows(); ++row) {
@@ -141,7 +145,7 @@ QStringList FindBySubjectTest::column(int col) const
     return cells;
 }
 
-void FindBySubjectTest::opensEmptyWithTheSubjectList()
+void frmFindBySubjectTest::opensEmptyWithTheSubjectList()
 {
     QCOMPARE(m_window->windowTitle(), QStringLiteral("Find By Subject"));
     QCOMPARE(m_cbo->currentText(), QString());
@@ -173,7 +177,7 @@ void FindBySubjectTest::opensEmptyWithTheSubjectList()
     QCOMPARE(m_status->geometry().bottom() + 1, m_window->height());
 }
 
-void FindBySubjectTest::enterRunsTheSearchOnce()
+void frmFindBySubjectTest::enterRunsTheSearchOnce()
 {
     typeAndEnter(QStringLiteral("Joy"));
     QCOMPARE(column(0), (QStringList {QStringLiteral("1"), QStringLiteral("1")}));
@@ -193,7 +197,7 @@ void FindBySubjectTest::enterRunsTheSearchOnce()
     QCOMPARE(m_cbo->count(), 3);
 
     m_shown.clear();
-    QTest::keyClick(m_cbo, Qt::Key_Enter, Qt::KeypadModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter, Qt::KeypadModifier);
     QCOMPARE(static_cast<int>(m_shown.size()), 1);
 
     // Enter leaves the typed text as it is, even when a list item differs from it only in case.
@@ -203,9 +207,9 @@ void FindBySubjectTest::enterRunsTheSearchOnce()
     QCOMPARE(m_window->statusText(), QStringLiteral("2 matches for \"joy\" found"));
 }
 
-void FindBySubjectTest::buttonRunsTheSameSearch()
+void frmFindBySubjectTest::buttonRunsTheSameSearch()
 {
-    QTest::keyClicks(m_cbo, QStringLiteral("Grief"));
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("Grief"));
     QTest::mouseClick(m_window->findChild<QPushButton*>(QStringLiteral("cmdSearch")), Qt::LeftButton);
     QCOMPARE(column(0), (QStringList {QStringLiteral("2"), QStringLiteral("3")}));
     QCOMPARE(column(1), (QStringList {QStringLiteral("1"), QStringLiteral("2")}));
@@ -213,7 +217,7 @@ void FindBySubjectTest::buttonRunsTheSameSearch()
     QCOMPARE(m_window->statusText(), QStringLiteral("2 matches for \"Grief\" found"));
 }
 
-void FindBySubjectTest::deviationOrderAndWildcardAreRead()
+void frmFindBySubjectTest::deviationOrderAndWildcardAreRead()
 {
     QTest::mouseClick(m_window->findChild<QCheckBox*>(QStringLiteral("chkUseWildcard")), Qt::LeftButton);
     m_window->findChild<QRadioButton*>(QStringLiteral("optSortDeviation"))->setChecked(true);
@@ -230,7 +234,7 @@ void FindBySubjectTest::deviationOrderAndWildcardAreRead()
     QCOMPARE(column(0), (QStringList {QStringLiteral("2"), QStringLiteral("3")}));
 }
 
-void FindBySubjectTest::noMatchShowsTheBoxOnce()
+void frmFindBySubjectTest::noMatchShowsTheBoxOnce()
 {
     typeAndEnter(QStringLiteral("Joy"));
     m_cbo->clearEditText();
@@ -243,7 +247,7 @@ void FindBySubjectTest::noMatchShowsTheBoxOnce()
     QVERIFY(m_grid->isVisible());
 }
 
-void FindBySubjectTest::secondOpeningStartsFresh()
+void frmFindBySubjectTest::secondOpeningStartsFresh()
 {
     QTest::mouseClick(m_window->findChild<QCheckBox*>(QStringLiteral("chkUseWildcard")), Qt::LeftButton);
     m_window->findChild<QRadioButton*>(QStringLiteral("optSortDeviation"))->setChecked(true);
@@ -252,7 +256,7 @@ void FindBySubjectTest::secondOpeningStartsFresh()
     m_window->close();
     insert(9, 9, {"Anger"}, std::nullopt);
 
-    open();
+    QVERIFY(open());
     QCOMPARE(m_cbo->currentText(), QString());
     QCOMPARE(m_cbo->count(), 4);
     QCOMPARE(m_cbo->itemText(0), QStringLiteral("Anger"));
@@ -262,7 +266,7 @@ void FindBySubjectTest::secondOpeningStartsFresh()
     QVERIFY(m_window->findChild<QRadioButton*>(QStringLiteral("optSortPriority"))->isChecked());
 }
 
-void FindBySubjectTest::menuItemsChangeNothing()
+void frmFindBySubjectTest::menuItemsChangeNothing()
 {
     typeAndEnter(QStringLiteral("Joy"));
     auto* load = m_window->findChild<QAction*>(QStringLiteral("mnuLoad"));
@@ -272,14 +276,14 @@ void FindBySubjectTest::menuItemsChangeNothing()
     QCOMPARE(save->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
     load->trigger();
     save->trigger();
-    QTest::keyClick(m_window.get(), Qt::Key_L, Qt::ControlModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_L, Qt::ControlModifier);
     QCOMPARE(m_grid->rows(), 3);
     QCOMPARE(m_cbo->currentText(), QStringLiteral("Joy"));
     QCOMPARE(m_window->statusText(), QStringLiteral("2 matches for \"Joy\" found"));
     QVERIFY(m_shown.empty());
 }
 
-void FindBySubjectTest::missingCatalogueIsReported()
+void frmFindBySubjectTest::missingCatalogueIsReported()
 {
     typeAndEnter(QStringLiteral("Joy"));
     const auto missing = (m_catalogue->folder() / "absent.db").string();
@@ -300,7 +304,7 @@ void FindBySubjectTest::missingCatalogueIsReported()
 
 // The window keeps one connection for an opening; a search must still see what another program stored
 // since the opening began, and the window must not keep that program from writing.
-void FindBySubjectTest::anOpeningSeesChangesMadeMeanwhile()
+void frmFindBySubjectTest::anOpeningSeesChangesMadeMeanwhile()
 {
     typeAndEnter(QStringLiteral("Joy"));
     QCOMPARE(m_window->statusText(), QStringLiteral("2 matches for \"Joy\" found"));
@@ -310,18 +314,18 @@ void FindBySubjectTest::anOpeningSeesChangesMadeMeanwhile()
     QVERIFY(m_shown.empty());
 }
 
-void FindBySubjectTest::sharedWindowOpensModallyOverItsOwner()
+void frmFindBySubjectTest::sharedWindowOpensModallyOverItsOwner()
 {
     QWidget owner;
     owner.show();
     std::vector<QString> seen;
-    std::vector<frmFindBySubject*> windows;
+    std::vector<velk::search::frmFindBySubject*> windows;
     std::vector<QWidget*> parents;
     auto closeWhenOpen = [&]() {
         QTimer::singleShot(0, [&]() {
             // Whatever happens, the modal window is closed so that the test cannot hang.
             auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            auto* modal = qobject_cast<frmFindBySubject*>(dialog);
+            auto* modal = qobject_cast<velk::search::frmFindBySubject*>(dialog);
             windows.push_back(modal);
             if (modal) {
                 parents.push_back(modal->parentWidget());
@@ -333,10 +337,10 @@ void FindBySubjectTest::sharedWindowOpensModallyOverItsOwner()
         });
     };
     closeWhenOpen();
-    frmFindBySubject::ShowFindBySubject(&owner, m_catalogue->connectionString());
+    velk::search::frmFindBySubject::ShowFindBySubject(&owner, m_catalogue->connectionString());
     insert(9, 9, {"Anger"}, std::nullopt);
     closeWhenOpen();
-    frmFindBySubject::ShowFindBySubject(&owner, m_catalogue->connectionString());
+    velk::search::frmFindBySubject::ShowFindBySubject(&owner, m_catalogue->connectionString());
     QCOMPARE(static_cast<int>(windows.size()), 2);
     QVERIFY(windows[0] != nullptr);
     QCOMPARE(windows[1], windows[0]);
@@ -344,7 +348,7 @@ void FindBySubjectTest::sharedWindowOpensModallyOverItsOwner()
     QCOMPARE(seen, (std::vector<QString> {QStringLiteral("Grief"), QStringLiteral("Anger")}));
 }
 
-void FindBySubjectTest::aSubjectThatIsNotUtf8IsFoundWhenPicked()
+void frmFindBySubjectTest::aSubjectThatIsNotUtf8IsFoundWhenPicked()
 {
     // Another program stored bytes that are not UTF-8; the list shows them escaped.
     {
@@ -352,7 +356,7 @@ void FindBySubjectTest::aSubjectThatIsNotUtf8IsFoundWhenPicked()
             = velk::store::Connection::open(m_catalogue->connectionString(), velk::store::AccessMode::ReadWrite);
         connection.execute("UPDATE tblMovement SET Sub1 = CAST(X'4AFF6F79' AS TEXT) WHERE iKTN = 2");
     }
-    open();
+    QVERIFY(open());
     m_cbo->setFocus();
     QTRY_VERIFY(QApplication::focusWidget() != nullptr);
     // The subject sorts last, after "Joyful"; the arrow keys pick from the list.
@@ -367,7 +371,7 @@ void FindBySubjectTest::aSubjectThatIsNotUtf8IsFoundWhenPicked()
     QCOMPARE(m_window->statusText(), QStringLiteral("1 matches for \"J\\xFFoy\" found"));
 }
 
-void FindBySubjectTest::aLongPastedTextIsSearchedWholeOrRefused()
+void frmFindBySubjectTest::aLongPastedTextIsSearchedWholeOrRefused()
 {
     // Longer than a line edit holds by default (32,767) and than a search pattern may be (50,000 bytes).
     const QString pasted(60000, QLatin1Char('a'));
@@ -383,7 +387,7 @@ void FindBySubjectTest::aLongPastedTextIsSearchedWholeOrRefused()
     QCOMPARE(m_grid->rows(), 1);
 }
 
-void FindBySubjectTest::enterOnASubjectChosenInTheOpenListSearchesOnce()
+void frmFindBySubjectTest::enterOnASubjectChosenInTheOpenListSearchesOnce()
 {
     m_cbo->setFocus();
     m_cbo->showPopup();
@@ -399,7 +403,7 @@ void FindBySubjectTest::enterOnASubjectChosenInTheOpenListSearchesOnce()
     QVERIFY(m_shown.empty());
 }
 
-void FindBySubjectTest::aClickInTheOpenListOnlyChooses()
+void frmFindBySubjectTest::aClickInTheOpenListOnlyChooses()
 {
     m_cbo->setFocus();
     m_cbo->showPopup();
@@ -413,7 +417,7 @@ void FindBySubjectTest::aClickInTheOpenListOnlyChooses()
     QCOMPARE(m_grid->rows(), 1);
 }
 
-void FindBySubjectTest::eachOpeningStartsScrolledLeft()
+void frmFindBySubjectTest::eachOpeningStartsScrolledLeft()
 {
     typeAndEnter(QStringLiteral("Joy"));
     m_window->resize(300, m_window->height());
@@ -422,11 +426,11 @@ void FindBySubjectTest::eachOpeningStartsScrolledLeft()
     bar->setValue(bar->maximum());
     m_window->hide();
     m_window->unload();
-    open();
+    QVERIFY(open());
     QCOMPARE(bar->value(), 0);
 }
 
-void FindBySubjectTest::headersShowWhole()
+void frmFindBySubjectTest::headersShowWhole()
 {
     for (int column = 0; column < m_grid->cols(); ++column) {
         QVERIFY2(m_grid->columnWidth(column) >= m_grid->horizontalHeader()->sectionSizeHint(column),
@@ -434,5 +438,5 @@ void FindBySubjectTest::headersShowWhole()
     }
 }
 
-QTEST_MAIN(FindBySubjectTest)
-#include "FindBySubjectTest.moc"
+QTEST_MAIN(frmFindBySubjectTest)
+#include "frmFindBySubjectTest.moc"

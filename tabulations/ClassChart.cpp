@@ -1,4 +1,4 @@
-#include "ui/ClassChart.h"
+#include "tabulations/ClassChart.h"
 
 #include "ui/Fonts.h"
 
@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace velk::ui
+namespace velk::tabulations
 {
 
 namespace
@@ -91,9 +91,9 @@ void ClassChart::paintEvent(QPaintEvent* /*event*/)
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
 
-    const QFont axisFont = bookAntiqua(8, false);
-    const QFont valueFont = bookAntiqua(8, true);
-    const QFont glyphFont = velkFont(14);
+    const QFont axisFont = ui::bookAntiqua(8, false);
+    const QFont valueFont = ui::bookAntiqua(8, true);
+    const QFont glyphFont = ui::velkFont(14);
     const QFontMetrics axisMetrics(axisFont);
     const QFontMetrics valueMetrics(valueFont);
     const QFontMetrics glyphMetrics(glyphFont);
@@ -161,4 +161,4 @@ void ClassChart::paintEvent(QPaintEvent* /*event*/)
     painter.drawLine(QPointF(plot.left(), plot.bottom()), QPointF(plot.right(), plot.bottom()));
 }
 
-} // namespace velk::ui
+} // namespace velk::tabulations

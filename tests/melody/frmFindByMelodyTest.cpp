@@ -5,6 +5,7 @@
 #include "store/ReferenceData.h"
 #include "tests/support/TempCatalogue.h"
 #include "ui/FlexGrid.h"
+#include "ui/MessageBox.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -19,7 +20,7 @@
 #include <string>
 #include <vector>
 
-class FindByMelodyTest : public QObject
+class frmFindByMelodyTest : public QObject
 {
     Q_OBJECT
 
@@ -41,13 +42,13 @@ private:
     QStringList column(int col) const;
 
     std::unique_ptr<velk::test::TempCatalogue> m_catalogue;
-    std::unique_ptr<frmFindByMelody> m_window;
+    std::unique_ptr<velk::melody::frmFindByMelody> m_window;
     QStringList m_shown;
     QLineEdit* m_text = nullptr;
     velk::ui::FlexGrid* m_grid = nullptr;
 };
 
-void FindByMelodyTest::add(int ktn, int mvmt, const std::vector<std::string>& spellings)
+void frmFindByMelodyTest::add(int ktn, int mvmt, const std::vector<std::string>& spellings)
 {
     using velk::store::Value;
     auto connection
@@ -73,41 +74,44 @@ void FindByMelodyTest::add(int ktn, int mvmt, const std::vector<std::string>& sp
     transaction.commit();
 }
 
-void FindByMelodyTest::init()
+void frmFindByMelodyTest::init()
 {
     m_catalogue = std::make_unique<velk::test::TempCatalogue>();
     add(5, 1, {"c", "d", "e", "c", "d", "e"});
     add(2, 3, {"g", "a", "b"});
     m_shown.clear();
-    frmFindByMelody::messageHook = [this](const QString&, const QString& text) {
-        m_shown << text;
-    };
-    m_window = std::make_unique<frmFindByMelody>();
+    velk::ui::setMessageBoxHook([this](const velk::ui::BoxMessage& message) {
+        m_shown << message.text;
+        return false;
+    });
+    m_window = std::make_unique<velk::melody::frmFindByMelody>();
     m_text = m_window->findChild<QLineEdit*>(QStringLiteral("txtMelody"));
     m_grid = m_window->findChild<velk::ui::FlexGrid*>(QStringLiteral("fgMelodyResult"));
     QVERIFY(m_text && m_grid);
     m_window->setConnectionString(m_catalogue->connectionString());
     m_window->load();
     m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QTRY_COMPARE(QApplication::focusWidget(), m_text);
 }
 
-void FindByMelodyTest::cleanup()
+void frmFindByMelodyTest::cleanup()
 {
     m_window.reset();
-    frmFindByMelody::messageHook = nullptr;
+    velk::ui::setMessageBoxHook(nullptr);
     m_catalogue.reset();
 }
 
-void FindByMelodyTest::typeAndEnter(const QString& text)
+void frmFindByMelodyTest::typeAndEnter(const QString& text)
 {
-    m_text->setFocus();
+    QTest::mouseClick(m_text, Qt::LeftButton);
     m_text->clear();
-    QTest::keyClicks(m_text, text);
-    QTest::keyClick(m_text, Qt::Key_Return);
+    QTest::keyClicks(QApplication::focusWidget(), text);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
 }
 
-QStringList FindByMelodyTest::column(int col) const
+QStringList frmFindByMelodyTest::column(int col) const
 {
     QStringList cells;
     for (int row = 1; row < m_grid->rows(); ++row) {
@@ -116,7 +120,7 @@ QStringList FindByMelodyTest::column(int col) const
     return cells;
 }
 
-void FindByMelodyTest::opensFresh()
+void frmFindByMelodyTest::opensFresh()
 {
     QCOMPARE(m_window->objectName(), QStringLiteral("frmFindByMelody"));
     QCOMPARE(m_window->windowTitle(), QStringLiteral("Find By Melody"));
@@ -144,7 +148,7 @@ void FindByMelodyTest::opensFresh()
     QCOMPARE(m_text->font().pointSizeF(), 12.0);
 }
 
-void FindByMelodyTest::enterRunsTheSearchOnce()
+void frmFindByMelodyTest::enterRunsTheSearchOnce()
 {
     typeAndEnter(QStringLiteral("c d e"));
     QCOMPARE(column(0), (QStringList {QStringLiteral("5"), QStringLiteral("5")}));
@@ -158,21 +162,22 @@ void FindByMelodyTest::enterRunsTheSearchOnce()
     QCOMPARE(m_shown.size(), 1);
 }
 
-void FindByMelodyTest::optionsChooseTheMode()
+void frmFindByMelodyTest::optionsChooseTheMode()
 {
-    QTest::keyClicks(m_text, QStringLiteral("c d e"));
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("c d e"));
     QTest::mouseClick(m_window->findChild<QRadioButton*>(QStringLiteral("optTransposed")), Qt::LeftButton);
     QTest::mouseClick(m_window->findChild<QPushButton*>(QStringLiteral("cmdFind")), Qt::LeftButton);
     QCOMPARE(column(0), (QStringList {QStringLiteral("2"), QStringLiteral("5"), QStringLiteral("5")}));
     QCOMPARE(m_window->statusText(), QStringLiteral("3 occurrences of “c d e” found"));
     m_text->clear();
-    QTest::keyClicks(m_text, QStringLiteral("b* d f/"));
+    QTest::mouseClick(m_text, Qt::LeftButton);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("b* d f/"));
     m_window->findChild<QRadioButton*>(QStringLiteral("optClasses"))->click();
     m_window->find();
     QCOMPARE(column(2), (QStringList {QStringLiteral("1"), QStringLiteral("4")}));
 }
 
-void FindByMelodyTest::badMelodiesLeaveTheLastResult()
+void frmFindByMelodyTest::badMelodiesLeaveTheLastResult()
 {
     typeAndEnter(QStringLiteral("g a"));
     QCOMPARE(column(0), (QStringList {QStringLiteral("2")}));
@@ -190,7 +195,7 @@ void FindByMelodyTest::badMelodiesLeaveTheLastResult()
     QCOMPARE(m_window->statusText(), QStringLiteral("No occurrences of “b b” found."));
 }
 
-void FindByMelodyTest::reopeningStartsFresh()
+void frmFindByMelodyTest::reopeningStartsFresh()
 {
     m_window->findChild<QRadioButton*>(QStringLiteral("optClasses"))->click();
     typeAndEnter(QStringLiteral("c d"));
@@ -203,17 +208,17 @@ void FindByMelodyTest::reopeningStartsFresh()
     QCOMPARE(m_window->statusText(), QString());
 }
 
-void FindByMelodyTest::sharedWindowOpensModallyOverItsOwner()
+void frmFindByMelodyTest::sharedWindowOpensModallyOverItsOwner()
 {
     QWidget owner;
     owner.show();
-    std::vector<frmFindByMelody*> windows;
+    std::vector<velk::melody::frmFindByMelody*> windows;
     QStringList statuses;
     auto searchAndClose = [&](const QString& melody) {
         QTimer::singleShot(0, [&, melody]() {
             // Whatever happens, the modal window is closed so that the test cannot hang.
             auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            auto* modal = qobject_cast<frmFindByMelody*>(dialog);
+            auto* modal = qobject_cast<velk::melody::frmFindByMelody*>(dialog);
             windows.push_back(modal);
             if (modal) {
                 statuses << modal->statusText();
@@ -228,9 +233,9 @@ void FindByMelodyTest::sharedWindowOpensModallyOverItsOwner()
         });
     };
     searchAndClose(QStringLiteral("g a b"));
-    frmFindByMelody::ShowFindByMelody(&owner, m_catalogue->connectionString());
+    velk::melody::frmFindByMelody::ShowFindByMelody(&owner, m_catalogue->connectionString());
     searchAndClose(QStringLiteral("c d"));
-    frmFindByMelody::ShowFindByMelody(&owner, m_catalogue->connectionString());
+    velk::melody::frmFindByMelody::ShowFindByMelody(&owner, m_catalogue->connectionString());
     QCOMPARE(static_cast<int>(windows.size()), 2);
     QVERIFY(windows[0] != nullptr);
     QCOMPARE(windows[1], windows[0]);
@@ -240,7 +245,7 @@ void FindByMelodyTest::sharedWindowOpensModallyOverItsOwner()
                            QStringLiteral("2 occurrences of “c d” found")}));
 }
 
-void FindByMelodyTest::aSequenceChangedMeanwhileIsSearchedAsItNowIs()
+void frmFindByMelodyTest::aSequenceChangedMeanwhileIsSearchedAsItNowIs()
 {
     typeAndEnter(QStringLiteral("c d e"));
     QCOMPARE(column(2), (QStringList {QStringLiteral("1"), QStringLiteral("4")}));
@@ -253,5 +258,5 @@ void FindByMelodyTest::aSequenceChangedMeanwhileIsSearchedAsItNowIs()
     QCOMPARE(m_window->statusText(), QStringLiteral("1 occurrence of “c d e” found"));
 }
 
-QTEST_MAIN(FindByMelodyTest)
-#include "FindByMelodyTest.moc"
+QTEST_MAIN(frmFindByMelodyTest)
+#include "frmFindByMelodyTest.moc"

@@ -1,9 +1,9 @@
-#include "ui/MovementGridModel.h"
+#include "movement/MovementGridModel.h"
 
 #include "store/MovementRecordset.h"
 #include "store/Value.h"
 
-namespace velk::ui
+namespace velk::movement
 {
 
 namespace
@@ -192,9 +192,6 @@ void MovementGridModel::onRowsChanged(const store::RowsChange& change)
             reset();
         }
         break;
-    case store::RowsChange::Kind::Reset:
-        reset();
-        break;
     }
     m_changing = false;
     emit rowsSettled();
@@ -211,4 +208,4 @@ void MovementGridModel::reset()
     endResetModel();
 }
 
-} // namespace velk::ui
+} // namespace velk::movement

@@ -1,7 +1,9 @@
-#include "ui/DataGrid.h"
+#include "movement/DataGrid.h"
 
+#include "movement/MovementGridModel.h"
 #include "store/MovementRecordset.h"
-#include "ui/MovementGridModel.h"
+#include "ui/ReadOnlyTable.h"
+#include "ui/Twips.h"
 
 #include <QEvent>
 #include <QHeaderView>
@@ -11,30 +13,13 @@
 #include <algorithm>
 #include <array>
 
-namespace velk::ui
+namespace velk::movement
 {
-
-namespace
-{
-
-int twipsToPixels(int twips)
-{
-    return (twips * 96 + 720) / 1440;
-}
-
-} // namespace
 
 DataGrid::DataGrid(QWidget* parent)
     : QTableView(parent)
 {
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setSelectionMode(QAbstractItemView::SingleSelection);
-    setSelectionBehavior(QAbstractItemView::SelectRows);
-    setTabKeyNavigation(false);
-    setWordWrap(false);
-    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    // Narrow columns (a check box, a position number) keep the width they are given.
-    horizontalHeader()->setMinimumSectionSize(4);
+    ui::setUpReadOnlyRows(*this);
     verticalHeader()->hide();
     fitRowHeight();
     connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int column) {
@@ -181,7 +166,7 @@ void DataGrid::fitColumns()
     for (int column = 0; column < MovementGridModel::ColumnCount; ++column) {
         const auto c = static_cast<std::size_t>(column);
         widths[c] = m_draggedColumns.contains(column) ? columnWidth(column)
-                                                      : twipsToPixels(MovementGridModel::widthTwips(column));
+                                                      : ui::twipsToPixels(MovementGridModel::widthTwips(column));
         used += widths[c];
     }
     int room = viewport()->width() - used;
@@ -217,4 +202,4 @@ void DataGrid::fitRowHeight()
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
 }
 
-} // namespace velk::ui
+} // namespace velk::movement

@@ -1,4 +1,4 @@
-#include "ui/PitchChartDialog.h"
+#include "pitches/PitchChartDialog.h"
 
 #include "ui/Fonts.h"
 
@@ -13,7 +13,7 @@
 #include <array>
 #include <string_view>
 
-namespace velk::ui
+namespace velk::pitches
 {
 
 namespace
@@ -51,8 +51,9 @@ QWidget* pitchCell(const std::string& spelling, const std::string& glyph)
     auto* layout = new QHBoxLayout(cell);
     layout->setContentsMargins(8, 2, 8, 2);
     layout->setSpacing(8);
-    layout->addWidget(plainLabel(fromUtf8(glyph), velkFont(kGlyphPointSize), QStringLiteral("lblPitchGlyph"), cell));
-    layout->addWidget(plainLabel(fromUtf8(spelling), bookAntiqua(kSpellingPointSize, false),
+    layout->addWidget(
+        plainLabel(fromUtf8(glyph), ui::velkFont(kGlyphPointSize), QStringLiteral("lblPitchGlyph"), cell));
+    layout->addWidget(plainLabel(fromUtf8(spelling), ui::bookAntiqua(kSpellingPointSize, false),
                                  QStringLiteral("lblPitchSpelling"), cell));
     layout->addStretch(1);
     return cell;
@@ -106,7 +107,7 @@ void PitchChartDialog::setupUi()
 {
     setObjectName(QStringLiteral("dlgPitchChart"));
     setWindowTitle(QStringLiteral("Pitch Spellings"));
-    setFont(bookAntiqua(kSpellingPointSize, false));
+    setFont(ui::bookAntiqua(kSpellingPointSize, false));
 
     auto* layout = new QVBoxLayout(this);
     auto* help = new QLabel(QStringLiteral("Type the letter, capital for the lower register, then * for a sharp, "
@@ -168,9 +169,9 @@ void PitchChartDialog::addOtherSpelling(const std::string& spelling, const std::
     const int row = m_others->rowCount();
     m_others->insertRow(row);
     auto* glyphItem = new QTableWidgetItem(fromUtf8(glyph));
-    glyphItem->setFont(velkFont(kGlyphPointSize));
+    glyphItem->setFont(ui::velkFont(kGlyphPointSize));
     m_others->setItem(row, 0, glyphItem);
     m_others->setItem(row, 1, new QTableWidgetItem(fromUtf8(spelling)));
 }
 
-} // namespace velk::ui
+} // namespace velk::pitches

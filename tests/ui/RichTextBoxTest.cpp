@@ -115,15 +115,18 @@ void RichTextBoxTest::editedOnlyAfterTyping()
 {
     RichTextBox box;
     box.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    box.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&box));
+    box.setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), &box);
     box.setTextRtf(R"({\rtf1 first})");
     QVERIFY(!box.isEdited());
-    QTest::keyClicks(&box, QStringLiteral("xy"));
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("xy"));
     QVERIFY(box.isEdited());
     QCOMPARE(box.toPlainText(), QStringLiteral("xyfirst"));
     box.markSaved();
     QVERIFY(!box.isEdited());
-    QTest::keyClick(&box, Qt::Key_Delete);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
     QVERIFY(box.isEdited());
     box.setTextRtf(R"({\rtf1 next})");
     QVERIFY(!box.isEdited());

@@ -38,7 +38,7 @@ void fillPitchGrid(FlexGrid& grid, int count)
 
 } // namespace
 
-class TestFlexGrid : public QObject
+class FlexGridTest : public QObject
 {
     Q_OBJECT
 
@@ -64,7 +64,7 @@ private slots:
     void currentCellInFixedRow();
 };
 
-void TestFlexGrid::modelStaysConsistent()
+void FlexGridTest::modelStaysConsistent()
 {
     FlexGrid grid;
     QAbstractItemModelTester tester(grid.gridModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -89,7 +89,7 @@ void TestFlexGrid::modelStaysConsistent()
     QCOMPARE(grid.gridModel()->rowCount(), 0);
 }
 
-void TestFlexGrid::addItemSplitsCells_data()
+void FlexGridTest::addItemSplitsCells_data()
 {
     QTest::addColumn<int>("colsBefore");
     QTest::addColumn<QString>("item");
@@ -108,7 +108,7 @@ void TestFlexGrid::addItemSplitsCells_data()
     QTest::newRow("nine tabs") << 10 << QString(9, QLatin1Char('\t')) << 10 << QStringList(10, QString());
 }
 
-void TestFlexGrid::addItemSplitsCells()
+void FlexGridTest::addItemSplitsCells()
 {
     QFETCH(int, colsBefore);
     QFETCH(QString, item);
@@ -133,7 +133,7 @@ void TestFlexGrid::addItemSplitsCells()
     }
 }
 
-void TestFlexGrid::fixedRowIsTheHeader()
+void FlexGridTest::fixedRowIsTheHeader()
 {
     // The result grid's set-up: header row, a spare row to allow the fixed row, then back to one row.
     FlexGrid grid;
@@ -165,7 +165,7 @@ void TestFlexGrid::fixedRowIsTheHeader()
     QCOMPARE(grid.textMatrix(0, 1), QStringLiteral("MVMT"));
 }
 
-void TestFlexGrid::fixedColumnIsTheRowHeader()
+void FlexGridTest::fixedColumnIsTheRowHeader()
 {
     FlexGrid grid;
     fillPitchGrid(grid, 3);
@@ -178,7 +178,7 @@ void TestFlexGrid::fixedColumnIsTheRowHeader()
     QVERIFY(!grid.verticalHeader()->isHidden());
 }
 
-void TestFlexGrid::rowDataFollowsItsRow()
+void FlexGridTest::rowDataFollowsItsRow()
 {
     FlexGrid grid;
     fillPitchGrid(grid, 4);
@@ -200,7 +200,7 @@ void TestFlexGrid::rowDataFollowsItsRow()
     QCOMPARE(grid.text(), QStringLiteral("g3"));
 }
 
-void TestFlexGrid::selChangeOnProgramMoves()
+void FlexGridTest::selChangeOnProgramMoves()
 {
     FlexGrid grid;
     fillPitchGrid(grid, 5);
@@ -224,7 +224,7 @@ void TestFlexGrid::selChangeOnProgramMoves()
     QCOMPARE(grid.selectionModel()->currentIndex(), grid.gridModel()->index(4, 0));
 }
 
-void TestFlexGrid::selChangeOnClick()
+void FlexGridTest::selChangeOnClick()
 {
     FlexGrid grid;
     grid.setCols(3);
@@ -245,7 +245,7 @@ void TestFlexGrid::selChangeOnClick()
     QCOMPARE(grid.col(), 1);
 }
 
-void TestFlexGrid::clickInFixedColumnSelectsFirstCell()
+void FlexGridTest::clickInFixedColumnSelectsFirstCell()
 {
     FlexGrid grid;
     fillPitchGrid(grid, 6);
@@ -268,22 +268,24 @@ void TestFlexGrid::clickInFixedColumnSelectsFirstCell()
     QCOMPARE(shown.value(shown.size() - 1), QStringLiteral("g5"));
 }
 
-void TestFlexGrid::selChangeOnKeys()
+void FlexGridTest::selChangeOnKeys()
 {
     FlexGrid grid;
     fillPitchGrid(grid, 4);
     grid.setCurrentCell(1, 1);
     grid.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    grid.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&grid));
     grid.setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), &grid);
     QSignalSpy spy(&grid, &FlexGrid::selChange);
-    QTest::keyClick(&grid, Qt::Key_Down);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
     QCOMPARE(spy.count(), 1);
     QCOMPARE(grid.row(), 2);
     QCOMPARE(grid.text(), QStringLiteral("g3"));
 }
 
-void TestFlexGrid::reentrantSetColSettles()
+void FlexGridTest::reentrantSetColSettles()
 {
     FlexGrid grid;
     fillPitchGrid(grid, 3);
@@ -302,7 +304,7 @@ void TestFlexGrid::reentrantSetColSettles()
     QCOMPARE(grid.selectionModel()->currentIndex(), grid.gridModel()->index(2, 0));
 }
 
-void TestFlexGrid::endlessHandlerIsCut()
+void FlexGridTest::endlessHandlerIsCut()
 {
     FlexGrid grid;
     fillPitchGrid(grid, 2);
@@ -323,7 +325,7 @@ void TestFlexGrid::endlessHandlerIsCut()
     QVERIFY(calls <= 16);
 }
 
-void TestFlexGrid::setRowsZeroEmpties()
+void FlexGridTest::setRowsZeroEmpties()
 {
     FlexGrid grid;
     fillPitchGrid(grid, 5);
@@ -344,7 +346,7 @@ void TestFlexGrid::setRowsZeroEmpties()
     QCOMPARE(grid.row(), 0);
 }
 
-void TestFlexGrid::setTopRowScrolls()
+void FlexGridTest::setTopRowScrolls()
 {
     FlexGrid grid;
     grid.setCols(2);
@@ -370,7 +372,7 @@ void TestFlexGrid::setTopRowScrolls()
     QCOMPARE(grid.topRow(), 150);
 }
 
-void TestFlexGrid::manyRowsAtOnce()
+void FlexGridTest::manyRowsAtOnce()
 {
     constexpr int kCount = 32767;
     FlexGrid grid;
@@ -401,7 +403,7 @@ void TestFlexGrid::manyRowsAtOnce()
     QCOMPARE(grid.text(), QString(QChar(0x2669)));
 }
 
-void TestFlexGrid::cellFonts()
+void FlexGridTest::cellFonts()
 {
     FlexGrid grid;
     QFont gridFont(QStringLiteral("Book Antiqua"));
@@ -424,7 +426,7 @@ void TestFlexGrid::cellFonts()
     QVERIFY(grid.rowHeight(1) >= QFontMetrics(glyph).height());
 }
 
-void TestFlexGrid::columnWidthsInTwips()
+void FlexGridTest::columnWidthsInTwips()
 {
     FlexGrid grid;
     grid.setCols(3);
@@ -445,7 +447,7 @@ void TestFlexGrid::columnWidthsInTwips()
     QCOMPARE(grid.columnWidth(0), 96);
 }
 
-void TestFlexGrid::clearKeepsShape()
+void FlexGridTest::clearKeepsShape()
 {
     FlexGrid grid;
     fillPitchGrid(grid, 3);
@@ -460,7 +462,7 @@ void TestFlexGrid::clearKeepsShape()
     QCOMPARE(grid.rowData(2), 102);
 }
 
-void TestFlexGrid::currentCellInFixedRow()
+void FlexGridTest::currentCellInFixedRow()
 {
     // The tabulation grids write their header through the current cell.
     FlexGrid grid;
@@ -489,5 +491,5 @@ void TestFlexGrid::currentCellInFixedRow()
     QVERIFY(grid.cellFont(0, 0).family() != QStringLiteral("Velk"));
 }
 
-QTEST_MAIN(TestFlexGrid)
-#include "TestFlexGrid.moc"
+QTEST_MAIN(FlexGridTest)
+#include "FlexGridTest.moc"

@@ -1,6 +1,6 @@
+#include "pitches/PitchChartDialog.h"
 #include "store/ReferenceData.h"
 #include "ui/Fonts.h"
-#include "ui/PitchChartDialog.h"
 
 #include <QHeaderView>
 #include <QLabel>
@@ -11,8 +11,8 @@
 #include <optional>
 #include <string>
 
-using velk::ui::PitchChartCell;
-using velk::ui::PitchChartDialog;
+using velk::pitches::PitchChartCell;
+using velk::pitches::PitchChartDialog;
 
 Q_DECLARE_METATYPE(std::optional<PitchChartCell>)
 
@@ -64,7 +64,7 @@ std::map<QString, int> shownSpellings(const PitchChartDialog& dialog)
 
 } // namespace
 
-class TestPitchChartDialog : public QObject
+class PitchChartDialogTest : public QObject
 {
     Q_OBJECT
 
@@ -78,12 +78,12 @@ private slots:
     void emptyVocabulary();
 };
 
-void TestPitchChartDialog::initTestCase()
+void PitchChartDialogTest::initTestCase()
 {
     velk::ui::installFontSubstitutions();
 }
 
-void TestPitchChartDialog::cellOfSpelling_data()
+void PitchChartDialogTest::cellOfSpelling_data()
 {
     QTest::addColumn<QString>("spelling");
     QTest::addColumn<std::optional<PitchChartCell>>("cell");
@@ -108,14 +108,14 @@ void TestPitchChartDialog::cellOfSpelling_data()
     QTest::newRow("mark only") << QStringLiteral("*") << Cell();
 }
 
-void TestPitchChartDialog::cellOfSpelling()
+void PitchChartDialogTest::cellOfSpelling()
 {
     QFETCH(QString, spelling);
     QFETCH(std::optional<PitchChartCell>, cell);
-    QCOMPARE(velk::ui::pitchChartCell(spelling.toStdString()), cell);
+    QCOMPARE(velk::pitches::pitchChartCell(spelling.toStdString()), cell);
 }
 
-void TestPitchChartDialog::referenceVocabularyFillsTheChart()
+void PitchChartDialogTest::referenceVocabularyFillsTheChart()
 {
     PitchChartDialog dialog(referencePitches());
     dialog.show();
@@ -124,15 +124,15 @@ void TestPitchChartDialog::referenceVocabularyFillsTheChart()
     QVERIFY(dialog.findChild<QLabel*>(QStringLiteral("lblPitchChartHelp"))->text().contains(QStringLiteral("Enter")));
 
     QTableWidget* chart = table(dialog, "tblPitchChart");
-    QCOMPARE(chart->rowCount(), velk::ui::kPitchChartRows);
-    QCOMPARE(chart->columnCount(), velk::ui::kPitchChartColumns);
+    QCOMPARE(chart->rowCount(), velk::pitches::kPitchChartRows);
+    QCOMPARE(chart->columnCount(), velk::pitches::kPitchChartColumns);
     QCOMPARE(chart->verticalHeaderItem(0)->text(), QStringLiteral("C"));
     QCOMPARE(chart->verticalHeaderItem(13)->text(), QStringLiteral("b"));
     QVERIFY(chart->horizontalHeaderItem(4)->text().startsWith(QStringLiteral("**")));
 
     // All 70 pitches have a cell of their own, glyph in the pitch font beside the spelling in the window font.
     for (const auto& pitch : velk::store::referencePitches()) {
-        const auto cell = velk::ui::pitchChartCell(pitch.spelling);
+        const auto cell = velk::pitches::pitchChartCell(pitch.spelling);
         QVERIFY2(cell, pitch.spelling.c_str());
         QLabel* spelling = cellLabel(chart, cell->row, cell->column, "lblPitchSpelling");
         QLabel* glyph = cellLabel(chart, cell->row, cell->column, "lblPitchGlyph");
@@ -148,7 +148,7 @@ void TestPitchChartDialog::referenceVocabularyFillsTheChart()
     QVERIFY(!dialog.findChild<QLabel*>(QStringLiteral("lblOtherSpellings"))->isVisible());
 }
 
-void TestPitchChartDialog::everyGivenSpellingIsShown()
+void PitchChartDialogTest::everyGivenSpellingIsShown()
 {
     // The reference vocabulary plus spellings a catalogue may hold that do not fit the chart: unknown marks,
     // letters outside A-G, and a second spelling for a cell already taken (here "c*" again, with another glyph).
@@ -178,7 +178,7 @@ void TestPitchChartDialog::everyGivenSpellingIsShown()
     QCOMPARE(cellLabel(chart, 7, 3, "lblPitchGlyph")->text(), QStringLiteral("c\u266F"));
 }
 
-void TestPitchChartDialog::textsArePlain()
+void PitchChartDialogTest::textsArePlain()
 {
     // A spelling from the catalogue is shown as typed, never read as markup.
     PitchChartDialog dialog({{"c", "<b>c</b>"}, {"<i>x</i>", "&amp;"}});
@@ -190,15 +190,15 @@ void TestPitchChartDialog::textsArePlain()
     QCOMPARE(table(dialog, "tblOtherSpellings")->item(0, 1)->text(), QStringLiteral("<i>x</i>"));
 }
 
-void TestPitchChartDialog::emptyVocabulary()
+void PitchChartDialogTest::emptyVocabulary()
 {
     PitchChartDialog dialog({});
     dialog.show();
     QVERIFY(shownSpellings(dialog).empty());
     QTableWidget* chart = table(dialog, "tblPitchChart");
-    QCOMPARE(chart->rowCount(), velk::ui::kPitchChartRows);
+    QCOMPARE(chart->rowCount(), velk::pitches::kPitchChartRows);
     QVERIFY(!table(dialog, "tblOtherSpellings")->isVisible());
 }
 
-QTEST_MAIN(TestPitchChartDialog)
-#include "TestPitchChartDialog.moc"
+QTEST_MAIN(PitchChartDialogTest)
+#include "PitchChartDialogTest.moc"
