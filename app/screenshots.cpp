@@ -41,9 +41,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Velk"));
     velk::ui::installFontSubstitutions();
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
-    frmMovement::messageHook = [](const velk::movement::Message&, bool) {
-        return false;
-    };
+    velk::ui::setMessageBoxHook([](const velk::ui::BoxMessage&) { return false; });
 
     frmMovement window;
     if (!window.load()) {

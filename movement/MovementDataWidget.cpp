@@ -1,6 +1,6 @@
+#include "movement/DataGrid.h"
 #include "movement/MovementController.h"
 #include "movement/PageWidgets.h"
-#include "ui/DataGrid.h"
 #include "ui/Fonts.h"
 #include "ui/RichTextBox.h"
 
@@ -158,7 +158,7 @@ MovementDataWidget::MovementDataWidget(SubjectsWidget& subjects, QWidget* parent
     layout->setContentsMargins(0, 4, 0, 0);
     layout->addWidget(splitter);
 
-    dbgMovements = new ui::DataGrid(splitter);
+    dbgMovements = new DataGrid(splitter);
     dbgMovements->setObjectName(QStringLiteral("dbgMovements"));
     dbgMovements->setFont(ui::bookAntiqua(12, true));
     dbgMovements->setRequestMove([this](std::size_t row) { return m_controller->GridRowChosen(row); });
@@ -224,7 +224,7 @@ void MovementDataWidget::attach(MovementController& controller)
     m_subjects.attach(controller);
 }
 
-ui::DataGrid* MovementDataWidget::grid() const
+DataGrid* MovementDataWidget::grid() const
 {
     return dbgMovements;
 }

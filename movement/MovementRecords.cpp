@@ -53,8 +53,8 @@ bool MovementRecords::moveGuard(MoveReason) const
 
 void MovementRecords::moveCompletion(MoveReason reason)
 {
-    const bool acts = reason == MoveReason::Requery || reason == MoveReason::Move || reason == MoveReason::MoveFirst
-        || reason == MoveReason::MoveNext || reason == MoveReason::MovePrevious || reason == MoveReason::MoveLast;
+    const bool acts = reason == MoveReason::Move || reason == MoveReason::MoveFirst || reason == MoveReason::MoveNext
+        || reason == MoveReason::MovePrevious || reason == MoveReason::MoveLast;
     // The row is current whatever its pitches do: the fields and the grid follow it even when its pitches
     // cannot be read, and that failure is then passed on.
     std::exception_ptr failure;

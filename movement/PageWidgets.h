@@ -13,10 +13,13 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 
-namespace velk::ui
+namespace velk::tabulations
 {
 class ClassChart;
-class DataGrid;
+} // namespace velk::tabulations
+
+namespace velk::ui
+{
 class FlexGrid;
 class RichTextBox;
 } // namespace velk::ui
@@ -24,6 +27,7 @@ class RichTextBox;
 namespace velk::movement
 {
 
+class DataGrid;
 class MovementController;
 
 /// A page of bound boxes: each box shows a column of the current row and writes what the user types into it.
@@ -85,7 +89,7 @@ class MovementDataWidget : public BoundFieldsWidget, public MovementPageView
 public:
     MovementDataWidget(SubjectsWidget& subjects, QWidget* parent);
     void attach(MovementController& controller);
-    ui::DataGrid* grid() const;
+    DataGrid* grid() const;
 
     void setMovementFieldsEnabled(bool enabled) override;
     void showBoundFields() override;
@@ -101,7 +105,7 @@ private:
     ui::RichTextBox* richBox(RichBox box) const;
 
     SubjectsWidget& m_subjects;
-    ui::DataGrid* dbgMovements = nullptr;
+    DataGrid* dbgMovements = nullptr;
     ui::RichTextBox* txtDescription = nullptr;
 };
 
@@ -154,7 +158,7 @@ private:
     ui::FlexGrid* fgTabsReal = nullptr;
     QLabel* lblTotalPitchCount = nullptr;
     QLabel* lblAvgDev = nullptr;
-    ui::ClassChart* m_classChart = nullptr;
+    tabulations::ClassChart* m_classChart = nullptr;
 };
 
 /// The point size of the glyphs in the pitch and tabulation grids.

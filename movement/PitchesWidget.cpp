@@ -1,8 +1,8 @@
 #include "movement/MovementController.h"
 #include "movement/PageWidgets.h"
+#include "pitches/PitchChartDialog.h"
 #include "ui/FlexGrid.h"
 #include "ui/Fonts.h"
-#include "ui/PitchChartDialog.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -74,11 +74,11 @@ PitchesWidget::PitchesWidget(QWidget* parent)
     chart->setAutoDefault(false);
     chart->setFocusPolicy(Qt::NoFocus);
     connect(chart, &QPushButton::clicked, this, [this] {
-        ui::PitchChartDialog::Pitches list;
+        pitches::PitchChartDialog::Pitches list;
         for (const auto& pitch : m_controller->pitches().pitchLookup().pitches()) {
             list.emplace_back(pitch.spelling.value_or(std::string()), pitch.glyph);
         }
-        ui::PitchChartDialog dialog(list, this);
+        pitches::PitchChartDialog dialog(list, this);
         dialog.exec();
     });
     grid->addWidget(chart, 4, 0, 1, 2, Qt::AlignLeft);

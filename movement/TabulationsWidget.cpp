@@ -1,5 +1,5 @@
 #include "movement/PageWidgets.h"
-#include "ui/ClassChart.h"
+#include "tabulations/ClassChart.h"
 #include "ui/FlexGrid.h"
 #include "ui/Fonts.h"
 
@@ -39,7 +39,7 @@ TabulationsWidget::TabulationsWidget(QWidget* parent)
     resetGrid(fgTabsReal, "Pitch");
     layout->addWidget(fgTabsClass, 1, 0);
     layout->addWidget(fgTabsReal, 1, 1);
-    m_classChart = new ui::ClassChart(this);
+    m_classChart = new tabulations::ClassChart(this);
     m_classChart->setObjectName(QStringLiteral("chtTabsClass"));
     layout->addWidget(m_classChart, 1, 2);
     layout->setColumnStretch(2, 1);

@@ -1,9 +1,10 @@
 #include "movement/frmMovement.h"
 
+#include "movement/DataGrid.h"
 #include "movement/PageWidgets.h"
 #include "search/frmFindBySubject.h"
-#include "ui/DataGrid.h"
 #include "ui/Fonts.h"
+#include "ui/MessageBox.h"
 #include "ui/ToolbarPictures.h"
 
 #include <QAction>
@@ -11,7 +12,6 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTabBar>
@@ -23,7 +23,6 @@ using velk::movement::Message;
 using velk::movement::MessageIcon;
 using velk::movement::Page;
 
-std::function<bool(const Message&, bool)> frmMovement::messageHook;
 std::function<void(const std::string&)> frmMovement::findHook;
 
 namespace
@@ -310,27 +309,21 @@ void frmMovement::showFindBySubject(const std::string& connectionString)
         findHook(connectionString);
         return;
     }
-    frmFindBySubject::ShowFindBySubject(this, connectionString);
+    velk::search::frmFindBySubject::ShowFindBySubject(this, connectionString);
 }
 
 bool frmMovement::ask(const Message& question)
 {
-    if (messageHook) {
-        return messageHook(question, true);
-    }
-    QMessageBox box(question.icon == MessageIcon::Question ? QMessageBox::Question : QMessageBox::NoIcon,
-                    qs(question.title), qs(question.text), QMessageBox::Yes | QMessageBox::No, this);
-    box.setDefaultButton(QMessageBox::No);
-    return box.exec() == QMessageBox::Yes;
+    return velk::ui::showMessageBox(
+        this,
+        {qs(question.title), qs(question.text),
+         question.icon == MessageIcon::Question ? velk::ui::BoxIcon::Question : velk::ui::BoxIcon::None, true});
 }
 
 void frmMovement::tell(const Message& message)
 {
-    if (messageHook) {
-        messageHook(message, false);
-        return;
-    }
-    QMessageBox box(message.icon == MessageIcon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon,
-                    qs(message.title), qs(message.text), QMessageBox::Ok, this);
-    box.exec();
+    velk::ui::showMessageBox(
+        this,
+        {qs(message.title), qs(message.text),
+         message.icon == MessageIcon::Warning ? velk::ui::BoxIcon::Warning : velk::ui::BoxIcon::None});
 }

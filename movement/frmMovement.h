@@ -35,7 +35,6 @@ class frmMovement : public QMainWindow, public velk::movement::WindowView
 public:
     /// Answers message boxes instead of showing them (for tests): receives the message and whether it is a
     /// question, returns true for Yes.
-    static std::function<bool(const velk::movement::Message&, bool question)> messageHook;
     /// Replaces the modal search window (for tests).
     static std::function<void(const std::string& connectionString)> findHook;
 

@@ -90,6 +90,3 @@ private:
 };
 
 } // namespace velk::search
-
-// The movement window still names the search window without its namespace.
-using frmFindBySubject = velk::search::frmFindBySubject;

@@ -17,7 +17,6 @@ namespace velk::store
 /// Why the current row of the movement recordset moved.
 enum class MoveReason
 {
-    Requery, ///< raised by nothing; goes once the movement logic no longer names it
     Move,
     MoveFirst,
     MoveNext,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "movement/DataGrid.h"
+#include "movement/MovementGridModel.h"
 #include "movement/frmMovement.h"
 #include "store/Connection.h"
 #include "store/ConnectionString.h"
@@ -7,10 +9,9 @@
 #include "tabulations/Tabulation.h"
 #include "tests/support/TempCatalogue.h"
 #include "ui/Application.h"
-#include "ui/DataGrid.h"
 #include "ui/FlexGrid.h"
 #include "ui/Fonts.h"
-#include "ui/MovementGridModel.h"
+#include "ui/MessageBox.h"
 #include "ui/RichTextBox.h"
 
 #include <QAction>
@@ -180,7 +181,7 @@ protected:
         QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(index).center());
     }
 
-    void clickGridRow(velk::ui::DataGrid* grid, int row)
+    void clickGridRow(velk::movement::DataGrid* grid, int row)
     {
         const QRect rect = grid->visualRect(grid->model()->index(row, 0));
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, rect.center());
@@ -191,7 +192,13 @@ protected:
         m_catalogue = std::make_unique<velk::test::TempCatalogue>();
         m_messages.clear();
         m_answers.clear();
-        frmMovement::messageHook = [this](const Message& message, bool) {
+        velk::ui::setMessageBoxHook([this](const velk::ui::BoxMessage& shown) {
+            Message message;
+            message.title = shown.title.toStdString();
+            message.text = shown.text.toStdString();
+            message.icon = shown.icon == velk::ui::BoxIcon::Question ? velk::movement::MessageIcon::Question
+                : shown.icon == velk::ui::BoxIcon::Warning           ? velk::movement::MessageIcon::Warning
+                                                                     : velk::movement::MessageIcon::None;
             m_messages.push_back(message);
             // A message box is a modal window of its own: the movement window loses the focus while it is
             // open and gets it back only after it has closed.
@@ -204,13 +211,13 @@ protected:
             const bool yes = m_answers.front();
             m_answers.erase(m_answers.begin());
             return yes;
-        };
+        });
     }
 
     void tearDown()
     {
         m_window.reset();
-        frmMovement::messageHook = nullptr;
+        velk::ui::setMessageBoxHook(nullptr);
         frmMovement::findHook = nullptr;
     }
 };

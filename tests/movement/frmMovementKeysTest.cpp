@@ -194,7 +194,7 @@ private slots:
         add(2, 1, "");
         add(3, 1, "");
         open();
-        clickGridRow(child<velk::ui::DataGrid>("dbgMovements"), 0);
+        clickGridRow(child<velk::movement::DataGrid>("dbgMovements"), 0);
         QTRY_COMPARE(QApplication::focusWidget(), child<QWidget>("dbgMovements"));
         for (const QString& key : before) {
             click(key.toLatin1().constData());
@@ -335,7 +335,7 @@ private slots:
         QCOMPARE(box->cursorPosition(), 0);
         click("save");
 
-        auto* grid = child<velk::ui::DataGrid>("dbgMovements");
+        auto* grid = child<velk::movement::DataGrid>("dbgMovements");
         QTRY_VERIFY(grid->viewport()->width() > 1200);
         const int composedColumn = 3;
         QTRY_VERIFY(grid->columnWidth(composedColumn)
@@ -351,7 +351,7 @@ private slots:
         QTRY_VERIFY(grid->viewport()->width() < 1000);
         for (int column = 0; column < grid->model()->columnCount(); ++column) {
             if (column != composedColumn) {
-                QVERIFY(grid->columnWidth(column) >= velk::ui::MovementGridModel::widthTwips(column) * 96 / 1440);
+                QVERIFY(grid->columnWidth(column) >= velk::movement::MovementGridModel::widthTwips(column) * 96 / 1440);
             }
         }
     }

@@ -56,8 +56,8 @@ private slots:
         QCOMPARE(child<QLineEdit>("txtKTN")->text(), q("1"));
         QVERIFY(!child<QLineEdit>("txtKTN")->isEnabled());
         QCOMPARE(child<velk::ui::RichTextBox>("txtDescription")->toPlainText(), q("Plain and bold"));
-        QCOMPARE(child<velk::ui::DataGrid>("dbgMovements")->model()->rowCount(), 2);
-        QCOMPARE(child<velk::ui::DataGrid>("dbgMovements")->currentIndex().row(), 0);
+        QCOMPARE(child<velk::movement::DataGrid>("dbgMovements")->model()->rowCount(), 2);
+        QCOMPARE(child<velk::movement::DataGrid>("dbgMovements")->currentIndex().row(), 0);
         QVERIFY(child<QAction>("new")->isEnabled());
         QVERIFY(!child<QAction>("save")->isEnabled());
     }
@@ -80,7 +80,7 @@ private slots:
         click("prev");
         QVERIFY(!child<QAction>("prev")->isEnabled());
         QVERIFY(!child<QAction>("edit")->isEnabled());
-        clickGridRow(child<velk::ui::DataGrid>("dbgMovements"), 1);
+        clickGridRow(child<velk::movement::DataGrid>("dbgMovements"), 1);
         QCOMPARE(m_window->windowTitle(), q("Velk Movements - KTN:  2 - MVMT:  1"));
         QVERIFY(child<QAction>("edit")->isEnabled());
     }
@@ -94,7 +94,7 @@ private slots:
         QVERIFY(child<QLineEdit>("txtKTN")->isEnabled());
         QVERIFY(!child<QTabBar>("tsMovement")->isEnabled());
         QVERIFY(child<QLineEdit>("txtKTN")->hasFocus());
-        auto* grid = child<velk::ui::DataGrid>("dbgMovements");
+        auto* grid = child<velk::movement::DataGrid>("dbgMovements");
         clickGridRow(grid, 1);
         QCOMPARE(grid->currentIndex().row(), 0);
         QCOMPARE(m_window->windowTitle(), q("Velk Movements - KTN:  1 - MVMT:  1"));
@@ -127,7 +127,7 @@ private slots:
         QTest::keyClick(focus ? focus : m_window.get(), Qt::Key_D, Qt::ControlModifier);
         QCOMPARE(m_messages.size(), std::size_t(1));
         QCOMPARE(QString::fromStdString(m_messages[0].title), q("Confirm Delete"));
-        QCOMPARE(child<velk::ui::DataGrid>("dbgMovements")->model()->rowCount(), 1);
+        QCOMPARE(child<velk::movement::DataGrid>("dbgMovements")->model()->rowCount(), 1);
         QCOMPARE(m_window->windowTitle(), q("Velk Movements - KTN:  2 - MVMT:  1"));
     }
 
@@ -167,7 +167,7 @@ private slots:
     {
         const auto id = add(1, 1, "");
         open();
-        auto* movements = child<velk::ui::DataGrid>("dbgMovements");
+        auto* movements = child<velk::movement::DataGrid>("dbgMovements");
         int deviationColumn = -1;
         for (int c = 0; c < movements->model()->columnCount(); ++c) {
             if (movements->model()->headerData(c, Qt::Horizontal).toString() == q("Dev.")) {
@@ -302,7 +302,7 @@ private slots:
         }
         press(Qt::Key_S, Qt::ControlModifier);
         QVERIFY(!m_window->controller().records().bMovementEditMode());
-        auto* grid = child<velk::ui::DataGrid>("dbgMovements");
+        auto* grid = child<velk::movement::DataGrid>("dbgMovements");
         QCOMPARE(m_window->controller().records().recordset()->currentIndex(), std::optional<std::size_t>(row));
         QTRY_COMPARE(grid->currentIndex().row(), row);
         QCOMPARE(grid->model()->index(row, 0).data().toString(), ktn);

@@ -32,8 +32,6 @@ std::string reasonName(MoveReason reason)
         return "UndoUpdate";
     case MoveReason::UndoDelete:
         return "UndoDelete";
-    case MoveReason::Requery:
-        return "Requery";
     }
     return "?";
 }
