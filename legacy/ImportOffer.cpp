@@ -35,7 +35,7 @@ QString qs(const std::string& text)
 QString stageLabel(const std::string& stage)
 {
     return stage.empty() ? QStringLiteral("Taking the old catalogue over ...")
-                         : QStringLiteral("Taking the old catalogue over: %1 ...").arg(qs(stage));
+                         : QStringLiteral("Taking the old catalogue over: %1").arg(qs(stage));
 }
 
 } // namespace
