@@ -44,7 +44,8 @@ std::string startupAdvice(store::FileFault fault, const std::string& file)
     switch (fault) {
     case store::FileFault::Missing:
         return "Make a catalogue with " + quoted(tool + " new " + file) + " (empty) or "
-            + quoted(tool + " demo " + file) + " (with sample movements) in this folder.";
+            + quoted(tool + " demo " + file) + " (with sample movements) in this folder, or take an old catalogue "
+            + "over with " + quoted(tool + " import Velk.mdb " + file) + ".";
     case store::FileFault::Empty:
         return "It holds nothing to keep: replace it with " + quoted(tool + " new --force " + file) + " (empty) or "
             + quoted(tool + " demo --force " + file) + " (with sample movements).";

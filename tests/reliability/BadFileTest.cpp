@@ -132,6 +132,9 @@ const BadFile kBadFiles[] = {
     {"missing", [](const fs::path&) {}, "was not found in",
      "Make a catalogue with \xE2\x80\x9Cvelk\xE2\x80\x91"
      "catalogue new Velk.db\xE2\x80\x9D"},
+    {"missing, with an old catalogue to take over", [](const fs::path&) {}, "was not found in",
+     "take an old catalogue over with \xE2\x80\x9Cvelk\xE2\x80\x91"
+     "catalogue import Velk.mdb Velk.db\xE2\x80\x9D"},
     {"empty", [](const fs::path& f) { test::writeBytes(f, ""); }, "is not a Velk catalogue: the file is empty",
      "catalogue new --force Velk.db"},
     {"truncated",
