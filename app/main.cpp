@@ -1,5 +1,5 @@
 #include "movement/frmMovement.h"
-#include "ui/Fonts.h"
+#include "ui/Application.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -7,9 +7,7 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Velk"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Velk"));
-    velk::ui::installFontSubstitutions();
+    velk::ui::setupApplication();
 
     // The catalogue is Velk.db in the working directory.
     frmMovement window;

@@ -69,7 +69,8 @@ void RefreshCommandState(const CommandStateInputs& in, ButtonFlags& enabled)
     } else if (in.tabKey == kTabPitches) {
         refreshPitchPage(in, enabled);
     } else if (in.tabKey == kTabTabulations) {
-        set(enabled, {{New, false}, {Save, false}, {Edit, false}, {Undo, false}, {Delete, true}, {Find, true}});
+        // The page only shows figures: nothing on it can be deleted; the search, which only reads, opens here too.
+        set(enabled, {{New, false}, {Save, false}, {Edit, false}, {Undo, false}, {Delete, false}, {Find, true}});
     }
 }
 

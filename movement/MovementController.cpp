@@ -137,6 +137,10 @@ void MovementController::moveCompletion(MoveReason reason)
             m_view.setRichText(RichBox::Description, fieldText(m_recordset->field("Description")));
             LoadMovementPitches(m_lastMovementId);
             updateCaption();
+            // The figures shown follow the record; a move writes nothing.
+            if (m_selectedTab == kTabTabulations) {
+                showTabulationsOf(m_lastMovementId);
+            }
         } else {
             m_lastMovementId = 0;
             m_view.setRichPlainText(RichBox::Description, "");
@@ -246,6 +250,8 @@ void MovementController::routeCommand(const std::string& tag)
         } else if (tag == "find") {
             ShowFindBySubject();
         }
+    } else if (m_selectedTab == kTabTabulations && tag == "find") {
+        ShowFindBySubject();
     }
 }
 
@@ -374,6 +380,8 @@ bool MovementController::BoundCheck(const std::string& field) const
 
 void MovementController::NewMovement()
 {
+    // An undo of the new row comes back to what was shown before, also from a position past either end.
+    m_movementIdBeforeNew = m_lastMovementId;
     m_recordset->addNew();
     LoadMovementPitches(0);
     for (const char* field : kVoiceFields) {
@@ -408,8 +416,10 @@ Outcome MovementController::SaveMovement()
     for (const auto& [field, label] : kIntegerFields) {
         const Value& value = rs.field(field);
         if (value.isText()) {
-            return fail(std::string(label) + " must be a whole number; \xE2\x80\x9C" + value.toText()
-                        + "\xE2\x80\x9D is not one.");
+            const auto outcome = fail(std::string(label) + " must be a whole number; \xE2\x80\x9C" + value.toText()
+                                      + "\xE2\x80\x9D is not one.");
+            m_view.focusField(field);
+            return outcome;
         }
     }
     // The stored deviation belongs to the movement it was computed for: only the tabulations write it. A new
@@ -440,6 +450,9 @@ Outcome MovementController::SaveMovement()
         m_view.markRichTextSaved(RichBox::Description);
     }
     m_lastMovementId = rs.field("iMovementID").toInt64();
+    // A new row, or one whose KTN, movement or order changed, takes its place in the catalogue order.
+    rs.placeCurrentInOrder();
+    m_view.syncMovementGrid(rs.currentIndex());
     updateCaption();
     SetMovementFieldsEnabled(false);
     m_view.showBoundFields();
@@ -449,20 +462,25 @@ Outcome MovementController::SaveMovement()
 void MovementController::UndoMovementEdit()
 {
     auto& rs = *m_recordset;
+    bool addedRowCancelled = false;
     if (!(rs.bof() && rs.eof())) {
         const auto state = rs.editState();
         if (state == store::EditState::InProgress || state == store::EditState::Added
             || state == store::EditState::Deleted) {
+            addedRowCancelled = state == store::EditState::Added;
             rs.cancelBatch();
         }
     }
     SetMovementFieldsEnabled(false);
     // Show the undone state: the boxes are not bound, so they are loaded again from the row, or emptied when
-    // cancelling the only (added) row left no row at all.
+    // cancelling the only (added) row left no row at all. Back past either end, the window shows again the
+    // movement it showed before the new row.
     if (rs.position() > 0) {
         reloadRichText();
     } else if (rs.bof() && rs.eof()) {
         showNoMovement();
+    } else if (addedRowCancelled) {
+        showStoredMovement(m_movementIdBeforeNew);
     }
     m_view.showBoundFields();
 }
@@ -503,6 +521,26 @@ void MovementController::reloadRichText()
 {
     m_view.setRichText(RichBox::Comments, fieldText(m_recordset->field("txtComments")));
     m_view.setRichText(RichBox::Description, fieldText(m_recordset->field("Description")));
+}
+
+void MovementController::showStoredMovement(std::int64_t movementId)
+{
+    auto& rs = *m_recordset;
+    const int idColumn = rs.columnIndex("iMovementID");
+    for (std::size_t row = 0; idColumn >= 0 && row < static_cast<std::size_t>(rs.recordCount()); ++row) {
+        const Value& id = rs.fieldAt(row, static_cast<std::size_t>(idColumn));
+        if (!id.isNull() && id.toInt64() == movementId) {
+            for (const auto& [box, field] :
+                 {std::pair {RichBox::Comments, "txtComments"}, std::pair {RichBox::Description, "Description"}}) {
+                const int column = rs.columnIndex(field);
+                m_view.setRichText(
+                    box, column < 0 ? std::string() : fieldText(rs.fieldAt(row, static_cast<std::size_t>(column))));
+            }
+            m_lastMovementId = movementId;
+            LoadMovementPitches(m_lastMovementId);
+            return;
+        }
+    }
 }
 
 void MovementController::showNoMovement()
@@ -733,12 +771,19 @@ Outcome MovementController::SavePitches()
 
 void MovementController::LoadTabulations(std::optional<std::int64_t> movementId)
 {
+    if (showTabulationsOf(movementId)) {
+        storeDeviation();
+    }
+}
+
+bool MovementController::showTabulationsOf(std::optional<std::int64_t> movementId)
+{
     if (!movementId || *movementId <= 0) {
         // No stored movement is current: there is nothing to tabulate and no row to store a figure in.
         m_deviation = 0;
         m_view.clearTabulations();
         m_view.setTabulationLabels("", "");
-        return;
+        return false;
     }
     m_view.clearTabulations();
     const auto tabulation = tabulations::tabulate(m_connectionString, *movementId);
@@ -750,7 +795,7 @@ void MovementController::LoadTabulations(std::optional<std::int64_t> movementId)
         m_deviation = tabulation.deviation;
         m_view.setTabulationLabels(std::to_string(tabulation.total), store::formatSingle(m_deviation));
     }
-    storeDeviation();
+    return true;
 }
 
 void MovementController::storeDeviation()

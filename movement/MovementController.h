@@ -109,8 +109,12 @@ private:
     void navigate(const std::string& key);
     void routeCommand(const std::string& tag);
     void showNoMovement();
+    /// Shows the rich text and the pitch page of a stored movement of the recordset, current or not.
+    void showStoredMovement(std::int64_t movementId);
     void reloadRichText();
     void setCurrentPitchRow(std::optional<std::size_t> row, bool scrollIntoView);
+    /// Shows the tabulations of a stored movement (or empty ones); false when there is none to show.
+    bool showTabulationsOf(std::optional<std::int64_t> movementId);
     void storeDeviation();
     void showAccidentalCounts();
     void updateCaption();
@@ -122,6 +126,7 @@ private:
     pitches::PitchLookup m_pitchLookup;
 
     std::int64_t m_lastMovementId = 0;
+    std::int64_t m_movementIdBeforeNew = 0;
     float m_deviation = 0;
     bool m_movementEditMode = false;
     bool m_pitchEditMode = false;

@@ -96,6 +96,8 @@ public:
 
     virtual void setButtonsEnabled(const ButtonFlags& enabled) = 0;
     virtual void setFocus(FocusTarget target) = 0;
+    /// Puts the keyboard focus in the bound text box of a column ("iKTN", "iLength", ...).
+    virtual void focusField(const std::string& field) = 0;
     /// A short note in the window's status line (empty clears it).
     virtual void setStatus(const std::string& text) = 0;
 

@@ -53,6 +53,11 @@ std::optional<int> buttonForKeyCode(int code)
     }
 }
 
+bool usesAccessKey(int button)
+{
+    return button == New || button == Edit || button == Undo || button == Delete || button == Find;
+}
+
 const std::array<TabInfo, 4>& tabs()
 {
     static const std::array<TabInfo, 4> list {{

@@ -46,6 +46,10 @@ std::optional<int> buttonForKey(std::string_view key);
 /// 21 Ctrl+U); nothing for every other code.
 std::optional<int> buttonForKeyCode(int code);
 
+/// True for the buttons whose caption's access key (Alt with the marked letter) clicks them: "&New", "&Edit",
+/// "&Undo", "&Delete" and "&Find". Save's letter belongs to the "&Subjects" tab; Save keeps Ctrl+S.
+bool usesAccessKey(int button);
+
 /// Keys of the four tabs, left to right.
 inline constexpr const char* kTabMovementData = "movementDataEntry";
 inline constexpr const char* kTabPitches = "movementPitchEntry";

@@ -73,6 +73,7 @@ QStringList pitchGridRows(const std::vector<velk::pitches::SequenceEntry>& entri
 }
 
 constexpr double kGlyphPointSize = 16;
+constexpr const char* kHasToolTip = "velkHasToolTip";
 constexpr double kPitchBoxPointSize = 15.75;
 
 } // namespace
@@ -183,11 +184,13 @@ void frmMovement::setupToolbar()
         auto* action = new QAction(velk::ui::toolbarPicture(button.picture), QString::fromUtf8(button.caption), this);
         action->setObjectName(QString::fromLatin1(button.key));
         action->setData(QString::fromLatin1(button.key)); // the Tag
-        if (*button.toolTip) {
-            action->setToolTip(QString::fromUtf8(button.toolTip));
-        } else {
-            action->setToolTip(QString::fromUtf8(button.caption).remove(QLatin1Char('&')));
-        }
+        // A button without a tool tip of its own shows none (see eventFilter).
+        action->setToolTip(QString::fromUtf8(button.toolTip));
+        action->setProperty(kHasToolTip, *button.toolTip != '\0');
+        // The caption's access key shows, and Alt with it clicks the button while it is enabled.
+        action->setIconText(velk::movement::usesAccessKey(button.index)
+                                ? QString::fromUtf8(button.caption)
+                                : QString::fromUtf8(button.caption).remove(QLatin1Char('&')));
         const int index = button.index;
         connect(action, &QAction::triggered, this, [this, index] { tbrMovementButtonClick(index); });
         tbrMovement->addAction(action);
@@ -425,7 +428,14 @@ void frmMovement::resetTabulationGrid(velk::ui::FlexGrid* grid, const char* firs
 
 void frmMovement::connectSignals()
 {
-    connect(tsMovement, &QTabBar::tabBarClicked, this, &frmMovement::tsMovementClick);
+    // The page follows every change of the selected tab, however it is made (a click, an access key, the arrow
+    // keys on the focused tab bar); a click on the tab already selected prepares its page again.
+    connect(tsMovement, &QTabBar::currentChanged, this, &frmMovement::tsMovementClick);
+    connect(tsMovement, &QTabBar::tabBarClicked, this, [this](int index) {
+        if (index >= 0 && index == tsMovement->currentIndex()) {
+            tsMovementClick(index);
+        }
+    });
     connect(fgPitches, &velk::ui::FlexGrid::selChange, this, &frmMovement::fgPitchesSelChange);
     qApp->installEventFilter(this);
 }
@@ -443,7 +453,6 @@ void frmMovement::tsMovementClick(int index)
     if (index < 0 || !tsMovement->isEnabled()) {
         return;
     }
-    tsMovement->setCurrentIndex(index);
     m_controller->TabClick(std8(tsMovement->tabData(index).toString()));
 }
 
@@ -465,6 +474,12 @@ void frmMovement::fgPitchesSelChange()
 
 bool frmMovement::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::ToolTip) {
+        // A tool button would show its caption as a tool tip where the button has none.
+        auto* button = qobject_cast<QToolButton*>(watched);
+        return button && button->parentWidget() == tbrMovement && button->defaultAction()
+            && !button->defaultAction()->property(kHasToolTip).toBool();
+    }
     if (event->type() != QEvent::KeyPress) {
         return false;
     }
@@ -472,21 +487,26 @@ bool frmMovement::eventFilter(QObject* watched, QEvent* event)
     if (!widget || widget->window() != this) {
         return false;
     }
-    // A key event travels from the focused control up through its parents; it is looked at once, where it
-    // starts.
-    QWidget* focus = QApplication::focusWidget();
-    if (focus ? widget != focus : widget != this) {
-        return false;
-    }
+    // The filter sees a key first where it is delivered, before that control does; what the window takes is
+    // consumed there, so it never travels on to a parent (where the focus may have changed meanwhile, by a
+    // message box the command showed) and never runs twice.
     auto* key = static_cast<QKeyEvent*>(event);
     if (widget == txtPitch && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
         m_controller->PitchKeyPress(13, std8(txtPitch->text()));
         return true;
     }
-    // The window's shortcuts are the control characters of Ctrl+letter, taken from the key and the modifier
-    // (the event's text differs by platform). The key still reaches the focused control.
-    if ((key->modifiers() & Qt::ControlModifier) && key->key() >= Qt::Key_A && key->key() <= Qt::Key_Z) {
-        m_controller->KeyPress(key->key() - Qt::Key_A + 1);
+    // The five command keys belong to the window, whether their button is enabled or not: a text box would
+    // otherwise take Ctrl+U as "delete the line" and Ctrl+D as "delete a character". They are read from the
+    // key and the modifier (the event's text differs by platform).
+    const auto modifiers = key->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
+    if (modifiers == Qt::ControlModifier && key->key() >= Qt::Key_A && key->key() <= Qt::Key_Z) {
+        const int code = key->key() - Qt::Key_A + 1;
+        if (velk::movement::buttonForKeyCode(code)) {
+            if (!key->isAutoRepeat()) {
+                m_controller->KeyPress(code);
+            }
+            return true;
+        }
     }
     return false;
 }
@@ -729,6 +749,17 @@ void frmMovement::setFocus(FocusTarget target)
     case FocusTarget::PitchBox:
         txtPitch->setFocus();
         break;
+    }
+}
+
+void frmMovement::focusField(const std::string& field)
+{
+    for (const auto& bound : m_boundTexts) {
+        if (field == bound.field) {
+            bound.box->setFocus(Qt::OtherFocusReason);
+            bound.box->selectAll();
+            return;
+        }
     }
 }
 

@@ -73,6 +73,7 @@ public:
     void setTabulationLabels(const std::string& total, const std::string& average) override;
     void setButtonsEnabled(const velk::movement::ButtonFlags& enabled) override;
     void setFocus(velk::movement::FocusTarget target) override;
+    void focusField(const std::string& field) override;
     void setStatus(const std::string& text) override;
     void showFindBySubject(const std::string& connectionString) override;
     bool ask(const velk::movement::Message& question) override;

@@ -6,11 +6,13 @@
 #include "store/StoreError.h"
 #include "ui/FlexGrid.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFont>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,6 +23,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QResizeEvent>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QStringList>
 
@@ -179,6 +182,30 @@ void frmFindBySubject::connectSignals()
     connect(cmdSearch, &QPushButton::clicked, this, &frmFindBySubject::search);
     // The line edit reports Enter and Return once each, however the key reached it.
     connect(cboSearch->lineEdit(), &QLineEdit::returnPressed, this, &frmFindBySubject::search);
+    // Enter on a subject chosen in the open list puts it in the box and runs the search, as Enter in the box
+    // does; a click in the list only chooses.
+    cboSearch->view()->installEventFilter(this);
+    connect(cboSearch, &QComboBox::activated, this, [this] {
+        const bool byEnter = m_enterInList;
+        m_enterInList = false;
+        if (byEnter) {
+            search();
+        }
+    });
+}
+
+bool frmFindBySubject::eventFilter(QObject* watched, QEvent* event)
+{
+    const bool isKey = event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress;
+    if (watched == cboSearch->view() && isKey && cboSearch->view()->isVisible()) {
+        // The list may take Enter while its key is looked at for shortcuts, before the key press itself.
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        m_enterInList = key == Qt::Key_Return || key == Qt::Key_Enter;
+    } else if (watched == cboSearch->view() && event->type() == QEvent::Show) {
+        // Each opening of the list starts afresh, whatever closed the last one.
+        m_enterInList = false;
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void frmFindBySubject::resizeEvent(QResizeEvent* event)
@@ -218,6 +245,8 @@ void frmFindBySubject::SetupResultGrid()
 void frmFindBySubject::load()
 {
     SetupResultGrid();
+    // Each opening starts at the left, whatever the last one scrolled to.
+    fgSearchResult->horizontalScrollBar()->setValue(0);
     fgSearchResult->setVisible(true);
     cboSearch->setEditText(QString());
     cboSearch->clear();

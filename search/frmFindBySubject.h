@@ -62,6 +62,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void createControls();
@@ -86,4 +87,5 @@ private:
     // this modal window is open, and a search then finds the pages the subject list and earlier searches
     // read still in its cache (on a large catalogue a fresh connection per search costs half as much again).
     std::unique_ptr<velk::store::Connection> m_reader;
+    bool m_enterInList = false; // the last key in the open subject list was Enter
 };

@@ -49,7 +49,7 @@ void MovementRecordset::load()
     m_idColumn = idColumn;
     m_rows = std::move(rows);
     m_index = m_rows.empty() ? -1 : 0;
-    m_indexBeforeAdd = -1;
+    m_indexBeforeAdd.reset();
 }
 
 void MovementRecordset::setWillMove(WillMove observer)
@@ -250,7 +250,8 @@ void MovementRecordset::addNew()
     if (!askMove(MoveReason::Move)) {
         return;
     }
-    m_indexBeforeAdd = currentIndex() ? m_index : -1;
+    // The position itself, a row or either end, so that a cancel comes back exactly there.
+    m_indexBeforeAdd = m_index;
     m_rows.push_back(Row {std::vector<Value>(m_columns.size()), std::nullopt, EditState::Added});
     notifyRows(RowsChange::Kind::Inserted, m_rows.size() - 1);
     setIndex(static_cast<long>(m_rows.size()) - 1, MoveReason::Move);
@@ -367,7 +368,7 @@ void MovementRecordset::updateBatch(Affect affect)
         }
         Row& row = m_rows[written.row];
         if (row.state == EditState::Added && static_cast<long>(written.row) == m_index) {
-            m_indexBeforeAdd = -1;
+            m_indexBeforeAdd.reset();
         }
         row.values = std::move(written.values);
         row.original.reset();
@@ -405,8 +406,8 @@ void MovementRecordset::updateBatch(Affect affect)
     } else if (oldIndex >= 0) {
         newIndex = oldIndex - removedBefore(oldIndex);
     }
-    if (m_indexBeforeAdd >= 0) {
-        m_indexBeforeAdd = isRemoved(m_indexBeforeAdd) ? -1 : m_indexBeforeAdd - removedBefore(m_indexBeforeAdd);
+    if (m_indexBeforeAdd && *m_indexBeforeAdd >= 0) {
+        m_indexBeforeAdd = isRemoved(*m_indexBeforeAdd) ? -1 : *m_indexBeforeAdd - removedBefore(*m_indexBeforeAdd);
     }
 
     // Highest first, so that each index the grid hears of is still valid; no row is current meanwhile.
@@ -421,6 +422,67 @@ void MovementRecordset::updateBatch(Affect affect)
     } else {
         m_index = newIndex;
     }
+}
+
+namespace
+{
+
+// Where a value sorts in the catalogue order: Null first, then numbers, then texts.
+bool sortsBefore(const Value& a, const Value& b)
+{
+    const auto rank = [](const Value& v) {
+        return v.isNull() ? 0 : v.isText() ? 2 : 1;
+    };
+    if (rank(a) != rank(b)) {
+        return rank(a) < rank(b);
+    }
+    if (a.isText()) {
+        return a.toText() < b.toText();
+    }
+    return !a.isNull() && a.toDouble() < b.toDouble();
+}
+
+} // namespace
+
+void MovementRecordset::placeCurrentInOrder()
+{
+    const auto index = currentIndex();
+    if (!index) {
+        return;
+    }
+    std::vector<std::size_t> keys;
+    for (const char* name : {"iKTN", "iMvmt", "iOrder"}) {
+        const int column = columnIndex(name);
+        if (column >= 0) {
+            keys.push_back(static_cast<std::size_t>(column));
+        }
+    }
+    const auto before = [&keys](const Row& a, const Row& b) {
+        for (std::size_t key : keys) {
+            if (sortsBefore(a.values[key], b.values[key])) {
+                return true;
+            }
+            if (sortsBefore(b.values[key], a.values[key])) {
+                return false;
+            }
+        }
+        return false;
+    };
+    // After every other row that sorts with it or before it, as a new read of the table would place it.
+    Row row = std::move(m_rows[*index]);
+    m_rows.erase(m_rows.begin() + static_cast<std::ptrdiff_t>(*index));
+    const auto place = std::upper_bound(m_rows.begin(), m_rows.end(), row, before);
+    const auto target = static_cast<std::size_t>(place - m_rows.begin());
+    if (target == *index) {
+        m_rows.insert(place, std::move(row));
+        return;
+    }
+    // The grid hears of the row leaving and arriving; the row stays current, so nothing moves.
+    m_index = -1;
+    notifyRows(RowsChange::Kind::Removed, *index);
+    m_rows.insert(m_rows.begin() + static_cast<std::ptrdiff_t>(target), std::move(row));
+    m_index = static_cast<long>(target);
+    notifyRows(RowsChange::Kind::Inserted, target);
 }
 
 void MovementRecordset::cancelBatch()
@@ -442,11 +504,12 @@ void MovementRecordset::cancelBatch()
         break;
     case EditState::Added: {
         m_rows.erase(m_rows.begin() + static_cast<std::ptrdiff_t>(*index));
-        const long before = m_indexBeforeAdd;
-        m_indexBeforeAdd = -1;
-        m_index = std::min(m_index, static_cast<long>(m_rows.size()) - 1);
+        const long size = static_cast<long>(m_rows.size());
+        const long before = std::clamp(m_indexBeforeAdd.value_or(-1), -1L, size);
+        m_indexBeforeAdd.reset();
+        m_index = std::min(m_index, size - 1);
         notifyRows(RowsChange::Kind::Removed, *index);
-        setIndex(before >= 0 && before < static_cast<long>(m_rows.size()) ? before : -1, MoveReason::Move);
+        setIndex(size == 0 ? -1 : before, MoveReason::Move);
         break;
     }
     case EditState::Deleted:

@@ -79,8 +79,8 @@ struct RowsChange
 ///  - deleteCurrent + updateBatch: the deleted row is removed from the snapshot when the batch is written.
 ///    The row that followed it becomes current, else the one before it, else there is none (BOF and EOF);
 ///    reported as Move without asking (the old row is gone, there is nothing to refuse).
-///  - cancelBatch of an added row: the row is removed, the row that was current before addNew becomes current
-///    again (or none), reported as Move without asking.
+///  - cancelBatch of an added row: the row is removed and the position before addNew returns (a row, BOF or
+///    EOF), reported as Move without asking.
 ///  - cancelBatch of a changed row: the old values return; the row stays current; reported as UndoUpdate.
 class MovementRecordset
 {
@@ -139,6 +139,9 @@ public:
     /// Writes pending changes of the current row or of all rows in one transaction. On failure (StoreError) the
     /// pending changes stay as they were. An added row holds its new iMovementID afterwards.
     void updateBatch(Affect affect);
+    /// Moves the current row to its place in the catalogue order (iKTN, iMvmt, iOrder; Null first, equal keys
+    /// in the order they were read), for a row just written. It stays current; reported as rows, not as a move.
+    void placeCurrentInOrder();
     /// Discards the pending changes of the current row.
     void cancelBatch();
 
@@ -179,7 +182,7 @@ private:
     int m_idColumn = -1;
     std::vector<Row> m_rows;
     long m_index = -1; // 0-based; -1 BOF, size() EOF
-    long m_indexBeforeAdd = -1;
+    std::optional<long> m_indexBeforeAdd; // the position before addNew: a row, -1 (BOF) or the row count (EOF)
     WillMove m_willMove;
     MoveComplete m_moveComplete;
     RowsObserver m_rowsObserver;

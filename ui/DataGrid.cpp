@@ -97,6 +97,16 @@ void DataGrid::changeEvent(QEvent* event)
     }
 }
 
+void DataGrid::focusInEvent(QFocusEvent* event)
+{
+    // A view given the focus without a current line makes its first line current; here that would move the
+    // record (a page shown again after a move past either end). The focus changes no record.
+    m_syncing = true;
+    QTableView::focusInEvent(event);
+    m_syncing = false;
+    snapToRecordset();
+}
+
 void DataGrid::keyboardSearch(const QString& search)
 {
     // Typing over the grid does not move the record.

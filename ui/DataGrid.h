@@ -47,6 +47,7 @@ public:
 
 protected:
     void changeEvent(QEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
     void keyboardSearch(const QString& search) override;
 
 private:

@@ -98,8 +98,8 @@ INSTANTIATE_TEST_SUITE_P(
         StateRow {"pitches, rows, unsaved after a failed store", pitches(3, false, true), "FTFTFT", "TTTT"},
         StateRow {"pitches, rows, showing", pitches(3, false, false), "TFTFTT", "TTTT"},
         StateRow {"pitches, no stored movement", pitches(0, false, false, false), "FFFFFT", "TTTT"},
-        StateRow {"tabulations", on(kTabTabulations, false, false), "FFFFTT", "TTTT"},
-        StateRow {"tabulations, empty catalogue", on(kTabTabulations, true, true), "FFFFTT", "FFFF"},
+        StateRow {"tabulations", on(kTabTabulations, false, false), "FFFFFT", "TTTT"},
+        StateRow {"tabulations, empty catalogue", on(kTabTabulations, true, true), "FFFFFT", "FFFF"},
         StateRow {"an unknown tab keeps 1 to 6", on("elsewhere", false, false), "kkkkkk", "TTTT"}),
     [](const auto& info) {
         std::string name = info.param.name;

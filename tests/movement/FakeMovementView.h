@@ -36,6 +36,7 @@ public:
     std::string average;
     movement::ButtonFlags buttons {};
     std::optional<movement::FocusTarget> focus;
+    std::string focusedField;
     std::string status;
     std::vector<movement::Message> asked;
     std::vector<movement::Message> told;
@@ -136,6 +137,10 @@ public:
     void setButtonsEnabled(const movement::ButtonFlags& enabled) override
     {
         buttons = enabled;
+    }
+    void focusField(const std::string& field) override
+    {
+        focusedField = field;
     }
     void setFocus(movement::FocusTarget target) override
     {

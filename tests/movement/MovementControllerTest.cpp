@@ -377,7 +377,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ShortcutCase {14, movement::kTabSubjects, false, 0}, // no new movement from subjects
                       ShortcutCase {5, movement::kTabSubjects, true, 0},
                       ShortcutCase {4, movement::kTabSubjects, false, 0},
-                      ShortcutCase {4, movement::kTabTabulations, false, 0}, // enabled, but routes nowhere
+                      ShortcutCase {4, movement::kTabTabulations, false, 0}, // nothing to delete there
                       ShortcutCase {8, movement::kTabMovementData, false, 0}, // Ctrl+H and friends are inert
                       ShortcutCase {13, movement::kTabMovementData, false, 0},
                       ShortcutCase {20, movement::kTabMovementData, false, 0}));

@@ -1,6 +1,7 @@
 #include "movement/frmMovement.h"
 #include "store/Connection.h"
 #include "tests/support/TempCatalogue.h"
+#include "ui/Application.h"
 #include "ui/DataGrid.h"
 #include "ui/FlexGrid.h"
 #include "ui/Fonts.h"
@@ -9,12 +10,18 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
+#include <QHelpEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
+#include <QToolTip>
 
 #include <memory>
 #include <vector>
@@ -28,6 +35,35 @@ QString q(const char* text)
 {
     return QString::fromUtf8(text);
 }
+
+// Counts the key presses that reach a control (its own filter runs after the application's).
+class KeyPressCounter : public QObject
+{
+public:
+    int presses = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        // The modifier keys themselves reach the control, as they do on every platform.
+        const auto isModifier = [](int key) {
+            return key == Qt::Key_Control || key == Qt::Key_Shift || key == Qt::Key_Alt || key == Qt::Key_Meta;
+        };
+        if (event->type() == QEvent::KeyPress && !isModifier(static_cast<QKeyEvent*>(event)->key())) {
+            ++presses;
+        }
+        return false;
+    }
+};
+
+// What the window starts from before a key is pressed.
+enum Setup
+{
+    Browsing,
+    Editing,
+    PitchPage,
+    PitchEntry
+};
 
 } // namespace
 
@@ -65,6 +101,54 @@ private:
         QVERIFY(m_window->load().ok);
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    }
+
+    // A key as the platform delivers it: to the control that has the focus.
+    void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QWidget* focus = QApplication::focusWidget();
+        QVERIFY(focus != nullptr);
+        QTest::keyClick(focus, key, modifiers);
+    }
+
+    void focus(const char* name)
+    {
+        auto* widget = child<QWidget>(name);
+        widget->setFocus(Qt::OtherFocusReason);
+        QTRY_COMPARE(QApplication::focusWidget(), widget);
+    }
+
+    std::int64_t count(const char* table)
+    {
+        return db().query(std::string("select count(*) from ") + table).field(0).toInt64();
+    }
+
+    QWidget* shownPage()
+    {
+        return qobject_cast<QStackedWidget*>(child<QWidget>("fraMovementData")->parentWidget())->currentWidget();
+    }
+
+    void prepare(Setup setup)
+    {
+        switch (setup) {
+        case Browsing:
+            break;
+        case Editing:
+            click("edit");
+            QVERIFY(m_window->controller().bMovementEditMode());
+            break;
+        case PitchPage:
+            clickTab(1);
+            QCOMPARE(shownPage()->objectName(), q("fraMovementPitches"));
+            break;
+        case PitchEntry:
+            clickTab(1);
+            click("new");
+            QVERIFY(m_window->controller().bPitchEditMode());
+            break;
+        }
     }
 
     template <typename T>
@@ -104,6 +188,11 @@ private slots:
         m_answers.clear();
         frmMovement::messageHook = [this](const Message& message, bool) {
             m_messages.push_back(message);
+            // A message box is a modal window of its own: the movement window loses the focus while it is
+            // open and gets it back only after it has closed.
+            QDialog box(m_window.get());
+            QTimer::singleShot(0, &box, &QDialog::accept);
+            box.exec();
             if (m_answers.empty()) {
                 return false;
             }
@@ -294,12 +383,439 @@ private slots:
         QCOMPARE(QString::fromStdString(m_messages[0].text),
                  q("Edit in progress, do you want to save changes before exiting?"));
     }
+
+    // Every command key runs its command exactly once, wherever the focus is, and never reaches the control:
+    // a text box would take Ctrl+U as "delete the line" and Ctrl+D as "delete a character".
+    void aCommandKeyRunsOnceWhateverHasTheFocus_data()
+    {
+        QTest::addColumn<int>("setup");
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("messages");
+        QTest::addColumn<int>("movements");
+        QTest::addColumn<int>("pitches");
+
+        const QString deleteQuestion = q("Are you sure you want to delete this movement?");
+        const QString undoQuestion = q("Are you sure you want to undo your changes?");
+        QTest::newRow("grid, Ctrl+D, Yes")
+            << int(Browsing) << q("dbgMovements") << int(Qt::Key_D) << true << deleteQuestion << 1 << 2 << 6;
+        QTest::newRow("tab bar, Ctrl+D, Yes")
+            << int(Browsing) << q("tsMovement") << int(Qt::Key_D) << true << deleteQuestion << 1 << 2 << 6;
+        QTest::newRow("text box, Ctrl+U, No")
+            << int(Editing) << q("txtKTN") << int(Qt::Key_U) << false << undoQuestion << 1 << 3 << 9;
+        QTest::newRow("text box, Ctrl+D disabled")
+            << int(Editing) << q("txtMvmt") << int(Qt::Key_D) << true << QString() << 0 << 3 << 9;
+        QTest::newRow("text box, Ctrl+N disabled")
+            << int(Editing) << q("txtOrder") << int(Qt::Key_N) << true << QString() << 0 << 3 << 9;
+        QTest::newRow("check box, Ctrl+U, No")
+            << int(Editing) << q("chkAlto") << int(Qt::Key_U) << false << undoQuestion << 1 << 3 << 9;
+        QTest::newRow("rich-text box, Ctrl+U, No")
+            << int(Editing) << q("txtDescription") << int(Qt::Key_U) << false << undoQuestion << 1 << 3 << 9;
+        QTest::newRow("pitch grid, Ctrl+D")
+            << int(PitchPage) << q("fgPitches") << int(Qt::Key_D) << true << QString() << 0 << 3 << 8;
+        QTest::newRow("pitch grid, Ctrl+U disabled")
+            << int(PitchPage) << q("fgPitches") << int(Qt::Key_U) << true << QString() << 0 << 3 << 9;
+        QTest::newRow("pitch entry box, Ctrl+U, No")
+            << int(PitchEntry) << q("txtPitch") << int(Qt::Key_U) << false << undoQuestion << 1 << 3 << 9;
+        QTest::newRow("pitch entry box, Ctrl+D disabled")
+            << int(PitchEntry) << q("txtPitch") << int(Qt::Key_D) << true << QString() << 0 << 3 << 9;
+    }
+
+    void aCommandKeyRunsOnceWhateverHasTheFocus()
+    {
+        QFETCH(int, setup);
+        QFETCH(QString, focus);
+        QFETCH(int, key);
+        QFETCH(bool, yes);
+        QFETCH(QString, message);
+        QFETCH(int, messages);
+        QFETCH(int, movements);
+        QFETCH(int, pitches);
+        add(1, 1, "");
+        add(2, 1, "");
+        add(3, 1, "");
+        open();
+        prepare(static_cast<Setup>(setup));
+        QWidget* control = child<QWidget>(focus.toLatin1().constData());
+        this->focus(focus.toLatin1().constData());
+        auto* box = qobject_cast<QLineEdit*>(control);
+        if (box) {
+            QTest::keyClicks(box, q("12"));
+            box->setCursorPosition(1);
+        }
+        const QString before = box ? box->text() : QString();
+        KeyPressCounter reached;
+        control->installEventFilter(&reached);
+        m_answers = {yes};
+
+        press(static_cast<Qt::Key>(key), Qt::ControlModifier);
+
+        QCOMPARE(int(m_messages.size()), messages);
+        if (messages > 0) {
+            QCOMPARE(QString::fromStdString(m_messages[0].text), message);
+        }
+        QCOMPARE(reached.presses, 0);
+        if (box) {
+            QCOMPARE(box->text(), before);
+        }
+        QCOMPARE(count("tblMovement"), std::int64_t(movements));
+        QCOMPARE(count("tblMovementPitchJoin"), std::int64_t(pitches));
+        control->removeEventFilter(&reached);
+    }
+
+    void aFailedSaveByCtrlSIsToldOnceAndFocusesTheFieldAtFault()
+    {
+        add(1, 1, "");
+        open();
+        click("edit");
+        auto* box = child<QLineEdit>("txtMm");
+        focus("txtMm");
+        QTest::keyClicks(box, q("x"));
+        focus("txtKTN");
+        press(Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(int(m_messages.size()), 1);
+        QVERIFY(QString::fromStdString(m_messages[0].text).startsWith(q("Error Saving:  Mm.")));
+        // The box takes the focus as soon as the window is active again.
+        QCOMPARE(m_window->focusWidget(), box);
+        QVERIFY(m_window->controller().bMovementEditMode());
+    }
+
+    // Part of the window's tab handling: whatever changes the selected tab prepares its page, once.
+    void keysThatChangeTheTabPrepareThePage_data()
+    {
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("newEnabled");
+
+        QTest::newRow("Alt+P from the grid")
+            << q("dbgMovements") << int(Qt::Key_P) << int(Qt::AltModifier) << q("fraMovementPitches") << q("T");
+        QTest::newRow("Alt+T from the grid")
+            << q("dbgMovements") << int(Qt::Key_T) << int(Qt::AltModifier) << q("fraMovementTabs") << q("F");
+        QTest::newRow("Alt+S from the grid")
+            << q("dbgMovements") << int(Qt::Key_S) << int(Qt::AltModifier) << q("fraMovementSubjects") << q("F");
+        QTest::newRow("Right on the tab bar")
+            << q("tsMovement") << int(Qt::Key_Right) << int(Qt::NoModifier) << q("fraMovementPitches") << q("T");
+    }
+
+    void keysThatChangeTheTabPrepareThePage()
+    {
+        QFETCH(QString, focus);
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(QString, page);
+        QFETCH(QString, newEnabled);
+        add(1, 1, "");
+        open();
+        this->focus(focus.toLatin1().constData());
+        press(static_cast<Qt::Key>(key), static_cast<Qt::KeyboardModifiers>(modifiers));
+        QCOMPARE(shownPage()->objectName(), page);
+        QCOMPARE(child<QAction>("new")->isEnabled(), newEnabled == q("T"));
+        if (page == q("fraMovementPitches")) {
+            QCOMPARE(child<velk::ui::FlexGrid>("fgPitches")->rows(), 3);
+        } else if (page == q("fraMovementTabs")) {
+            QCOMPARE(child<QLabel>("lblTotalPitchCount")->text(), q("3"));
+        }
+        // And back with the access key of the first tab.
+        press(Qt::Key_M, Qt::AltModifier);
+        QCOMPARE(shownPage()->objectName(), q("fraMovementData"));
+        QVERIFY(child<QAction>("new")->isEnabled());
+    }
+
+    void aTabChosenByKeyAsksItsQuestionOnce()
+    {
+        open();
+        focus("tsMovement");
+        press(Qt::Key_P, Qt::AltModifier);
+        QCOMPARE(int(m_messages.size()), 1);
+        QCOMPARE(QString::fromStdString(m_messages[0].text),
+                 q("Please select a movement from the grid on the movement tab."));
+        QCOMPARE(shownPage()->objectName(), q("fraMovementPitches"));
+    }
+
+    // Showing pages moves no record, also while there is no current row.
+    void changingPagesKeepsTheRecord_data()
+    {
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<int>("tab");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<QString>("caption");
+
+        QTest::newRow("past the end, subjects and back, prev")
+            << QStringList {q("last"), q("next")} << 3 << q("prev") << q("Velk Movements - KTN:  3 - MVMT:  1");
+        QTest::newRow("before the start, pitches and back, next")
+            << QStringList {q("first"), q("prev")} << 1 << q("next") << q("Velk Movements - KTN:  1 - MVMT:  1");
+        QTest::newRow("on a row, tabulations and back, next")
+            << QStringList {q("next")} << 2 << q("next") << q("Velk Movements - KTN:  3 - MVMT:  1");
+    }
+
+    void changingPagesKeepsTheRecord()
+    {
+        QFETCH(QStringList, before);
+        QFETCH(int, tab);
+        QFETCH(QString, after);
+        QFETCH(QString, caption);
+        add(1, 1, "");
+        add(2, 1, "");
+        add(3, 1, "");
+        open();
+        clickGridRow(child<velk::ui::DataGrid>("dbgMovements"), 0);
+        QTRY_COMPARE(QApplication::focusWidget(), child<QWidget>("dbgMovements"));
+        for (const QString& key : before) {
+            click(key.toLatin1().constData());
+        }
+        const auto position = m_window->controller().recordset()->position();
+        const QString shown = m_window->windowTitle();
+        clickTab(tab);
+        clickTab(0);
+        QCOMPARE(m_window->controller().recordset()->position(), position);
+        QCOMPARE(m_window->windowTitle(), shown);
+        click(after.toLatin1().constData());
+        QCOMPARE(m_window->windowTitle(), caption);
+    }
+
+    void titlesAreTheWindowsOwnTexts()
+    {
+        // The platform appends an application display name to every title; none is set.
+        velk::ui::setupApplication();
+        const QString name = QApplication::applicationName();
+        QApplication::setApplicationName(q("probe"));
+        QCOMPARE(QApplication::applicationDisplayName(), q("probe"));
+        QApplication::setApplicationName(name);
+
+        add(1, 1, "");
+        open();
+        QCOMPARE(m_window->windowTitle(), q("Velk Movements - KTN:  1 - MVMT:  1"));
+        // New has no tool tip of its own; Find has one.
+        for (const auto& [key, tip] : {std::pair {"new", false}, std::pair {"find", true}}) {
+            QWidget* button = child<QToolBar>("tbrMovement")->widgetForAction(child<QAction>(key));
+            QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), button->mapToGlobal(QPoint(5, 5)));
+            QApplication::sendEvent(button, &help);
+            QCOMPARE(QToolTip::isVisible(), tip);
+            QToolTip::hideText();
+            QTRY_VERIFY(!QToolTip::isVisible());
+        }
+    }
+
+    // Alt with a toolbar caption's access key clicks the button, only while it is enabled. A button clicked so
+    // shows pressed for a moment first; after a key that must do nothing, a second key that does something
+    // marks the moment by which the first would have acted.
+    void accessKeysClickTheToolbar_data()
+    {
+        QTest::addColumn<int>("setup");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("then");
+        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<bool>("editing");
+        QTest::addColumn<int>("finds");
+
+        const QString deleteQuestion = q("Are you sure you want to delete this movement?");
+        const QString undoQuestion = q("Are you sure you want to undo your changes?");
+        QTest::newRow("Alt+E edits") << int(Browsing) << int(Qt::Key_E) << 0 << QStringList() << true << 0;
+        QTest::newRow("Alt+N adds") << int(Browsing) << int(Qt::Key_N) << 0 << QStringList() << true << 0;
+        QTest::newRow("Alt+D asks to delete")
+            << int(Browsing) << int(Qt::Key_D) << 0 << QStringList {deleteQuestion} << false << 0;
+        QTest::newRow("Alt+F finds") << int(Browsing) << int(Qt::Key_F) << 0 << QStringList() << false << 1;
+        QTest::newRow("Alt+U asks to undo")
+            << int(Editing) << int(Qt::Key_U) << 0 << QStringList {undoQuestion} << true << 0;
+        QTest::newRow("Alt+U while undo is disabled")
+            << int(Browsing) << int(Qt::Key_U) << int(Qt::Key_F) << QStringList() << false << 1;
+        QTest::newRow("Alt+D while delete is disabled")
+            << int(Editing) << int(Qt::Key_D) << int(Qt::Key_U) << QStringList {undoQuestion} << true << 0;
+        QTest::newRow("Alt+F while find is disabled")
+            << int(Editing) << int(Qt::Key_F) << int(Qt::Key_U) << QStringList {undoQuestion} << true << 0;
+    }
+
+    void accessKeysClickTheToolbar()
+    {
+        QFETCH(int, setup);
+        QFETCH(int, key);
+        QFETCH(int, then);
+        QFETCH(QStringList, messages);
+        QFETCH(bool, editing);
+        QFETCH(int, finds);
+        add(1, 1, "");
+        add(2, 1, "");
+        open();
+        prepare(static_cast<Setup>(setup));
+        focus(setup == Editing ? "txtKTN" : "dbgMovements");
+        int found = 0;
+        frmMovement::findHook = [&found](const std::string&) {
+            ++found;
+        };
+        const auto asked = [this] {
+            QStringList texts;
+            for (const auto& message : m_messages) {
+                texts << QString::fromStdString(message.text);
+            }
+            return texts;
+        };
+        press(static_cast<Qt::Key>(key), Qt::AltModifier);
+        if (then != 0) {
+            press(static_cast<Qt::Key>(then), Qt::AltModifier);
+        }
+        QTRY_COMPARE(asked(), messages);
+        QTRY_COMPARE(found, finds);
+        QTRY_COMPARE(m_window->controller().bMovementEditMode(), editing);
+        if (key == Qt::Key_N) {
+            QCOMPARE(m_window->controller().recordset()->recordCount(), 3L);
+        }
+    }
+
+    void toolbarCaptionsShowTheirAccessKeys()
+    {
+        add(1, 1, "");
+        open();
+        const std::pair<const char*, const char*> shown[]
+            = {{"new", "&New"},       {"save", "Save"},  {"edit", "&Edit"}, {"undo", "&Undo"},
+               {"delete", "&Delete"}, {"find", "&Find"}, {"first", "First"}};
+        for (const auto& [key, text] : shown) {
+            auto* button
+                = qobject_cast<QToolButton*>(child<QToolBar>("tbrMovement")->widgetForAction(child<QAction>(key)));
+            QCOMPARE(button->text(), q(text));
+        }
+        // Alt+S stays with the Subjects tab.
+        focus("dbgMovements");
+        press(Qt::Key_S, Qt::AltModifier);
+        QCOMPARE(shownPage()->objectName(), q("fraMovementSubjects"));
+        QVERIFY(!m_window->controller().bMovementEditMode());
+    }
+
+    void aSavedMovementTakesItsPlaceInTheGrid_data()
+    {
+        QTest::addColumn<bool>("added");
+        QTest::addColumn<QString>("ktn");
+        QTest::addColumn<int>("row");
+        QTest::newRow("new row between") << true << q("2") << 1;
+        QTest::newRow("new row first") << true << q("0") << 0;
+        QTest::newRow("changed KTN to the end") << false << q("9") << 1;
+    }
+
+    void aSavedMovementTakesItsPlaceInTheGrid()
+    {
+        QFETCH(bool, added);
+        QFETCH(QString, ktn);
+        QFETCH(int, row);
+        add(1, 1, "");
+        add(3, 1, "");
+        open();
+        click(added ? "new" : "edit");
+        auto* box = child<QLineEdit>("txtKTN");
+        focus("txtKTN");
+        box->selectAll();
+        QTest::keyClicks(box, ktn);
+        if (added) {
+            focus("txtMvmt");
+            QTest::keyClicks(child<QLineEdit>("txtMvmt"), q("1"));
+        }
+        press(Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(!m_window->controller().bMovementEditMode());
+        auto* grid = child<velk::ui::DataGrid>("dbgMovements");
+        QCOMPARE(m_window->controller().recordset()->currentIndex(), std::optional<std::size_t>(row));
+        QTRY_COMPARE(grid->currentIndex().row(), row);
+        QCOMPARE(grid->model()->index(row, 0).data().toString(), ktn);
+        QCOMPARE(m_window->windowTitle(), q("Velk Movements - KTN:  ") + ktn + q(" - MVMT:  1"));
+        for (int r = 1; r < grid->model()->rowCount(); ++r) {
+            QVERIFY(grid->model()->index(r - 1, 0).data().toInt() <= grid->model()->index(r, 0).data().toInt());
+        }
+        // The neighbours are those of the sorted place.
+        click("prev");
+        QCOMPARE(m_window->controller().recordset()->position(), row > 0 ? long(row) : -1L);
+    }
+
+    void undoOfANewRowReturnsWhereTheUserWas_data()
+    {
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<QString>("then");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("past the end") << QStringList {q("last"), q("next")} << q("prev")
+                                      << q("Velk Movements - KTN:  2 - MVMT:  1");
+        QTest::newRow("before the start")
+            << QStringList {q("prev")} << q("next") << q("Velk Movements - KTN:  1 - MVMT:  1");
+        QTest::newRow("on a row") << QStringList {q("last")} << q("prev") << q("Velk Movements - KTN:  1 - MVMT:  1");
+    }
+
+    void undoOfANewRowReturnsWhereTheUserWas()
+    {
+        QFETCH(QStringList, before);
+        QFETCH(QString, then);
+        QFETCH(QString, caption);
+        add(1, 1, "{\\rtf1 one}");
+        add(2, 1, "{\\rtf1 two}");
+        open();
+        for (const QString& key : before) {
+            click(key.toLatin1().constData());
+        }
+        const auto position = m_window->controller().recordset()->position();
+        const bool atEnd = m_window->controller().recordset()->eof();
+        const QString title = m_window->windowTitle();
+        const QString description = child<velk::ui::RichTextBox>("txtDescription")->toPlainText();
+        click("new");
+        QCOMPARE(child<velk::ui::FlexGrid>("fgPitches")->rows(), 0);
+        m_answers = {true};
+        press(Qt::Key_U, Qt::ControlModifier);
+        QCOMPARE(int(m_messages.size()), 1);
+        QVERIFY(!m_window->controller().bMovementEditMode());
+        QCOMPARE(m_window->controller().recordset()->position(), position);
+        QCOMPARE(m_window->controller().recordset()->eof(), atEnd);
+        QCOMPARE(m_window->windowTitle(), title);
+        QCOMPARE(child<velk::ui::RichTextBox>("txtDescription")->toPlainText(), description);
+        QCOMPARE(child<velk::ui::FlexGrid>("fgPitches")->rows(), 3);
+        QVERIFY(m_window->controller().iLastMovementID() > 0);
+        click(then.toLatin1().constData());
+        QCOMPARE(m_window->windowTitle(), caption);
+    }
+
+    void theTabulationsPageFollowsAMoveAndWritesNothing()
+    {
+        add(1, 1, "");
+        const auto second = add(2, 1, "");
+        db().execute("insert into tblMovementPitchJoin (iMovementID, iPitchID) select ?, min(iPitchID) from "
+                     "tblPitchLookup",
+                     {second});
+        db().execute("update tblMovement set Deviation = 99 where iMovementID = ?", {second});
+        open();
+        clickTab(2);
+        QCOMPARE(child<QLabel>("lblTotalPitchCount")->text(), q("3"));
+        click("next");
+        QCOMPARE(m_window->windowTitle(), q("Velk Movements - KTN:  2 - MVMT:  1"));
+        QCOMPARE(child<QLabel>("lblTotalPitchCount")->text(), q("4"));
+        QCOMPARE(child<velk::ui::FlexGrid>("fgTabsReal")->rows(), 5);
+        QCOMPARE(db().query("select Deviation from tblMovement where iMovementID = ?", {second}).field(0).toDouble(),
+                 99.0);
+        click("next"); // past the end: the figures stay
+        QCOMPARE(child<QLabel>("lblTotalPitchCount")->text(), q("4"));
+    }
+
+    void theTabulationsPageOffersFindAndNoDelete()
+    {
+        add(1, 1, "");
+        add(2, 1, "");
+        open();
+        int finds = 0;
+        frmMovement::findHook = [&finds](const std::string&) {
+            ++finds;
+        };
+        clickTab(2);
+        QVERIFY(!child<QAction>("delete")->isEnabled());
+        QVERIFY(child<QAction>("find")->isEnabled());
+        click("find");
+        QCOMPARE(finds, 1);
+        focus("fgTabsClass");
+        m_answers = {true};
+        press(Qt::Key_D, Qt::ControlModifier);
+        QVERIFY(m_messages.empty());
+        QCOMPARE(count("tblMovement"), std::int64_t(2));
+    }
 };
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    velk::ui::installFontSubstitutions();
+    velk::ui::setupApplication();
     frmMovementTest test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -5,12 +5,14 @@
 #include "tests/support/TempCatalogue.h"
 #include "ui/FlexGrid.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTimer>
 #include <QtTest>
@@ -49,6 +51,9 @@ private slots:
     void missingCatalogueIsReported();
     void anOpeningSeesChangesMadeMeanwhile();
     void sharedWindowOpensModallyOverItsOwner();
+    void enterOnASubjectChosenInTheOpenListSearchesOnce();
+    void aClickInTheOpenListOnlyChooses();
+    void eachOpeningStartsScrolledLeft();
 
 private:
     void insert(int ktn, int mvmt, const std::vector<std::optional<std::string>>& subjects, std::optional<double> dev);
@@ -336,3 +341,46 @@ void FindBySubjectTest::sharedWindowOpensModallyOverItsOwner()
 
 QTEST_MAIN(FindBySubjectTest)
 #include "FindBySubjectTest.moc"
+
+void FindBySubjectTest::enterOnASubjectChosenInTheOpenListSearchesOnce()
+{
+    m_cbo->setFocus();
+    m_cbo->showPopup();
+    QAbstractItemView* list = m_cbo->view();
+    QTRY_VERIFY(list->isVisible());
+    list->setCurrentIndex(list->model()->index(1, 0)); // "Joy"
+    QTRY_VERIFY(QApplication::focusWidget() != nullptr);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTRY_VERIFY(!list->isVisible());
+    QCOMPARE(m_cbo->currentText(), QStringLiteral("Joy"));
+    QCOMPARE(m_window->statusText(), QStringLiteral("2 matches for \"Joy\" found"));
+    QCOMPARE(column(3), (QStringList {QStringLiteral("Joy"), QStringLiteral("Joy")}));
+    QVERIFY(m_shown.empty());
+}
+
+void FindBySubjectTest::aClickInTheOpenListOnlyChooses()
+{
+    m_cbo->setFocus();
+    m_cbo->showPopup();
+    QAbstractItemView* list = m_cbo->view();
+    QTRY_VERIFY(list->isVisible());
+    const QRect item = list->visualRect(list->model()->index(0, 0)); // "Grief"
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, item.center());
+    QTRY_VERIFY(!list->isVisible());
+    QCOMPARE(m_cbo->currentText(), QStringLiteral("Grief"));
+    QCOMPARE(m_window->statusText(), QString());
+    QCOMPARE(m_grid->rows(), 1);
+}
+
+void FindBySubjectTest::eachOpeningStartsScrolledLeft()
+{
+    typeAndEnter(QStringLiteral("Joy"));
+    m_window->resize(300, m_window->height());
+    QScrollBar* bar = m_grid->horizontalScrollBar();
+    QTRY_VERIFY(bar->maximum() > 0);
+    bar->setValue(bar->maximum());
+    m_window->hide();
+    m_window->unload();
+    open();
+    QCOMPARE(bar->value(), 0);
+}

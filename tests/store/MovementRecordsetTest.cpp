@@ -228,6 +228,86 @@ TEST_F(RecordsetTest, CancelOfAnAddedRowReturnsToThePreviousRow)
     EXPECT_EQ(count(), 3);
 }
 
+struct EndCase
+{
+    const char* name;
+    bool pastTheEnd; // else before the start
+};
+
+class CancelAtAnEnd : public RecordsetTest, public ::testing::WithParamInterface<EndCase>
+{
+};
+
+TEST_P(CancelAtAnEnd, ComesBackToTheSameEnd)
+{
+    MovementRecordset& r = open({1, 2, 3});
+    if (GetParam().pastTheEnd) {
+        r.moveLast();
+        r.moveNext();
+    } else {
+        r.movePrevious();
+    }
+    r.addNew();
+    r.cancelBatch();
+    EXPECT_EQ(r.eof(), GetParam().pastTheEnd);
+    EXPECT_EQ(r.bof(), !GetParam().pastTheEnd);
+    EXPECT_EQ(r.recordCount(), 3);
+    GetParam().pastTheEnd ? r.movePrevious() : r.moveNext();
+    EXPECT_EQ(ktn(r), GetParam().pastTheEnd ? 3 : 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ends,
+                         CancelAtAnEnd,
+                         ::testing::Values(EndCase {"past_the_end", true}, EndCase {"before_the_start", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct PlaceCase
+{
+    const char* name;
+    std::optional<int> ktn; // the written row's iKTN (nothing: Null)
+    std::vector<int> order; // iKTN of the rows after placing, Null as 0
+    long position;
+};
+
+class PlaceInOrder : public RecordsetTest, public ::testing::WithParamInterface<PlaceCase>
+{
+};
+
+TEST_P(PlaceInOrder, AWrittenRowTakesItsPlaceAndStaysCurrent)
+{
+    MovementRecordset& r = open({2, 4, 6});
+    r.addNew();
+    if (GetParam().ktn) {
+        r.setField("iKTN", Value(*GetParam().ktn));
+    }
+    r.setField("iMvmt", Value(1));
+    r.setField("iOrder", Value(1));
+    r.updateBatch(Affect::Current);
+    const auto id = r.field("iMovementID").toInt64();
+    takeLog();
+    r.placeCurrentInOrder();
+    EXPECT_EQ(r.position(), GetParam().position);
+    EXPECT_EQ(r.field("iMovementID").toInt64(), id);
+    std::vector<int> order;
+    for (std::size_t row = 0; row < 4; ++row) {
+        const Value& value = r.fieldAt(row, static_cast<std::size_t>(r.columnIndex("iKTN")));
+        order.push_back(value.isNull() ? 0 : static_cast<int>(value.toInt64()));
+    }
+    EXPECT_EQ(order, GetParam().order);
+    for (const auto& entry : takeLog()) {
+        EXPECT_EQ(entry.rfind("done", 0), std::string::npos) << "placing is no move: " << entry;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Places,
+                         PlaceInOrder,
+                         ::testing::Values(PlaceCase {"between", 3, {2, 3, 4, 6}, 2},
+                                           PlaceCase {"first", 1, {1, 2, 4, 6}, 1},
+                                           PlaceCase {"last", 9, {2, 4, 6, 9}, 4},
+                                           PlaceCase {"after_its_equal", 4, {2, 4, 4, 6}, 3},
+                                           PlaceCase {"null_first", std::nullopt, {0, 2, 4, 6}, 1}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(RecordsetTest, CancelOfAnAddedRowInAnEmptyListLeavesNoCurrentRow)
 {
     MovementRecordset& r = open({});
