@@ -1,5 +1,7 @@
 #include "movement/Toolbar.h"
 
+#include <cctype>
+
 namespace velk::movement
 {
 
@@ -56,6 +58,34 @@ std::optional<int> buttonForKeyCode(int code)
 bool usesAccessKey(int button)
 {
     return button == New || button == Edit || button == Undo || button == Delete || button == Find;
+}
+
+namespace
+{
+
+bool marks(const char* caption, char letter)
+{
+    const std::string_view text(caption);
+    const auto amp = text.find('&');
+    return amp != std::string_view::npos && amp + 1 < text.size()
+        && std::toupper(static_cast<unsigned char>(text[amp + 1])) == std::toupper(static_cast<unsigned char>(letter));
+}
+
+} // namespace
+
+bool isWindowAccessKey(char letter)
+{
+    for (const auto& button : toolbarButtons()) {
+        if (usesAccessKey(button.index) && marks(button.caption, letter)) {
+            return true;
+        }
+    }
+    for (const auto& tab : tabs()) {
+        if (marks(tab.caption, letter)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 const std::array<TabInfo, 4>& tabs()

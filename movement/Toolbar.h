@@ -50,6 +50,10 @@ std::optional<int> buttonForKeyCode(int code);
 /// "&Undo", "&Delete" and "&Find". Save's letter belongs to the "&Subjects" tab; Save keeps Ctrl+S.
 bool usesAccessKey(int button);
 
+/// True for a letter (A to Z) that Alt makes an access key of the movement window: a toolbar button's
+/// (usesAccessKey) or a tab's.
+bool isWindowAccessKey(char letter);
+
 /// Keys of the four tabs, left to right.
 inline constexpr const char* kTabMovementData = "movementDataEntry";
 inline constexpr const char* kTabPitches = "movementPitchEntry";

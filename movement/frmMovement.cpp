@@ -15,14 +15,18 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFocusEvent>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -73,6 +77,7 @@ QStringList pitchGridRows(const std::vector<velk::pitches::SequenceEntry>& entri
 }
 
 constexpr double kGlyphPointSize = 16;
+constexpr int kTabulationColumnWidth = 64;
 constexpr const char* kHasToolTip = "velkHasToolTip";
 constexpr double kPitchBoxPointSize = 15.75;
 
@@ -265,6 +270,10 @@ QWidget* frmMovement::setupMovementPage()
         grid->addWidget(addBoundText(entry.boxName, entry.field), row, 1);
         ++row;
     }
+    // The column of boxes is wide enough for a whole date line such as "TC 1723 / FP 25 Dec 1723".
+    const QFontMetrics metrics(velk::ui::bookAntiqua(12, false));
+    m_boundTexts.front().box->setMinimumWidth(metrics.horizontalAdvance(QStringLiteral("TC 0000 / FP 00 Dec 0000"))
+                                              + 16);
     auto* voices = new QGroupBox(fields);
     voices->setObjectName(QStringLiteral("fraVoices"));
     auto* voiceLayout = new QGridLayout(voices);
@@ -424,6 +433,21 @@ void frmMovement::resetTabulationGrid(velk::ui::FlexGrid* grid, const char* firs
     grid->setText(QStringLiteral("Count"));
     grid->setCol(2);
     grid->setText(QStringLiteral("%"));
+    fitTabulationGrid(grid);
+}
+
+void frmMovement::fitTabulationGrid(velk::ui::FlexGrid* grid)
+{
+    // Wide enough for its three columns beside the vertical scroll bar, so that the bar covers none of them and
+    // no horizontal bar is needed.
+    grid->resizeColumnsToContents();
+    for (int column = 0; column < 3; ++column) {
+        grid->setColumnWidth(column, std::max(grid->columnWidth(column), kTabulationColumnWidth));
+    }
+    grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    grid->setMinimumWidth(grid->horizontalHeader()->length() + grid->verticalScrollBar()->sizeHint().width()
+                          + 2 * grid->frameWidth());
 }
 
 void frmMovement::connectSignals()
@@ -480,6 +504,16 @@ bool frmMovement::eventFilter(QObject* watched, QEvent* event)
         return button && button->parentWidget() == tbrMovement && button->defaultAction()
             && !button->defaultAction()->property(kHasToolTip).toBool();
     }
+    if (event->type() == QEvent::FocusOut) {
+        // A bound box left after an edit shows the start of its text again, as it does on every record.
+        const auto reason = static_cast<QFocusEvent*>(event)->reason();
+        for (const auto& bound : m_boundTexts) {
+            if (watched == bound.box && reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+                bound.box->setCursorPosition(0);
+            }
+        }
+        return false;
+    }
     if (event->type() != QEvent::KeyPress) {
         return false;
     }
@@ -499,7 +533,14 @@ bool frmMovement::eventFilter(QObject* watched, QEvent* event)
     // otherwise take Ctrl+U as "delete the line" and Ctrl+D as "delete a character". They are read from the
     // key and the modifier (the event's text differs by platform).
     const auto modifiers = key->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
-    if (modifiers == Qt::ControlModifier && key->key() >= Qt::Key_A && key->key() <= Qt::Key_Z) {
+    const bool letter = key->key() >= Qt::Key_A && key->key() <= Qt::Key_Z;
+    // An access key whose button or tab is disabled (during an edit) reaches the control as a key press: it
+    // would type its letter into the focused box.
+    if (modifiers == Qt::AltModifier && letter
+        && velk::movement::isWindowAccessKey(static_cast<char>('A' + (key->key() - Qt::Key_A)))) {
+        return true;
+    }
+    if (modifiers == Qt::ControlModifier && letter) {
         const int code = key->key() - Qt::Key_A + 1;
         if (velk::movement::buttonForKeyCode(code)) {
             if (!key->isAutoRepeat()) {
@@ -575,6 +616,10 @@ void frmMovement::showBoundFields()
         if (bound.box->text() != text) {
             QSignalBlocker block(bound.box);
             bound.box->setText(text);
+        }
+        // A box too narrow for its text shows the start of it, not the end.
+        if (!bound.box->hasFocus()) {
+            bound.box->setCursorPosition(0);
         }
     }
     for (const auto& bound : m_boundChecks) {
@@ -710,6 +755,8 @@ void frmMovement::showTabulations(const velk::tabulations::Tabulation& tabulatio
     };
     fill(fgTabsReal, tabulation.realRows);
     fill(fgTabsClass, tabulation.classRows);
+    fitTabulationGrid(fgTabsReal);
+    fitTabulationGrid(fgTabsClass);
     std::vector<std::pair<QString, double>> bars;
     for (std::size_t i = 0; i < tabulation.classRows.size(); ++i) {
         const auto& count = i < tabulation.classCounts.size() ? tabulation.classCounts[i] : std::nullopt;

@@ -111,6 +111,7 @@ private:
     QCheckBox* addBoundCheck(const char* objectName, const char* caption, const char* field);
     velk::ui::RichTextBox* richBox(velk::movement::RichBox box) const;
     void resetTabulationGrid(velk::ui::FlexGrid* grid, const char* first);
+    void fitTabulationGrid(velk::ui::FlexGrid* grid);
 
     std::unique_ptr<velk::movement::MovementController> m_controller;
 

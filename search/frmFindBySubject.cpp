@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QFont>
 #include <QFrame>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
@@ -27,6 +28,7 @@
 #include <QStatusBar>
 #include <QStringList>
 
+#include <algorithm>
 #include <vector>
 
 std::function<void(const QString& title, const QString& text)> frmFindBySubject::messageHook;
@@ -35,6 +37,8 @@ namespace
 {
 
 // The window is laid out in twips (1/1440 inch), drawn at 96 dots per inch.
+constexpr int kTwipsPerPixel = 1440 / 96;
+
 int px(int twips)
 {
     return (twips * 96 + 720) / 1440;
@@ -238,7 +242,9 @@ void frmFindBySubject::SetupResultGrid()
     fgSearchResult->setFixedCols(0);
     const auto& widths = velk::search::resultColumnWidths();
     for (std::size_t column = 0; column < widths.size(); ++column) {
-        fgSearchResult->setColWidth(static_cast<int>(column), widths[column]);
+        // A header wider than its column's width (the bold "Deviation") widens the column to show it whole.
+        const int header = fgSearchResult->horizontalHeader()->sectionSizeHint(static_cast<int>(column));
+        fgSearchResult->setColWidth(static_cast<int>(column), std::max(widths[column], header * kTwipsPerPixel));
     }
 }
 

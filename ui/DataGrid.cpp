@@ -6,6 +6,10 @@
 #include <QEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QResizeEvent>
+
+#include <algorithm>
+#include <array>
 
 namespace velk::ui
 {
@@ -33,6 +37,11 @@ DataGrid::DataGrid(QWidget* parent)
     horizontalHeader()->setMinimumSectionSize(4);
     verticalHeader()->hide();
     fitRowHeight();
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int column) {
+        if (!m_fitting) {
+            m_draggedColumns.insert(column);
+        }
+    });
 }
 
 DataGrid::~DataGrid()
@@ -56,7 +65,9 @@ void DataGrid::setRecordset(store::MovementRecordset* recordset)
     connect(m_model.get(), &MovementGridModel::rowsSettled, this, [this] {
         snapToRecordset();
         queueSnap();
+        fitColumns();
     });
+    m_draggedColumns.clear();
     applyColumnWidths();
     snapToRecordset();
 }
@@ -94,6 +105,7 @@ void DataGrid::changeEvent(QEvent* event)
     QTableView::changeEvent(event);
     if (event->type() == QEvent::FontChange) {
         fitRowHeight();
+        fitColumns();
     }
 }
 
@@ -154,9 +166,50 @@ void DataGrid::snapToRecordset()
 
 void DataGrid::applyColumnWidths()
 {
-    for (int column = 0; column < MovementGridModel::ColumnCount; ++column) {
-        setColumnWidth(column, twipsToPixels(MovementGridModel::widthTwips(column)));
+    fitColumns();
+}
+
+void DataGrid::fitColumns()
+{
+    if (!m_model) {
+        return;
     }
+    // Each column starts at its classic width and widens to what its caption and the lines in view need,
+    // as far as the grid has room, left to right. A width the user dragged stays.
+    std::array<int, MovementGridModel::ColumnCount> widths {};
+    int used = 0;
+    for (int column = 0; column < MovementGridModel::ColumnCount; ++column) {
+        const auto c = static_cast<std::size_t>(column);
+        widths[c] = m_draggedColumns.contains(column) ? columnWidth(column)
+                                                      : twipsToPixels(MovementGridModel::widthTwips(column));
+        used += widths[c];
+    }
+    int room = viewport()->width() - used;
+    for (int column = 0; column < MovementGridModel::ColumnCount && room > 0; ++column) {
+        if (m_draggedColumns.contains(column)) {
+            continue;
+        }
+        const auto c = static_cast<std::size_t>(column);
+        const int wanted = std::max(sizeHintForColumn(column), horizontalHeader()->sectionSizeHint(column));
+        const int extra = std::min(room, wanted - widths[c]);
+        if (extra > 0) {
+            widths[c] += extra;
+            room -= extra;
+        }
+    }
+    m_fitting = true;
+    for (int column = 0; column < MovementGridModel::ColumnCount; ++column) {
+        if (columnWidth(column) != widths[static_cast<std::size_t>(column)]) {
+            setColumnWidth(column, widths[static_cast<std::size_t>(column)]);
+        }
+    }
+    m_fitting = false;
+}
+
+void DataGrid::resizeEvent(QResizeEvent* event)
+{
+    QTableView::resizeEvent(event);
+    fitColumns();
 }
 
 void DataGrid::fitRowHeight()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSet>
 #include <QTableView>
 
 #include <cstddef>
@@ -48,6 +49,7 @@ public:
 protected:
     void changeEvent(QEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void keyboardSearch(const QString& search) override;
 
 private:
@@ -55,12 +57,15 @@ private:
     void snapToRecordset();
     void queueSnap();
     void applyColumnWidths();
+    void fitColumns();
     void fitRowHeight();
 
     std::unique_ptr<MovementGridModel> m_model;
     RequestMove m_requestMove;
     bool m_syncing = false;
     bool m_snapQueued = false;
+    bool m_fitting = false;
+    QSet<int> m_draggedColumns; // columns whose width the user dragged; kept until the grid goes
 };
 
 } // namespace velk::ui

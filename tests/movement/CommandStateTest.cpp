@@ -127,3 +127,16 @@ TEST(Toolbar, KeysAndShortcutsNameTheirButtons)
 }
 
 } // namespace
+
+TEST(Toolbar, AccessKeysAreTheMarkedLettersOfButtonsAndTabs)
+{
+    // Save's S is the Subjects tab's; the navigation buttons have none.
+    for (char letter : std::string("NEUDFMPTS")) {
+        EXPECT_TRUE(isWindowAccessKey(letter)) << letter;
+    }
+    for (char letter : std::string("ACLRXZ")) {
+        EXPECT_FALSE(isWindowAccessKey(letter)) << letter;
+    }
+    EXPECT_FALSE(usesAccessKey(Save));
+    EXPECT_FALSE(usesAccessKey(Next));
+}

@@ -5,16 +5,19 @@
 #include "ui/DataGrid.h"
 #include "ui/FlexGrid.h"
 #include "ui/Fonts.h"
+#include "ui/MovementGridModel.h"
 #include "ui/RichTextBox.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
+#include <QHeaderView>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QTest>
@@ -809,6 +812,82 @@ private slots:
         press(Qt::Key_D, Qt::ControlModifier);
         QVERIFY(m_messages.empty());
         QCOMPARE(count("tblMovement"), std::int64_t(2));
+    }
+
+    // Text is shown from its start, and columns take the room the grid has.
+    void textShowsWhileThereIsRoom()
+    {
+        const auto first = add(1, 1, "");
+        add(2, 1, "");
+        const std::string composed = "TC 1723 / FP 25 Dec 1723 at the court chapel, with the full band";
+        db().execute("update tblMovement set txtComposed = ? where iMovementID = ?", {composed, first});
+        open();
+        m_window->resize(1600, 800);
+        auto* box = child<QLineEdit>("txtComposed");
+        QCOMPARE(box->text(), QString::fromStdString(composed));
+        QCOMPARE(box->cursorPosition(), 0);
+        // Passing through the box with the keyboard leaves it showing the start again.
+        click("edit");
+        focus("txtComposed");
+        box->end(false);
+        focus("txtMm");
+        QCOMPARE(box->cursorPosition(), 0);
+        click("save");
+
+        auto* grid = child<velk::ui::DataGrid>("dbgMovements");
+        QTRY_VERIFY(grid->viewport()->width() > 1200);
+        const int composedColumn = 3;
+        QTRY_VERIFY(grid->columnWidth(composedColumn)
+                    > grid->fontMetrics().horizontalAdvance(QString::fromStdString(composed)));
+        QVERIFY(grid->horizontalHeader()->length() <= grid->viewport()->width());
+        // A width the user dragged stays when the grid lays its columns out again.
+        grid->horizontalHeader()->resizeSection(composedColumn, 90);
+        m_window->resize(1500, 800);
+        QTRY_VERIFY(grid->viewport()->width() < 1500);
+        QCOMPARE(grid->columnWidth(composedColumn), 90);
+        // A narrow grid keeps at least the classic widths, and scrolls.
+        m_window->resize(m_window->minimumSizeHint().width(), 800);
+        QTRY_VERIFY(grid->viewport()->width() < 1000);
+        for (int column = 0; column < grid->model()->columnCount(); ++column) {
+            if (column != composedColumn) {
+                QVERIFY(grid->columnWidth(column) >= velk::ui::MovementGridModel::widthTwips(column) * 96 / 1440);
+            }
+        }
+    }
+
+    void tabulationGridsShowAllTheirColumnsBesideTheScrollBar()
+    {
+        const auto id = add(1, 1, "");
+        db().execute("insert into tblMovementPitchJoin (iMovementID, iPitchID) select ?, iPitchID from tblPitchLookup "
+                     "where iPitchID <= 40",
+                     {id});
+        open();
+        clickTab(2);
+        for (const char* name : {"fgTabsClass", "fgTabsReal"}) {
+            auto* grid = child<velk::ui::FlexGrid>(name);
+            QTRY_VERIFY(grid->isVisible());
+            QVERIFY2(grid->horizontalHeader()->length() <= grid->viewport()->width(), name);
+            QVERIFY2(!grid->horizontalScrollBar()->isVisible(), name);
+            QVERIFY2(grid->columnWidth(2) >= grid->horizontalHeader()->sectionSizeHint(2), name);
+        }
+        QVERIFY(child<velk::ui::FlexGrid>("fgTabsReal")->verticalScrollBar()->maximum() > 0);
+    }
+
+    void noPageChangesDuringAnEdit()
+    {
+        add(1, 1, "");
+        open();
+        click("edit");
+        focus("txtKTN");
+        press(Qt::Key_P, Qt::AltModifier);
+        press(Qt::Key_T, Qt::AltModifier);
+        QCOMPARE(shownPage()->objectName(), q("fraMovementData"));
+        QCOMPARE(child<QTabBar>("tsMovement")->currentIndex(), 0);
+        QVERIFY(m_window->controller().bMovementEditMode());
+        // Nor do the keys of disabled tabs and buttons type their letters into the box.
+        press(Qt::Key_E, Qt::AltModifier);
+        press(Qt::Key_D, Qt::AltModifier);
+        QCOMPARE(child<QLineEdit>("txtKTN")->text(), q("1"));
     }
 };
 

@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -54,6 +55,7 @@ private slots:
     void enterOnASubjectChosenInTheOpenListSearchesOnce();
     void aClickInTheOpenListOnlyChooses();
     void eachOpeningStartsScrolledLeft();
+    void headersShowWhole();
 
 private:
     void insert(int ktn, int mvmt, const std::vector<std::optional<std::string>>& subjects, std::optional<double> dev);
@@ -383,4 +385,12 @@ void FindBySubjectTest::eachOpeningStartsScrolledLeft()
     m_window->unload();
     open();
     QCOMPARE(bar->value(), 0);
+}
+
+void FindBySubjectTest::headersShowWhole()
+{
+    for (int column = 0; column < m_grid->cols(); ++column) {
+        QVERIFY2(m_grid->columnWidth(column) >= m_grid->horizontalHeader()->sectionSizeHint(column),
+                 qPrintable(m_grid->textMatrix(0, column)));
+    }
 }

@@ -118,7 +118,8 @@ void TestMovementGrid::captionsAndWidths()
     for (int column = 0; column < 14; ++column) {
         QCOMPARE(model->headerData(column, Qt::Horizontal).toString(), captions[column]);
         QCOMPARE(MovementGridModel::widthTwips(column), twips[static_cast<std::size_t>(column)]);
-        QCOMPARE(grid.columnWidth(column), (twips[static_cast<std::size_t>(column)] * 96 + 720) / 1440);
+        // The classic width at least; a grid with room widens a column to its content.
+        QVERIFY(grid.columnWidth(column) >= (twips[static_cast<std::size_t>(column)] * 96 + 720) / 1440);
     }
     QCOMPARE(MovementGridModel::fieldName(MovementGridModel::Accompanied), QStringLiteral("chkAccompanied"));
     QVERIFY(grid.editTriggers() == QAbstractItemView::NoEditTriggers);
