@@ -204,6 +204,18 @@ bool frmMovement::eventFilter(QObject* watched, QEvent* event)
         return button && button->parentWidget() == tbrMovement && button->defaultAction()
             && !button->defaultAction()->property(kHasToolTip).toBool();
     }
+    if (event->type() == QEvent::Shortcut) {
+        // A button's access key would click it only after a 100 ms animation, so keys typed straight after it
+        // (the new movement's KTN after Alt+N) would reach the control that had the focus before. It clicks now.
+        auto* button = qobject_cast<QToolButton*>(watched);
+        if (button && button->parentWidget() == tbrMovement && button->defaultAction()) {
+            if (button->isEnabled()) {
+                button->defaultAction()->trigger();
+            }
+            return true;
+        }
+        return false;
+    }
     if (event->type() != QEvent::KeyPress) {
         return false;
     }

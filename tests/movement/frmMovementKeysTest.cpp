@@ -297,6 +297,29 @@ private slots:
         }
     }
 
+    // A user types the new movement's KTN straight after Alt+N, before any animation of the button could end.
+    void keysTypedStraightAfterAnAccessKeyReachTheFieldItOpens_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("Alt+N") << int(Qt::Key_N) << q("99");
+        QTest::newRow("Alt+E") << int(Qt::Key_E) << q("5");
+    }
+
+    void keysTypedStraightAfterAnAccessKeyReachTheFieldItOpens()
+    {
+        QFETCH(int, key);
+        QFETCH(QString, typed);
+        add(1, 1, "");
+        open();
+        focus("dbgMovements");
+        press(static_cast<Qt::Key>(key), Qt::AltModifier);
+        // No waiting: the keys follow at once, as they do from a typist.
+        QTest::keyClicks(QApplication::focusWidget(), typed);
+        QCOMPARE(QApplication::focusWidget(), child<QWidget>("txtKTN"));
+        QVERIFY2(child<QLineEdit>("txtKTN")->text().contains(typed), qPrintable(child<QLineEdit>("txtKTN")->text()));
+    }
+
     void toolbarCaptionsShowTheirAccessKeys()
     {
         add(1, 1, "");
