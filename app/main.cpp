@@ -14,7 +14,7 @@ int main(int argc, char* argv[])
     // The catalogue is Velk.db in the working directory; an old Velk.mdb there is offered for taking over first.
     velk::legacy::ImportOffer(QDir::currentPath().toStdString(), velk::legacy::importProgram()).run();
 
-    frmMovement window;
+    velk::movement::frmMovement window;
     const auto outcome = window.load();
     if (!outcome) {
         velk::ui::showMessageBox(

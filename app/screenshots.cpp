@@ -27,7 +27,7 @@ void save(QWidget* widget, const QString& folder, const char* name)
     std::printf("%s\n", qPrintable(path));
 }
 
-void clickTab(frmMovement& window, int index)
+void clickTab(velk::movement::frmMovement& window, int index)
 {
     auto* tabs = window.findChild<QTabBar*>(QStringLiteral("tsMovement"));
     QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(index).center());
@@ -43,7 +43,7 @@ int main(int argc, char* argv[])
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
     velk::ui::setMessageBoxHook([](const velk::ui::BoxMessage&) { return false; });
 
-    frmMovement window;
+    velk::movement::frmMovement window;
     if (!window.load()) {
         std::fprintf(stderr, "no catalogue\n");
         return 1;

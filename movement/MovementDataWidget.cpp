@@ -127,10 +127,10 @@ SubjectsWidget::SubjectsWidget(QWidget* parent)
         layout->addWidget(pageLabel(field.labelName, field.label, this), row, 0,
                           field.kind == FieldKind::RichText ? Qt::AlignTop : Qt::Alignment());
         if (field.kind == FieldKind::RichText) {
-            txtComments = new ui::RichTextBox(this);
-            txtComments->setObjectName(QString::fromLatin1(field.controlName));
-            txtComments->setFont(ui::bookAntiqua(12, false));
-            layout->addWidget(txtComments, row, 1);
+            m_comments = new ui::RichTextBox(this);
+            m_comments->setObjectName(QString::fromLatin1(field.controlName));
+            m_comments->setFont(ui::bookAntiqua(12, false));
+            layout->addWidget(m_comments, row, 1);
             layout->setRowStretch(row, 1);
         } else {
             layout->addWidget(addBoundText(field), row, 1);
@@ -142,7 +142,7 @@ SubjectsWidget::SubjectsWidget(QWidget* parent)
 
 ui::RichTextBox* SubjectsWidget::comments() const
 {
-    return txtComments;
+    return m_comments;
 }
 
 // -------------------------------------------------------------------------------------------------------------
@@ -158,11 +158,11 @@ MovementDataWidget::MovementDataWidget(SubjectsWidget& subjects, QWidget* parent
     layout->setContentsMargins(0, 4, 0, 0);
     layout->addWidget(splitter);
 
-    dbgMovements = new DataGrid(splitter);
-    dbgMovements->setObjectName(QStringLiteral("dbgMovements"));
-    dbgMovements->setFont(ui::bookAntiqua(12, true));
-    dbgMovements->setRequestMove([this](std::size_t row) { return m_controller->GridRowChosen(row); });
-    splitter->addWidget(dbgMovements);
+    m_movementsGrid = new DataGrid(splitter);
+    m_movementsGrid->setObjectName(QStringLiteral("dbgMovements"));
+    m_movementsGrid->setFont(ui::bookAntiqua(12, true));
+    m_movementsGrid->setRequestMove([this](std::size_t row) { return m_controller->GridRowChosen(row); });
+    splitter->addWidget(m_movementsGrid);
 
     auto* lower = new QWidget(splitter);
     auto* lowerLayout = new QHBoxLayout(lower);
@@ -206,10 +206,10 @@ MovementDataWidget::MovementDataWidget(SubjectsWidget& subjects, QWidget* parent
     auto* descriptionLayout = new QVBoxLayout(description);
     descriptionLayout->setContentsMargins(0, 0, 0, 0);
     descriptionLayout->addWidget(pageLabel("lblComments", "Dremm's Handbook", description));
-    txtDescription = new ui::RichTextBox(description);
-    txtDescription->setObjectName(QStringLiteral("txtDescription"));
-    txtDescription->setFont(ui::bookAntiqua(12, false));
-    descriptionLayout->addWidget(txtDescription, 1);
+    m_description = new ui::RichTextBox(description);
+    m_description->setObjectName(QStringLiteral("txtDescription"));
+    m_description->setFont(ui::bookAntiqua(12, false));
+    descriptionLayout->addWidget(m_description, 1);
 
     lowerLayout->addWidget(fields, 0);
     lowerLayout->addWidget(description, 1);
@@ -226,7 +226,7 @@ void MovementDataWidget::attach(MovementController& controller)
 
 DataGrid* MovementDataWidget::grid() const
 {
-    return dbgMovements;
+    return m_movementsGrid;
 }
 
 void MovementDataWidget::setMovementFieldsEnabled(bool enabled)
@@ -252,14 +252,14 @@ void MovementDataWidget::showBoundFields()
 
 void MovementDataWidget::syncMovementGrid(std::optional<std::size_t> row)
 {
-    if (dbgMovements->movementModel()) {
-        dbgMovements->syncToCurrent(row);
+    if (m_movementsGrid->movementModel()) {
+        m_movementsGrid->syncToCurrent(row);
     }
 }
 
 ui::RichTextBox* MovementDataWidget::richBox(RichBox box) const
 {
-    return box == RichBox::Description ? txtDescription : m_subjects.comments();
+    return box == RichBox::Description ? m_description : m_subjects.comments();
 }
 
 void MovementDataWidget::setRichText(RichBox box, const std::string& rtf)

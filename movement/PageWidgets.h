@@ -77,7 +77,7 @@ public:
     ui::RichTextBox* comments() const;
 
 private:
-    ui::RichTextBox* txtComments = nullptr;
+    ui::RichTextBox* m_comments = nullptr;
 };
 
 /// The movement data page: the grid of movements, the fields, the voices and the description. It shows the
@@ -105,8 +105,8 @@ private:
     ui::RichTextBox* richBox(RichBox box) const;
 
     SubjectsWidget& m_subjects;
-    DataGrid* dbgMovements = nullptr;
-    ui::RichTextBox* txtDescription = nullptr;
+    DataGrid* m_movementsGrid = nullptr;
+    ui::RichTextBox* m_description = nullptr;
 };
 
 /// The pitches page: the sequence, the entry box, the accidental counts and the spelling chart.
@@ -133,10 +133,10 @@ private:
     void selChange();
 
     MovementController* m_controller = nullptr;
-    ui::FlexGrid* fgPitches = nullptr;
-    QLineEdit* txtPitch = nullptr;
-    QLabel* lblSharpCount = nullptr;
-    QLabel* lblFlatCount = nullptr;
+    ui::FlexGrid* m_sequenceGrid = nullptr;
+    QLineEdit* m_entryBox = nullptr;
+    QLabel* m_sharpCount = nullptr;
+    QLabel* m_flatCount = nullptr;
     bool m_inPitchSelChange = false;
 };
 
@@ -154,10 +154,10 @@ private:
     static void resetGrid(ui::FlexGrid* grid, const char* first);
     static void fitGrid(ui::FlexGrid* grid);
 
-    ui::FlexGrid* fgTabsClass = nullptr;
-    ui::FlexGrid* fgTabsReal = nullptr;
-    QLabel* lblTotalPitchCount = nullptr;
-    QLabel* lblAvgDev = nullptr;
+    ui::FlexGrid* m_classGrid = nullptr;
+    ui::FlexGrid* m_realGrid = nullptr;
+    QLabel* m_totalPitchCount = nullptr;
+    QLabel* m_averageDeviation = nullptr;
     tabulations::ClassChart* m_classChart = nullptr;
 };
 

@@ -37,31 +37,31 @@ PitchesWidget::PitchesWidget(QWidget* parent)
     setObjectName(QStringLiteral("fraMovementPitches"));
     auto* layout = new QHBoxLayout(this);
 
-    fgPitches = new ui::FlexGrid(this);
-    fgPitches->setObjectName(QStringLiteral("fgPitches"));
-    fgPitches->setFont(ui::bookAntiqua(12, true));
-    fgPitches->setCols(2);
-    fgPitches->setFixedRows(0);
-    fgPitches->setFixedCols(1);
-    fgPitches->setRows(0);
-    fgPitches->setColWidth(1, 1800);
-    fgPitches->setMinimumWidth(220);
-    layout->addWidget(fgPitches, 0);
+    m_sequenceGrid = new ui::FlexGrid(this);
+    m_sequenceGrid->setObjectName(QStringLiteral("fgPitches"));
+    m_sequenceGrid->setFont(ui::bookAntiqua(12, true));
+    m_sequenceGrid->setCols(2);
+    m_sequenceGrid->setFixedRows(0);
+    m_sequenceGrid->setFixedCols(1);
+    m_sequenceGrid->setRows(0);
+    m_sequenceGrid->setColWidth(1, 1800);
+    m_sequenceGrid->setMinimumWidth(220);
+    layout->addWidget(m_sequenceGrid, 0);
 
     auto* side = new QWidget(this);
     auto* grid = new QGridLayout(side);
     grid->addWidget(pageLabel("Label1", "Pitch", side), 0, 0);
-    txtPitch = new QLineEdit(side);
-    txtPitch->setObjectName(QStringLiteral("txtPitch"));
-    txtPitch->setFont(ui::velkFont(kPitchBoxPointSize));
-    txtPitch->setMinimumWidth(160);
-    grid->addWidget(txtPitch, 0, 1);
+    m_entryBox = new QLineEdit(side);
+    m_entryBox->setObjectName(QStringLiteral("txtPitch"));
+    m_entryBox->setFont(ui::velkFont(kPitchBoxPointSize));
+    m_entryBox->setMinimumWidth(160);
+    grid->addWidget(m_entryBox, 0, 1);
     grid->addWidget(pageLabel("Label8", "Sharps", side), 1, 0);
-    lblSharpCount = pageLabel("lblSharpCount", "0", side);
-    grid->addWidget(lblSharpCount, 1, 1);
+    m_sharpCount = pageLabel("lblSharpCount", "0", side);
+    grid->addWidget(m_sharpCount, 1, 1);
     grid->addWidget(pageLabel("Label9", "Flats", side), 2, 0);
-    lblFlatCount = pageLabel("lblFlatCount", "0", side);
-    grid->addWidget(lblFlatCount, 2, 1);
+    m_flatCount = pageLabel("lblFlatCount", "0", side);
+    grid->addWidget(m_flatCount, 2, 1);
     auto* hint = pageLabel("lblPitchHint",
                            "Type a spelling and press Enter: a letter (capital for the lower register), then * for "
                            "a sharp, ** for a double sharp, / for a flat, // for a double flat.",
@@ -85,7 +85,7 @@ PitchesWidget::PitchesWidget(QWidget* parent)
     grid->setRowStretch(5, 1);
     grid->setColumnStretch(2, 1);
     layout->addWidget(side, 1);
-    connect(fgPitches, &ui::FlexGrid::selChange, this, &PitchesWidget::selChange);
+    connect(m_sequenceGrid, &ui::FlexGrid::selChange, this, &PitchesWidget::selChange);
 }
 
 void PitchesWidget::attach(MovementController& controller)
@@ -95,7 +95,7 @@ void PitchesWidget::attach(MovementController& controller)
 
 QLineEdit* PitchesWidget::entryBox() const
 {
-    return txtPitch;
+    return m_entryBox;
 }
 
 void PitchesWidget::selChange()
@@ -105,10 +105,10 @@ void PitchesWidget::selChange()
         return;
     }
     m_inPitchSelChange = true;
-    if (fgPitches->col() != 1 && fgPitches->row() >= 0) {
-        fgPitches->setCol(1);
+    if (m_sequenceGrid->col() != 1 && m_sequenceGrid->row() >= 0) {
+        m_sequenceGrid->setCol(1);
     }
-    const int row = fgPitches->row();
+    const int row = m_sequenceGrid->row();
     m_inPitchSelChange = false;
     m_controller->PitchSelectionChanged(row >= 0 ? std::optional<std::size_t>(static_cast<std::size_t>(row))
                                                  : std::nullopt);
@@ -116,43 +116,43 @@ void PitchesWidget::selChange()
 
 void PitchesWidget::showSequence(const std::vector<pitches::SequenceEntry>& entries)
 {
-    fgPitches->setVisible(false);
-    fgPitches->setRows(0);
-    fgPitches->clear();
+    m_sequenceGrid->setVisible(false);
+    m_sequenceGrid->setRows(0);
+    m_sequenceGrid->clear();
     if (!entries.empty()) {
         std::vector<std::int32_t> ids;
         ids.reserve(entries.size());
         for (const auto& entry : entries) {
             ids.push_back(entry.pitchId);
         }
-        fgPitches->addItems(pitchGridRows(entries, 1), ids, 1, ui::velkFont(kGlyphPointSize));
+        m_sequenceGrid->addItems(pitchGridRows(entries, 1), ids, 1, ui::velkFont(kGlyphPointSize));
     }
-    fgPitches->setVisible(true);
+    m_sequenceGrid->setVisible(true);
 }
 
 void PitchesWidget::appendPosition(const pitches::SequenceEntry& entry)
 {
-    const int n = fgPitches->rows();
-    fgPitches->addItem(QString::number(n + 1) + QLatin1Char('\t') + pageText(entry.glyph));
+    const int n = m_sequenceGrid->rows();
+    m_sequenceGrid->addItem(QString::number(n + 1) + QLatin1Char('\t') + pageText(entry.glyph));
     m_inPitchSelChange = true;
-    fgPitches->setCurrentCell(n, 1);
-    fgPitches->setCellFont(QString::fromLatin1(ui::kVelkFont), kGlyphPointSize, false);
+    m_sequenceGrid->setCurrentCell(n, 1);
+    m_sequenceGrid->setCellFont(QString::fromLatin1(ui::kVelkFont), kGlyphPointSize, false);
     m_inPitchSelChange = false;
-    fgPitches->setRowData(n, entry.pitchId);
+    m_sequenceGrid->setRowData(n, entry.pitchId);
 }
 
 void PitchesWidget::replacePosition(std::size_t row, const pitches::SequenceEntry& entry)
 {
     const int r = static_cast<int>(row);
-    fgPitches->setTextMatrix(r, 1, pageText(entry.glyph));
-    fgPitches->setRowData(r, entry.pitchId);
+    m_sequenceGrid->setTextMatrix(r, 1, pageText(entry.glyph));
+    m_sequenceGrid->setRowData(r, entry.pitchId);
 }
 
 void PitchesWidget::removePosition(std::size_t row)
 {
-    fgPitches->removeItem(static_cast<int>(row));
-    for (int i = static_cast<int>(row); i < fgPitches->rows(); ++i) {
-        fgPitches->setTextMatrix(i, 0, QString::number(i + 1));
+    m_sequenceGrid->removeItem(static_cast<int>(row));
+    for (int i = static_cast<int>(row); i < m_sequenceGrid->rows(); ++i) {
+        m_sequenceGrid->setTextMatrix(i, 0, QString::number(i + 1));
     }
 }
 
@@ -161,9 +161,9 @@ void PitchesWidget::showCurrentPosition(std::optional<std::size_t> row, bool scr
     m_inPitchSelChange = true;
     if (row) {
         const int r = static_cast<int>(*row);
-        fgPitches->setCurrentCell(r, 1);
-        if (scrollIntoView && !fgPitches->rowIsVisible(r)) {
-            fgPitches->setTopRow(r);
+        m_sequenceGrid->setCurrentCell(r, 1);
+        if (scrollIntoView && !m_sequenceGrid->rowIsVisible(r)) {
+            m_sequenceGrid->setTopRow(r);
         }
     }
     m_inPitchSelChange = false;
@@ -171,23 +171,23 @@ void PitchesWidget::showCurrentPosition(std::optional<std::size_t> row, bool scr
 
 void PitchesWidget::showCounts(const std::string& sharps, const std::string& flats)
 {
-    lblSharpCount->setText(pageText(sharps));
-    lblFlatCount->setText(pageText(flats));
+    m_sharpCount->setText(pageText(sharps));
+    m_flatCount->setText(pageText(flats));
 }
 
 void PitchesWidget::showEntryBox(const EntryBox& box)
 {
-    txtPitch->setEnabled(box.editing);
-    txtPitch->setFont(box.editing ? ui::bookAntiqua(kPitchBoxPointSize, false) : ui::velkFont(kPitchBoxPointSize));
-    txtPitch->setText(pageText(box.text));
+    m_entryBox->setEnabled(box.editing);
+    m_entryBox->setFont(box.editing ? ui::bookAntiqua(kPitchBoxPointSize, false) : ui::velkFont(kPitchBoxPointSize));
+    m_entryBox->setText(pageText(box.text));
 }
 
 void PitchesWidget::setFocus(FocusTarget target)
 {
     if (target == FocusTarget::PitchBox) {
-        txtPitch->setFocus();
+        m_entryBox->setFocus();
     } else {
-        fgPitches->setFocus();
+        m_sequenceGrid->setFocus();
     }
 }
 

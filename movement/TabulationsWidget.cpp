@@ -27,32 +27,32 @@ TabulationsWidget::TabulationsWidget(QWidget* parent)
     auto* layout = new QGridLayout(this);
     layout->addWidget(pageLabel("Label2", "Tabulations by Pitch Class", this), 0, 0);
     layout->addWidget(pageLabel("Label4", "Tabulations by Real Pitch", this), 0, 1);
-    fgTabsClass = new ui::FlexGrid(this);
-    fgTabsClass->setObjectName(QStringLiteral("fgTabsClass"));
-    fgTabsReal = new ui::FlexGrid(this);
-    fgTabsReal->setObjectName(QStringLiteral("fgTabsReal"));
-    for (auto* grid : {fgTabsClass, fgTabsReal}) {
+    m_classGrid = new ui::FlexGrid(this);
+    m_classGrid->setObjectName(QStringLiteral("fgTabsClass"));
+    m_realGrid = new ui::FlexGrid(this);
+    m_realGrid->setObjectName(QStringLiteral("fgTabsReal"));
+    for (auto* grid : {m_classGrid, m_realGrid}) {
         grid->setFont(ui::bookAntiqua(12, true));
         grid->setFixedCols(0);
     }
-    resetGrid(fgTabsClass, "Class");
-    resetGrid(fgTabsReal, "Pitch");
-    layout->addWidget(fgTabsClass, 1, 0);
-    layout->addWidget(fgTabsReal, 1, 1);
+    resetGrid(m_classGrid, "Class");
+    resetGrid(m_realGrid, "Pitch");
+    layout->addWidget(m_classGrid, 1, 0);
+    layout->addWidget(m_realGrid, 1, 1);
     m_classChart = new tabulations::ClassChart(this);
     m_classChart->setObjectName(QStringLiteral("chtTabsClass"));
     layout->addWidget(m_classChart, 1, 2);
     layout->setColumnStretch(2, 1);
     auto* totals = new QHBoxLayout();
     totals->addWidget(pageLabel("Label5", "Total Pitch Count:", this));
-    lblTotalPitchCount = pageLabel("lblTotalPitchCount", "", this);
-    lblTotalPitchCount->setMinimumWidth(80);
-    totals->addWidget(lblTotalPitchCount);
+    m_totalPitchCount = pageLabel("lblTotalPitchCount", "", this);
+    m_totalPitchCount->setMinimumWidth(80);
+    totals->addWidget(m_totalPitchCount);
     totals->addSpacing(30);
     totals->addWidget(pageLabel("Label6", "Average Deviation from 8.3%:", this));
-    lblAvgDev = pageLabel("lblAvgDev", "", this);
-    lblAvgDev->setMinimumWidth(80);
-    totals->addWidget(lblAvgDev);
+    m_averageDeviation = pageLabel("lblAvgDev", "", this);
+    m_averageDeviation->setMinimumWidth(80);
+    totals->addWidget(m_averageDeviation);
     totals->addStretch(1);
     layout->addLayout(totals, 2, 0, 1, 3);
     layout->setRowStretch(1, 1);
@@ -88,8 +88,8 @@ void TabulationsWidget::fitGrid(ui::FlexGrid* grid)
 
 void TabulationsWidget::showTabulations(const TabulationsDisplay& shown)
 {
-    resetGrid(fgTabsClass, "Class");
-    resetGrid(fgTabsReal, "Pitch");
+    resetGrid(m_classGrid, "Class");
+    resetGrid(m_realGrid, "Pitch");
     m_classChart->clear();
     auto fill = [](ui::FlexGrid* grid, const std::vector<tabulations::TabulationRow>& rows) {
         QStringList lines;
@@ -103,18 +103,18 @@ void TabulationsWidget::showTabulations(const TabulationsDisplay& shown)
         grid->setVisible(true);
     };
     if (!shown.classRows.empty() || !shown.realRows.empty()) {
-        fill(fgTabsReal, shown.realRows);
-        fill(fgTabsClass, shown.classRows);
-        fitGrid(fgTabsReal);
-        fitGrid(fgTabsClass);
+        fill(m_realGrid, shown.realRows);
+        fill(m_classGrid, shown.classRows);
+        fitGrid(m_realGrid);
+        fitGrid(m_classGrid);
         std::vector<std::pair<QString, double>> bars;
         for (const auto& [glyph, percent] : shown.classBars) {
             bars.emplace_back(pageText(glyph), percent);
         }
         m_classChart->setClasses(bars);
     }
-    lblTotalPitchCount->setText(pageText(shown.total));
-    lblAvgDev->setText(pageText(shown.average));
+    m_totalPitchCount->setText(pageText(shown.total));
+    m_averageDeviation->setText(pageText(shown.average));
 }
 
 } // namespace velk::movement

@@ -19,9 +19,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-using velk::movement::Message;
-using velk::movement::MessageIcon;
-using velk::movement::Page;
+namespace velk::movement
+{
 
 std::function<void(const std::string&)> frmMovement::findHook;
 
@@ -46,9 +45,8 @@ frmMovement::frmMovement(std::string connectionString, QWidget* parent)
     : QMainWindow(parent)
 {
     setupUi();
-    m_controller = std::make_unique<velk::movement::MovementController>(
-        velk::movement::MovementViews {*this, *m_movementPage, *m_pitchesPage, *m_tabulationsPage},
-        std::move(connectionString));
+    m_controller = std::make_unique<MovementController>(
+        MovementViews {*this, *m_movementPage, *m_pitchesPage, *m_tabulationsPage}, std::move(connectionString));
     m_movementPage->attach(*m_controller);
     m_pitchesPage->attach(*m_controller);
     connectSignals();
@@ -61,14 +59,14 @@ frmMovement::~frmMovement()
     m_movementPage->grid()->setRecordset(nullptr);
 }
 
-velk::movement::MovementController& frmMovement::controller()
+MovementController& frmMovement::controller()
 {
     return *m_controller;
 }
 
-velk::store::Outcome frmMovement::load()
+store::Outcome frmMovement::load()
 {
-    m_actions[velk::movement::Find]->setVisible(true);
+    m_actions[Find]->setVisible(true);
     auto outcome = m_controller->Load();
     if (outcome) {
         m_movementPage->grid()->setRecordset(m_controller->records().recordset());
@@ -84,9 +82,9 @@ velk::store::Outcome frmMovement::load()
 void frmMovement::setupUi()
 {
     setObjectName(QStringLiteral("frmMovement"));
-    setWindowTitle(qs(velk::movement::MovementController::kDesignCaption));
-    setFont(velk::ui::bookAntiqua(12, true));
-    setWindowIcon(velk::ui::applicationIcon());
+    setWindowTitle(qs(MovementController::kDesignCaption));
+    setFont(ui::bookAntiqua(12, true));
+    setWindowIcon(ui::applicationIcon());
     resize(1180, 780);
 
     setupToolbar();
@@ -94,25 +92,25 @@ void frmMovement::setupUi()
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(6, 4, 6, 4);
-    tsMovement = new QTabBar(central);
-    tsMovement->setObjectName(QStringLiteral("tsMovement"));
-    tsMovement->setExpanding(false);
-    tsMovement->setDrawBase(true);
-    for (const auto& tab : velk::movement::tabs()) {
-        const int index = tsMovement->addTab(QString::fromUtf8(tab.caption));
-        tsMovement->setTabData(index, QString::fromLatin1(tab.key));
+    m_tabs = new QTabBar(central);
+    m_tabs->setObjectName(QStringLiteral("tsMovement"));
+    m_tabs->setExpanding(false);
+    m_tabs->setDrawBase(true);
+    for (const auto& tab : tabs()) {
+        const int index = m_tabs->addTab(QString::fromUtf8(tab.caption));
+        m_tabs->setTabData(index, QString::fromLatin1(tab.key));
     }
     m_pages = new QStackedWidget(central);
-    m_subjectsPage = new velk::movement::SubjectsWidget(m_pages);
-    m_movementPage = new velk::movement::MovementDataWidget(*m_subjectsPage, m_pages);
-    m_pitchesPage = new velk::movement::PitchesWidget(m_pages);
-    m_tabulationsPage = new velk::movement::TabulationsWidget(m_pages);
+    m_subjectsPage = new SubjectsWidget(m_pages);
+    m_movementPage = new MovementDataWidget(*m_subjectsPage, m_pages);
+    m_pitchesPage = new PitchesWidget(m_pages);
+    m_tabulationsPage = new TabulationsWidget(m_pages);
     m_noPage = new QWidget(m_pages);
     for (QWidget* page :
          std::initializer_list<QWidget*> {m_movementPage, m_pitchesPage, m_tabulationsPage, m_subjectsPage, m_noPage}) {
         m_pages->addWidget(page);
     }
-    layout->addWidget(tsMovement);
+    layout->addWidget(m_tabs);
     layout->addWidget(m_pages, 1);
     setCentralWidget(central);
     statusBar()->setObjectName(QStringLiteral("sbrMovement"));
@@ -126,43 +124,42 @@ void frmMovement::setupUi()
         }
         page->setPalette(palette);
     }
-    statusBar()->setFont(velk::ui::bookAntiqua(10, false));
+    statusBar()->setFont(ui::bookAntiqua(10, false));
 }
 
 void frmMovement::setupToolbar()
 {
-    tbrMovement = new QToolBar(this);
-    tbrMovement->setObjectName(QStringLiteral("tbrMovement"));
-    tbrMovement->setMovable(false);
-    tbrMovement->setFloatable(false);
-    tbrMovement->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    tbrMovement->setIconSize(QSize(24, 24));
-    tbrMovement->setFont(velk::ui::bookAntiqua(10, true));
-    addToolBar(Qt::TopToolBarArea, tbrMovement);
-    for (const auto& button : velk::movement::toolbarButtons()) {
+    m_toolbar = new QToolBar(this);
+    m_toolbar->setObjectName(QStringLiteral("tbrMovement"));
+    m_toolbar->setMovable(false);
+    m_toolbar->setFloatable(false);
+    m_toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    m_toolbar->setIconSize(QSize(24, 24));
+    m_toolbar->setFont(ui::bookAntiqua(10, true));
+    addToolBar(Qt::TopToolBarArea, m_toolbar);
+    for (const auto& button : toolbarButtons()) {
         if (button.index == 0) {
             continue;
         }
-        if (button.index == velk::movement::Spacer) {
-            auto* gap = new QWidget(tbrMovement);
+        if (button.index == Spacer) {
+            auto* gap = new QWidget(m_toolbar);
             gap->setObjectName(QStringLiteral("tbrMovementSpacer"));
             gap->setFixedWidth(300 * 96 / 1440);
-            tbrMovement->addWidget(gap);
+            m_toolbar->addWidget(gap);
             continue;
         }
-        auto* action = new QAction(velk::ui::toolbarPicture(button.picture), QString::fromUtf8(button.caption), this);
+        auto* action = new QAction(ui::toolbarPicture(button.picture), QString::fromUtf8(button.caption), this);
         action->setObjectName(QString::fromLatin1(button.key));
         action->setData(QString::fromLatin1(button.key)); // the Tag
         // A button without a tool tip of its own shows none (see eventFilter).
         action->setToolTip(QString::fromUtf8(button.toolTip));
         action->setProperty(kHasToolTip, *button.toolTip != '\0');
         // The caption's access key shows, and Alt with it clicks the button while it is enabled.
-        action->setIconText(velk::movement::usesAccessKey(button.index)
-                                ? QString::fromUtf8(button.caption)
-                                : QString::fromUtf8(button.caption).remove(QLatin1Char('&')));
+        action->setIconText(usesAccessKey(button.index) ? QString::fromUtf8(button.caption)
+                                                        : QString::fromUtf8(button.caption).remove(QLatin1Char('&')));
         const int index = button.index;
         connect(action, &QAction::triggered, this, [this, index] { tbrMovementButtonClick(index); });
-        tbrMovement->addAction(action);
+        m_toolbar->addAction(action);
         m_actions[index] = action;
     }
 }
@@ -171,9 +168,9 @@ void frmMovement::connectSignals()
 {
     // The page follows every change of the selected tab, however it is made (a click, an access key, the arrow
     // keys on the focused tab bar); a click on the tab already selected prepares its page again.
-    connect(tsMovement, &QTabBar::currentChanged, this, &frmMovement::tsMovementClick);
-    connect(tsMovement, &QTabBar::tabBarClicked, this, [this](int index) {
-        if (index >= 0 && index == tsMovement->currentIndex()) {
+    connect(m_tabs, &QTabBar::currentChanged, this, &frmMovement::tsMovementClick);
+    connect(m_tabs, &QTabBar::tabBarClicked, this, [this](int index) {
+        if (index >= 0 && index == m_tabs->currentIndex()) {
             tsMovementClick(index);
         }
     });
@@ -190,10 +187,10 @@ void frmMovement::tbrMovementButtonClick(int button)
 
 void frmMovement::tsMovementClick(int index)
 {
-    if (index < 0 || !tsMovement->isEnabled()) {
+    if (index < 0 || !m_tabs->isEnabled()) {
         return;
     }
-    m_controller->TabClick(std8(tsMovement->tabData(index).toString()));
+    m_controller->TabClick(std8(m_tabs->tabData(index).toString()));
 }
 
 bool frmMovement::eventFilter(QObject* watched, QEvent* event)
@@ -201,14 +198,14 @@ bool frmMovement::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::ToolTip) {
         // A tool button would show its caption as a tool tip where the button has none.
         auto* button = qobject_cast<QToolButton*>(watched);
-        return button && button->parentWidget() == tbrMovement && button->defaultAction()
+        return button && button->parentWidget() == m_toolbar && button->defaultAction()
             && !button->defaultAction()->property(kHasToolTip).toBool();
     }
     if (event->type() == QEvent::Shortcut) {
         // A button's access key would click it only after a 100 ms animation, so keys typed straight after it
         // (the new movement's KTN after Alt+N) would reach the control that had the focus before. It clicks now.
         auto* button = qobject_cast<QToolButton*>(watched);
-        if (button && button->parentWidget() == tbrMovement && button->defaultAction()) {
+        if (button && button->parentWidget() == m_toolbar && button->defaultAction()) {
             if (button->isEnabled()) {
                 button->defaultAction()->trigger();
             }
@@ -228,7 +225,7 @@ bool frmMovement::eventFilter(QObject* watched, QEvent* event)
     // message box the command showed) and never runs twice.
     auto* key = static_cast<QKeyEvent*>(event);
     if (widget == m_pitchesPage->entryBox() && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
-        m_controller->PitchKeyPress(velk::movement::Enter, std8(m_pitchesPage->entryBox()->text()));
+        m_controller->PitchKeyPress(Enter, std8(m_pitchesPage->entryBox()->text()));
         return true;
     }
     // The five command keys belong to the window, whether their button is enabled or not: a text box would
@@ -239,12 +236,12 @@ bool frmMovement::eventFilter(QObject* watched, QEvent* event)
     // An access key whose button or tab is disabled (during an edit) reaches the control as a key press: it
     // would type its letter into the focused box.
     if (modifiers == Qt::AltModifier && letter
-        && velk::movement::isWindowAccessKey(static_cast<char>('A' + (key->key() - Qt::Key_A)))) {
+        && isWindowAccessKey(static_cast<char>('A' + (key->key() - Qt::Key_A)))) {
         return true;
     }
     if (modifiers == Qt::ControlModifier && letter) {
         const int code = key->key() - Qt::Key_A + 1;
-        if (velk::movement::buttonForKeyCode(code)) {
+        if (buttonForKeyCode(code)) {
             if (!key->isAutoRepeat()) {
                 m_controller->KeyPress(code);
             }
@@ -294,12 +291,12 @@ void frmMovement::showPage(Page page)
 
 void frmMovement::setTabsEnabled(bool enabled)
 {
-    tsMovement->setEnabled(enabled);
+    m_tabs->setEnabled(enabled);
 }
 
-void frmMovement::setButtonsEnabled(const velk::movement::ButtonFlags& enabled)
+void frmMovement::setButtonsEnabled(const ButtonFlags& enabled)
 {
-    for (int i = 1; i <= velk::movement::kButtonCount; ++i) {
+    for (int i = 1; i <= kButtonCount; ++i) {
         if (m_actions[i]) {
             m_actions[i]->setEnabled(enabled[i]);
         }
@@ -321,21 +318,22 @@ void frmMovement::showFindBySubject(const std::string& connectionString)
         findHook(connectionString);
         return;
     }
-    velk::search::frmFindBySubject::ShowFindBySubject(this, connectionString);
+    search::frmFindBySubject::ShowFindBySubject(this, connectionString);
 }
 
 bool frmMovement::ask(const Message& question)
 {
-    return velk::ui::showMessageBox(
-        this,
-        {qs(question.title), qs(question.text),
-         question.icon == MessageIcon::Question ? velk::ui::BoxIcon::Question : velk::ui::BoxIcon::None, true});
+    return ui::showMessageBox(this,
+                              {qs(question.title), qs(question.text),
+                               question.icon == MessageIcon::Question ? ui::BoxIcon::Question : ui::BoxIcon::None,
+                               true});
 }
 
 void frmMovement::tell(const Message& message)
 {
-    velk::ui::showMessageBox(
-        this,
-        {qs(message.title), qs(message.text),
-         message.icon == MessageIcon::Warning ? velk::ui::BoxIcon::Warning : velk::ui::BoxIcon::None});
+    ui::showMessageBox(this,
+                       {qs(message.title), qs(message.text),
+                        message.icon == MessageIcon::Warning ? ui::BoxIcon::Warning : ui::BoxIcon::None});
 }
+
+} // namespace velk::movement

@@ -23,12 +23,11 @@ class MovementDataWidget;
 class PitchesWidget;
 class SubjectsWidget;
 class TabulationsWidget;
-} // namespace velk::movement
 
 /// The movement window: the start-up window of the program, with the toolbar, the tabs and one widget per
 /// page. Its handlers read the controls and make one call into the movement logic
-/// (velk::movement::MovementController); each page widget shows what the logic's unit for that page asks for.
-class frmMovement : public QMainWindow, public velk::movement::WindowView
+/// (MovementController); each page widget shows what the logic's unit for that page asks for.
+class frmMovement : public QMainWindow, public WindowView
 {
     Q_OBJECT
 
@@ -38,23 +37,23 @@ public:
     /// Replaces the modal search window (for tests).
     static std::function<void(const std::string& connectionString)> findHook;
 
-    explicit frmMovement(std::string connectionString = velk::store::kConnectionString, QWidget* parent = nullptr);
+    explicit frmMovement(std::string connectionString = store::kConnectionString, QWidget* parent = nullptr);
     ~frmMovement() override;
 
     /// Runs the load handler; on failure returns its message and the window must not be shown.
-    velk::store::Outcome load();
+    store::Outcome load();
 
-    velk::movement::MovementController& controller();
+    MovementController& controller();
 
     // WindowView
     void setCaption(const std::string& caption) override;
-    void showPage(velk::movement::Page page) override;
+    void showPage(Page page) override;
     void setTabsEnabled(bool enabled) override;
-    void setButtonsEnabled(const velk::movement::ButtonFlags& enabled) override;
+    void setButtonsEnabled(const ButtonFlags& enabled) override;
     void setStatus(const std::string& text) override;
     void showFindBySubject(const std::string& connectionString) override;
-    bool ask(const velk::movement::Message& question) override;
-    void tell(const velk::movement::Message& message) override;
+    bool ask(const Message& question) override;
+    void tell(const Message& message) override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -69,15 +68,17 @@ private:
     void setupToolbar();
     void connectSignals();
 
-    std::unique_ptr<velk::movement::MovementController> m_controller;
+    std::unique_ptr<MovementController> m_controller;
 
-    QToolBar* tbrMovement = nullptr;
-    std::array<QAction*, velk::movement::kButtonCount + 1> m_actions {};
-    QTabBar* tsMovement = nullptr;
+    QToolBar* m_toolbar = nullptr;
+    std::array<QAction*, kButtonCount + 1> m_actions {};
+    QTabBar* m_tabs = nullptr;
     QStackedWidget* m_pages = nullptr;
-    velk::movement::MovementDataWidget* m_movementPage = nullptr;
-    velk::movement::PitchesWidget* m_pitchesPage = nullptr;
-    velk::movement::TabulationsWidget* m_tabulationsPage = nullptr;
-    velk::movement::SubjectsWidget* m_subjectsPage = nullptr;
+    MovementDataWidget* m_movementPage = nullptr;
+    PitchesWidget* m_pitchesPage = nullptr;
+    TabulationsWidget* m_tabulationsPage = nullptr;
+    SubjectsWidget* m_subjectsPage = nullptr;
     QWidget* m_noPage = nullptr;
 };
+
+} // namespace velk::movement

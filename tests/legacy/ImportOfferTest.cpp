@@ -122,7 +122,7 @@ private slots:
             = velk::store::Connection::open("Data Source=" + file.string(), velk::store::AccessMode::ReadOnly);
         QCOMPARE(connection.query("SELECT COUNT(*) FROM tblMovement").rows().at(0).at(0).toInt64(), 40);
 
-        frmMovement window("Data Source=" + file.string());
+        velk::movement::frmMovement window("Data Source=" + file.string());
         const auto outcome = window.load();
         QVERIFY2(outcome, outcome.message.c_str());
         window.show();
@@ -187,7 +187,7 @@ private slots:
         QVERIFY(!m_messages[1].text.isEmpty());
         QCOMPARE(folderNames(m_folder->path()), std::vector<std::string> {"Velk.mdb"});
         // The window goes on to its usual ending for a folder without a catalogue.
-        frmMovement window("Data Source=" + (m_folder->path() / "Velk.db").string());
+        velk::movement::frmMovement window("Data Source=" + (m_folder->path() / "Velk.db").string());
         const auto outcome = window.load();
         QVERIFY(!outcome);
         QVERIFY2(outcome.message.find("was not found") != std::string::npos, outcome.message.c_str());

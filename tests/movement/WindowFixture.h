@@ -81,7 +81,7 @@ class WindowFixture
 {
 protected:
     std::unique_ptr<velk::test::TempCatalogue> m_catalogue;
-    std::unique_ptr<frmMovement> m_window;
+    std::unique_ptr<velk::movement::frmMovement> m_window;
     std::vector<Message> m_messages;
     std::vector<bool> m_answers;
 
@@ -102,14 +102,22 @@ protected:
         return id;
     }
 
-    void open()
+    // Opens the window over the catalogue; false (the test failed) when it could not be loaded or shown, so the
+    // caller stops with QVERIFY(open()).
+    [[nodiscard]] bool open()
     {
-        m_window = std::make_unique<frmMovement>(m_catalogue->connectionString());
-        QVERIFY(m_window->load().ok);
+        m_window = std::make_unique<velk::movement::frmMovement>(m_catalogue->connectionString());
+        const auto outcome = m_window->load();
+        if (!outcome.ok) {
+            qWarning("the window did not load: %s", outcome.message.c_str());
+            return false;
+        }
         m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        if (!QTest::qWaitForWindowExposed(m_window.get())) {
+            return false;
+        }
         m_window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        return QTest::qWaitForWindowActive(m_window.get());
     }
 
     // A key as the platform delivers it: to the control that has the focus.
@@ -137,25 +145,25 @@ protected:
         return qobject_cast<QStackedWidget*>(child<QWidget>("fraMovementData")->parentWidget())->currentWidget();
     }
 
-    void prepare(Setup setup)
+    // Brings the open window into a starting state; false when it did not get there, so the caller stops with
+    // QVERIFY(prepare(…)).
+    [[nodiscard]] bool prepare(Setup setup)
     {
         switch (setup) {
         case Browsing:
-            break;
+            return true;
         case Editing:
             click("edit");
-            QVERIFY(m_window->controller().records().bMovementEditMode());
-            break;
+            return m_window->controller().records().bMovementEditMode();
         case PitchPage:
             clickTab(1);
-            QCOMPARE(shownPage()->objectName(), q("fraMovementPitches"));
-            break;
+            return shownPage()->objectName() == q("fraMovementPitches");
         case PitchEntry:
             clickTab(1);
             click("new");
-            QVERIFY(m_window->controller().pitches().bPitchEditMode());
-            break;
+            return m_window->controller().pitches().bPitchEditMode();
         }
+        return false;
     }
 
     template <typename T>
@@ -218,7 +226,7 @@ protected:
     {
         m_window.reset();
         velk::ui::setMessageBoxHook(nullptr);
-        frmMovement::findHook = nullptr;
+        velk::movement::frmMovement::findHook = nullptr;
     }
 };
 

@@ -68,8 +68,8 @@ private slots:
         add(1, 1, "");
         add(2, 1, "");
         add(3, 1, "");
-        open();
-        prepare(static_cast<Setup>(setup));
+        QVERIFY(open());
+        QVERIFY(prepare(static_cast<Setup>(setup)));
         QWidget* control = child<QWidget>(focus.toLatin1().constData());
         this->focus(focus.toLatin1().constData());
         auto* box = qobject_cast<QLineEdit*>(control);
@@ -100,7 +100,7 @@ private slots:
     void aFailedSaveByCtrlSIsToldOnceAndFocusesTheFieldAtFault()
     {
         add(1, 1, "");
-        open();
+        QVERIFY(open());
         click("edit");
         auto* box = child<QLineEdit>("txtMm");
         focus("txtMm");
@@ -141,7 +141,7 @@ private slots:
         QFETCH(QString, page);
         QFETCH(QString, newEnabled);
         add(1, 1, "");
-        open();
+        QVERIFY(open());
         this->focus(focus.toLatin1().constData());
         press(static_cast<Qt::Key>(key), static_cast<Qt::KeyboardModifiers>(modifiers));
         QCOMPARE(shownPage()->objectName(), page);
@@ -159,7 +159,7 @@ private slots:
 
     void aTabChosenByKeyAsksItsQuestionOnce()
     {
-        open();
+        QVERIFY(open());
         focus("tsMovement");
         press(Qt::Key_P, Qt::AltModifier);
         QCOMPARE(int(m_messages.size()), 1);
@@ -193,7 +193,7 @@ private slots:
         add(1, 1, "");
         add(2, 1, "");
         add(3, 1, "");
-        open();
+        QVERIFY(open());
         clickGridRow(child<velk::movement::DataGrid>("dbgMovements"), 0);
         QTRY_COMPARE(QApplication::focusWidget(), child<QWidget>("dbgMovements"));
         for (const QString& key : before) {
@@ -219,7 +219,7 @@ private slots:
         QApplication::setApplicationName(name);
 
         add(1, 1, "");
-        open();
+        QVERIFY(open());
         QCOMPARE(m_window->windowTitle(), q("Velk Movements - KTN:  1 - MVMT:  1"));
         // New has no tool tip of its own; Find has one.
         for (const auto& [key, tip] : {std::pair {"new", false}, std::pair {"find", true}}) {
@@ -271,11 +271,11 @@ private slots:
         QFETCH(int, finds);
         add(1, 1, "");
         add(2, 1, "");
-        open();
-        prepare(static_cast<Setup>(setup));
+        QVERIFY(open());
+        QVERIFY(prepare(static_cast<Setup>(setup)));
         focus(setup == Editing ? "txtKTN" : "dbgMovements");
         int found = 0;
-        frmMovement::findHook = [&found](const std::string&) {
+        velk::movement::frmMovement::findHook = [&found](const std::string&) {
             ++found;
         };
         const auto asked = [this] {
@@ -311,7 +311,7 @@ private slots:
         QFETCH(int, key);
         QFETCH(QString, typed);
         add(1, 1, "");
-        open();
+        QVERIFY(open());
         focus("dbgMovements");
         press(static_cast<Qt::Key>(key), Qt::AltModifier);
         // No waiting: the keys follow at once, as they do from a typist.
@@ -323,7 +323,7 @@ private slots:
     void toolbarCaptionsShowTheirAccessKeys()
     {
         add(1, 1, "");
-        open();
+        QVERIFY(open());
         const std::pair<const char*, const char*> shown[]
             = {{"new", "&New"},       {"save", "Save"},  {"edit", "&Edit"}, {"undo", "&Undo"},
                {"delete", "&Delete"}, {"find", "&Find"}, {"first", "First"}};
@@ -345,7 +345,7 @@ private slots:
         add(2, 1, "");
         const std::string composed = "TC 1723 / FP 25 Dec 1723 at the court chapel, with the full band";
         db().execute("update tblMovement set txtComposed = ? where iMovementID = ?", {composed, first});
-        open();
+        QVERIFY(open());
         m_window->resize(1600, 800);
         auto* box = child<QLineEdit>("txtComposed");
         QCOMPARE(box->text(), QString::fromStdString(composed));
@@ -385,7 +385,7 @@ private slots:
         db().execute("insert into tblMovementPitchJoin (iMovementID, iPitchID) select ?, iPitchID from tblPitchLookup "
                      "where iPitchID <= 40",
                      {id});
-        open();
+        QVERIFY(open());
         clickTab(2);
         for (const char* name : {"fgTabsClass", "fgTabsReal"}) {
             auto* grid = child<velk::ui::FlexGrid>(name);
@@ -400,7 +400,7 @@ private slots:
     void noPageChangesDuringAnEdit()
     {
         add(1, 1, "");
-        open();
+        QVERIFY(open());
         click("edit");
         focus("txtKTN");
         press(Qt::Key_P, Qt::AltModifier);
