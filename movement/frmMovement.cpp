@@ -66,7 +66,7 @@ velk::movement::MovementController& frmMovement::controller()
     return *m_controller;
 }
 
-velk::store::Outcome frmMovement::load()
+velk::store::Result<> frmMovement::load()
 {
     m_actions[velk::movement::Find]->setVisible(true);
     auto outcome = m_controller->Load();

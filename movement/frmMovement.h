@@ -42,7 +42,7 @@ public:
     ~frmMovement() override;
 
     /// Runs the load handler; on failure returns its message and the window must not be shown.
-    velk::store::Outcome load();
+    velk::store::Result<> load();
 
     velk::movement::MovementController& controller();
 

@@ -105,7 +105,7 @@ protected:
     void open()
     {
         m_window = std::make_unique<frmMovement>(m_catalogue->connectionString());
-        QVERIFY(m_window->load().ok);
+        QVERIFY(m_window->load().ok());
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
         m_window->activateWindow();

@@ -22,8 +22,8 @@ private slots:
     {
         frmMovement window(velk::store::connectionStringForFile((m_catalogue->folder() / "none.db").string()));
         const auto outcome = window.load();
-        QVERIFY(!outcome.ok);
-        const QString text = QString::fromStdString(outcome.message);
+        QVERIFY(!outcome.ok());
+        const QString text = QString::fromStdString(outcome.message());
         const QString tool = q("velk\u2011catalogue");
         QVERIFY2(text.contains(tool), qPrintable(text));
         // Laid out as a message box's label lays it out, at every width: no line starts inside the name.
@@ -240,8 +240,8 @@ private slots:
     {
         frmMovement window(velk::store::connectionStringForFile((m_catalogue->folder() / "Missing.db").string()));
         const auto outcome = window.load();
-        QVERIFY(!outcome.ok);
-        QVERIFY(QString::fromStdString(outcome.message).contains(q("Missing.db")));
+        QVERIFY(!outcome.ok());
+        QVERIFY(QString::fromStdString(outcome.message()).contains(q("Missing.db")));
     }
 
     void closingDuringAnEditAsks()
