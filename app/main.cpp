@@ -18,7 +18,7 @@ int main(int argc, char* argv[])
     const auto outcome = window.load();
     if (!outcome) {
         velk::ui::showMessageBox(
-            nullptr, {QStringLiteral("Velk"), QString::fromStdString(outcome.message), velk::ui::BoxIcon::Critical});
+            nullptr, {QStringLiteral("Velk"), QString::fromStdString(outcome.message()), velk::ui::BoxIcon::Critical});
         return 1;
     }
     window.show();

@@ -209,7 +209,7 @@ void StartUp(benchmark::State& state)
     for (auto _ : state) {
         FakeMovementView view;
         MovementController controller(view, connection);
-        if (!controller.Load().ok) {
+        if (!controller.Load().ok()) {
             state.SkipWithError("load failed");
             return;
         }
@@ -385,8 +385,8 @@ void SavePitches(benchmark::State& state)
         std::swap(ids.front(), ids.back()); // a different sequence each time
         const auto stored = velk::pitches::savePitches(
             connection, id, ids, [&](velk::store::Connection& c) { velk::melody::indexMovement(c, id, ids); });
-        if (!stored.ok) {
-            state.SkipWithError(stored.message.c_str());
+        if (!stored) {
+            state.SkipWithError(stored.message().c_str());
             break;
         }
     }
@@ -453,7 +453,7 @@ void SubjectSearch(benchmark::State& state)
     std::size_t matches = 0;
     for (auto _ : state) {
         const auto result = velk::search::runSearch(connection, request);
-        matches = result.matchCount;
+        matches = result ? result->matchCount : 0;
     }
     state.counters["matches"] = static_cast<double>(matches);
 }
@@ -504,7 +504,7 @@ void FindMelody(benchmark::State& state)
     std::size_t rows = 0;
     for (auto _ : state) {
         const auto result = velk::melody::findMelody(connection, "c d e f g", mode);
-        rows = result.rows.size();
+        rows = result ? result->rows.size() : 0;
     }
     state.counters["matches"] = static_cast<double>(rows);
 }
@@ -590,8 +590,8 @@ int main(int argc, char** argv)
         FakeMovementView view;
         MovementController controller(view, velk::store::connectionStringForFile(argv[2]));
         const auto loaded = controller.Load();
-        if (!loaded.ok) {
-            std::cerr << loaded.message << "\n";
+        if (!loaded.ok()) {
+            std::cerr << loaded.message() << "\n";
             return 1;
         }
         controller.records().recordset()->moveLast();

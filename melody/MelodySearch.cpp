@@ -267,7 +267,7 @@ std::vector<MelodyRow> describe(store::Connection& connection, const std::vector
 /// The rows of every occurrence, read on one connection: through the melody index when it may be used, otherwise
 /// from every stored sequence.
 std::vector<MelodyRow>
-occurrenceRows(store::Connection& connection, const MelodyQuery& query, Mode mode, bool indexUsable)
+occurrenceRows(store::Connection& connection, const ParsedMelody& query, Mode mode, bool indexUsable)
 {
     const PitchClasses classes = PitchClasses::load(connection);
     const auto steps = melodySteps(query.pitchIds, classes);
@@ -288,7 +288,7 @@ occurrenceRows(store::Connection& connection, const MelodyQuery& query, Mode mod
 /// transaction, so no other program's change can come in between. Nothing when the catalogue cannot be written
 /// (read-only, locked past the busy timeout, full): the caller then reads every sequence.
 std::optional<std::vector<MelodyRow>>
-answerAfterUpdate(const std::string& connectionString, const MelodyQuery& query, Mode mode)
+answerAfterUpdate(const std::string& connectionString, const ParsedMelody& query, Mode mode)
 {
     try {
         store::Connection writer = store::Connection::open(connectionString, store::AccessMode::ReadWrite);
@@ -323,12 +323,9 @@ std::string statusText(std::size_t count, const std::string& shown)
     return std::to_string(count) + (count == 1 ? " occurrence of " : " occurrences of ") + quoted + " found";
 }
 
-MelodyResult failure(std::string message)
+store::Result<MelodyMatches> failure(std::string message)
 {
-    MelodyResult result;
-    result.ok = false;
-    result.message = std::move(message);
-    return result;
+    return store::Result<MelodyMatches>::failure(std::move(message));
 }
 
 } // namespace
@@ -339,9 +336,9 @@ std::string unknownSpellingMessage(const std::string& spelling)
         + "” is not a pitch spelling; spellings are a letter, capital for the lower register, then *, **, / or //.";
 }
 
-MelodyQuery parseMelody(const pitches::PitchLookup& lookup, const std::string& spellings)
+store::Result<ParsedMelody> parseMelody(const pitches::PitchLookup& lookup, const std::string& spellings)
 {
-    MelodyQuery query;
+    ParsedMelody query;
     std::size_t i = 0;
     while (i < spellings.size()) {
         if (isBlank(spellings[i])) {
@@ -356,13 +353,13 @@ MelodyQuery parseMelody(const pitches::PitchLookup& lookup, const std::string& s
         i = end;
         const pitches::Pitch* pitch = lookup.find(spelling);
         if (pitch == nullptr) {
-            return {false, unknownSpellingMessage(spelling), {}, {}};
+            return store::Result<ParsedMelody>::failure(unknownSpellingMessage(spelling));
         }
         query.pitchIds.push_back(pitch->id);
         query.shown += (query.shown.empty() ? "" : " ") + spelling;
     }
     if (query.pitchIds.empty()) {
-        return {false, kTooFewPitches, {}, {}};
+        return store::Result<ParsedMelody>::failure(kTooFewPitches);
     }
     return query;
 }
@@ -436,19 +433,20 @@ const std::vector<std::string>& resultHeaders()
     return headers;
 }
 
-MelodyResult findMelody(const std::string& connectionString, const std::string& spellings, Mode mode)
+store::Result<MelodyMatches> findMelody(const std::string& connectionString, const std::string& spellings, Mode mode)
 {
     try {
         store::Connection connection = store::Connection::open(connectionString, store::AccessMode::ReadOnly);
         const pitches::PitchLookup lookup = pitches::PitchLookup::load(connection);
-        const MelodyQuery query = parseMelody(lookup, spellings);
-        if (!query.ok) {
-            return failure(query.message);
+        const store::Result<ParsedMelody> parsed = parseMelody(lookup, spellings);
+        if (!parsed) {
+            return failure(parsed.message());
         }
+        const ParsedMelody& query = parsed.value();
         if (query.pitchIds.size() < 2 && mode == Mode::Transposed) {
             return failure(kTransposedNeedsTwoPitches);
         }
-        MelodyResult result;
+        MelodyMatches result;
         IndexState state = IndexState::Missing;
         {
             // One state of the file for telling whether the index is current and for the answer.

@@ -2,6 +2,7 @@
 
 #include "melody/MelodyIndex.h"
 #include "pitches/PitchLookup.h"
+#include "store/Result.h"
 
 #include <cstdint>
 #include <optional>
@@ -32,17 +33,16 @@ inline constexpr const char* kTransposedNeedsTwoPitches
 std::string unknownSpellingMessage(const std::string& spelling);
 
 /// A melody as typed, looked up in the pitch table.
-struct MelodyQuery
+struct ParsedMelody
 {
-    bool ok = true;
-    std::string message; ///< when not ok: unknownSpellingMessage of the first unknown spelling, or kTooFewPitches
     std::vector<std::int32_t> pitchIds; ///< in order
     std::string shown; ///< the spellings joined by single blanks, as the status text quotes them
 };
 
 /// Splits the text at blanks (spaces, tabs, line breaks) and looks each spelling up exactly as the pitch entry
-/// does (PitchLookup::find). Needs at least 1 pitch.
-MelodyQuery parseMelody(const pitches::PitchLookup& lookup, const std::string& spellings);
+/// does (PitchLookup::find). Needs at least 1 pitch. A failure's message is unknownSpellingMessage of the first
+/// unknown spelling, or kTooFewPitches.
+store::Result<ParsedMelody> parseMelody(const pitches::PitchLookup& lookup, const std::string& spellings);
 
 /// True when the melody occurs in the sequence starting at the 0-based index start.
 bool occursAt(const std::vector<std::int32_t>& sequence,
@@ -73,10 +73,9 @@ struct MelodyRow
     std::vector<std::string> cells() const;
 };
 
-struct MelodyResult
+/// What one melody search found.
+struct MelodyMatches
 {
-    bool ok = true;
-    std::string message; ///< when not ok: a finished message (unknown spelling, too few pitches, catalogue failure)
     /// One row per occurrence, ordered by KTN, Mvt., iOrder, iMovementID and position (Null first).
     std::vector<MelodyRow> rows;
     /// "3 occurrences of “c d e” found", "1 occurrence of ...", "No occurrences of “c d e” found."; when every
@@ -98,7 +97,7 @@ const std::vector<std::string>& resultHeaders();
 /// transaction; reads every sequence (same rows) when the catalogue has no index or cannot be written. A melody of one
 /// pitch is found by exact spelling or by class; transposed it is refused (kTransposedNeedsTwoPitches). Changes nothing
 /// in the catalogue but the melody index. Failures (unknown spelling, too few pitches, a file that cannot be read) come
-/// back as ok = false with a finished message; nothing is thrown.
-MelodyResult findMelody(const std::string& connectionString, const std::string& spellings, Mode mode);
+/// back as a failure with a finished message; nothing is thrown.
+store::Result<MelodyMatches> findMelody(const std::string& connectionString, const std::string& spellings, Mode mode);
 
 } // namespace velk::melody

@@ -159,18 +159,18 @@ void frmFindByMelody::find()
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const auto result = findMelody(m_connectionString, m_melodyText->text().toStdString(), mode);
     QGuiApplication::restoreOverrideCursor();
-    if (!result.ok) {
-        showMessage(QString::fromStdString(result.message));
+    if (!result) {
+        showMessage(QString::fromStdString(result.message()));
         return;
     }
     QStringList rows;
-    rows.reserve(static_cast<qsizetype>(result.rows.size()));
-    for (const auto& row : result.rows) {
+    rows.reserve(static_cast<qsizetype>(result->rows.size()));
+    for (const auto& row : result->rows) {
         rows.append(joinCells(row.cells()));
     }
     m_resultGrid->setRows(1);
     m_resultGrid->addItems(rows);
-    m_statusBar->showMessage(QString::fromStdString(result.statusText));
+    m_statusBar->showMessage(QString::fromStdString(result->statusText));
 }
 
 QString frmFindByMelody::statusText() const

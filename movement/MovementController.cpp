@@ -15,7 +15,6 @@ namespace velk::movement
 namespace
 {
 
-using store::Outcome;
 using store::StoreError;
 
 constexpr const char* kSaveQuestion = "Edit in progress, do you want to save changes before exiting?";
@@ -87,7 +86,7 @@ MovementController::MovementController(MovementViews views, std::string connecti
     m_buttons.fill(true);
 }
 
-Outcome MovementController::Load()
+store::Result<> MovementController::Load()
 {
     m_window.showPage(Page::MovementData);
     m_pitches.SetPitchEditing(false);
@@ -105,10 +104,10 @@ Outcome MovementController::Load()
         auto lookup = pitches::PitchLookup::load(lookupConnection);
         if (lookup.empty()) {
             const auto file = store::catalogueFileFromConnectionString(m_connectionString);
-            return Outcome::failure("The catalogue " + file
-                                    + " has no pitches in tblPitchLookup, so no pitch sequence can be shown or "
-                                      "entered. Make a new catalogue with "
-                                    + quoted(std::string(kTool) + " new") + ".");
+            return store::Result<>::failure("The catalogue " + file
+                                            + " has no pitches in tblPitchLookup, so no pitch sequence can be shown or "
+                                              "entered. Make a new catalogue with "
+                                            + quoted(std::string(kTool) + " new") + ".");
         }
         m_pitches.setLookup(std::move(lookup));
         m_records.open(std::move(recordset),
@@ -118,10 +117,11 @@ Outcome MovementController::Load()
                         }});
         m_pitches.LoadMovementPitches(m_records.iLastMovementID());
     } catch (const StoreError& error) {
-        return Outcome::failure(std::string(error.what()) + "\n" + startupAdvice(error.fault(), catalogueName()));
+        return store::Result<>::failure(std::string(error.what()) + "\n"
+                                        + startupAdvice(error.fault(), catalogueName()));
     }
     RefreshCommandState();
-    return Outcome::success();
+    return {};
 }
 
 std::string MovementController::catalogueName() const

@@ -6,7 +6,7 @@
 #include "movement/PitchesPage.h"
 #include "movement/TabulationsPage.h"
 #include "store/ConnectionString.h"
-#include "store/Outcome.h"
+#include "store/Result.h"
 
 #include <cstddef>
 #include <functional>
@@ -36,7 +36,7 @@ public:
 
     /// The load handler. Fails (with a finished message naming the file and folder) when the catalogue is
     /// missing or not a catalogue, or when it has no pitches; the window then ends the program.
-    store::Outcome Load();
+    store::Result<> Load();
 
     /// A click on toolbar button 1 to 11: navigation by Key, commands by Tag and page, then the refresh.
     void ToolbarClick(int button);

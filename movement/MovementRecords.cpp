@@ -13,7 +13,6 @@ namespace
 {
 
 using store::MoveReason;
-using store::Outcome;
 using store::Value;
 
 constexpr const char* kDeleteQuestion = "Are you sure you want to delete this movement?";
@@ -186,12 +185,12 @@ void MovementRecords::EditMovement(FocusTarget first)
     m_view.setFocus(first);
 }
 
-Outcome MovementRecords::SaveMovement()
+store::Result<> MovementRecords::SaveMovement()
 {
     auto fail = [this](const std::string& description) {
         const std::string text = "Error Saving:  " + description;
         m_window.tell({text});
-        return Outcome::failure(text);
+        return store::Result<>::failure(text);
     };
     if (!m_recordset || m_recordset->position() < 1) {
         return fail("There is no movement to save.");
@@ -248,7 +247,7 @@ Outcome MovementRecords::SaveMovement()
     updateCaption();
     SetMovementFieldsEnabled(false);
     m_view.showBoundFields();
-    return Outcome::success();
+    return {};
 }
 
 void MovementRecords::UndoMovementEdit()

@@ -2,7 +2,7 @@
 
 #include "movement/MovementView.h"
 #include "store/MovementRecordset.h"
-#include "store/Outcome.h"
+#include "store/Result.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -54,7 +54,7 @@ public:
     void NewMovement();
     /// Opens the fields, with the focus in the first field of the given page.
     void EditMovement(FocusTarget first);
-    store::Outcome SaveMovement();
+    store::Result<> SaveMovement();
     void UndoMovementEdit();
     void DeleteMovement();
     void SetMovementFieldsEnabled(bool enable);

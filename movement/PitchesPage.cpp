@@ -233,7 +233,7 @@ void PitchesPage::UndoPitchEdit()
     LoadMovementPitches(movementId());
 }
 
-store::Outcome PitchesPage::SavePitches()
+store::Result<> PitchesPage::SavePitches()
 {
     const auto current = m_pitchRow;
     const std::int64_t id = movementId();
@@ -252,22 +252,22 @@ store::Outcome PitchesPage::SavePitches()
     // read-only catalogue goes the way of a connection of the store's own, which says why it cannot write.
     auto* recordset = m_records.recordset();
     const bool ownConnection = recordset && !recordset->connection().isReadOnly();
-    const pitches::SavedPitches stored = ownConnection
+    const store::Result<pitches::SavedSequence> stored = ownConnection
         ? pitches::savePitches(recordset->connection(), id, ids, indexMelody)
         : pitches::savePitches(m_connectionString, id, ids, indexMelody);
     if (!stored) {
-        m_window.tell({stored.message, "Velk", MessageIcon::Warning});
-        return stored;
+        m_window.tell({stored.message(), "Velk", MessageIcon::Warning});
+        return store::Result<>::failure(stored.message());
     }
     // The deviation was stored with the pitches; the movement's row (and the grid's "Dev." column) show it now.
     if (recordset) {
-        recordset->takeStoredValue(id, "Deviation", store::Value(stored.deviation));
+        recordset->takeStoredValue(id, "Deviation", store::Value(stored->deviation));
     }
     SetPitchEditing(false);
     m_pitchesDirty = false;
     setCurrentPitchRow(m_pitchRows.empty() ? std::nullopt : current, true);
     showAccidentalCounts();
-    return stored;
+    return {};
 }
 
 bool PitchesPage::bPitchEditMode() const

@@ -41,7 +41,7 @@ public:
     void EditPitches();
     void DeletePitch();
     void UndoPitchEdit();
-    store::Outcome SavePitches();
+    store::Result<> SavePitches();
 
     bool bPitchEditMode() const;
     bool bPitchesDirty() const;

@@ -64,7 +64,7 @@ MovementController& frmMovement::controller()
     return *m_controller;
 }
 
-store::Outcome frmMovement::load()
+store::Result<> frmMovement::load()
 {
     m_actions[Find]->setVisible(true);
     auto outcome = m_controller->Load();

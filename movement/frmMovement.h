@@ -41,7 +41,7 @@ public:
     ~frmMovement() override;
 
     /// Runs the load handler; on failure returns its message and the window must not be shown.
-    store::Outcome load();
+    store::Result<> load();
 
     MovementController& controller();
 

@@ -128,12 +128,9 @@ double replaceSequence(store::Connection& connection,
     return deviation;
 }
 
-SavedPitches failed(std::string message)
+store::Result<SavedSequence> failed(std::string message)
 {
-    SavedPitches result;
-    result.ok = false;
-    result.message = std::move(message);
-    return result;
+    return store::Result<SavedSequence>::failure(std::move(message));
 }
 
 } // namespace
@@ -164,16 +161,16 @@ void insertStoredPositions(store::Connection& connection, const std::vector<Stor
     }
 }
 
-SavedPitches savePitches(const std::string& connectionString,
-                         std::int64_t movementId,
-                         const std::vector<std::int32_t>& pitchIds,
-                         const std::function<void(store::Connection&)>& alsoInTransaction)
+store::Result<SavedSequence> savePitches(const std::string& connectionString,
+                                         std::int64_t movementId,
+                                         const std::vector<std::int32_t>& pitchIds,
+                                         const std::function<void(store::Connection&)>& alsoInTransaction)
 {
     if (movementId < 1) {
         return failed(kMovementNotSaved);
     }
     std::string file = connectionString;
-    SavedPitches saved;
+    SavedSequence saved;
     try {
         file = catalogueFilePath(connectionString);
         store::Connection connection = store::Connection::open(connectionString, store::AccessMode::ReadWrite);
@@ -185,15 +182,15 @@ SavedPitches savePitches(const std::string& connectionString,
     return saved;
 }
 
-SavedPitches savePitches(store::Connection& connection,
-                         std::int64_t movementId,
-                         const std::vector<std::int32_t>& pitchIds,
-                         const std::function<void(store::Connection&)>& alsoInTransaction)
+store::Result<SavedSequence> savePitches(store::Connection& connection,
+                                         std::int64_t movementId,
+                                         const std::vector<std::int32_t>& pitchIds,
+                                         const std::function<void(store::Connection&)>& alsoInTransaction)
 {
     if (movementId < 1) {
         return failed(kMovementNotSaved);
     }
-    SavedPitches saved;
+    SavedSequence saved;
     try {
         saved.deviation = replaceSequence(connection, movementId, pitchIds, alsoInTransaction);
     } catch (const store::StoreError& error) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/Outcome.h"
+#include "store/Result.h"
 
 #include <cstdint>
 #include <functional>
@@ -53,8 +53,8 @@ MovementPitches loadMovementPitches(const std::string& connectionString, std::in
 inline constexpr const char* kMovementNotSaved
     = "This movement has not been saved yet; save it before entering pitches.";
 
-/// What savePitches did: success, with the deviation now stored with the sequence, or failure with a message.
-struct SavedPitches : store::Outcome
+/// What savePitches stored besides the sequence.
+struct SavedSequence
 {
     double deviation = 0; ///< the movement's Deviation as now stored (tabulations::storedDeviation form)
 };
@@ -63,20 +63,20 @@ struct SavedPitches : store::Outcome
 /// transaction it deletes all the movement's positions, inserts the given pitches in order and writes the
 /// movement's Deviation worked out from them by the tabulations (0 for an empty sequence), so the stored sequence
 /// and its figure are either wholly the old ones or wholly the new ones. An empty list stores an empty sequence.
-/// Never stores under an id < 1 (failure kMovementNotSaved). On any failure nothing is changed and the outcome
+/// Never stores under an id < 1 (failure kMovementNotSaved). On any failure nothing is changed and the result
 /// carries a finished message naming the catalogue file.
 /// alsoInTransaction, when given, runs inside the same transaction after the inserts (the melody index is
 /// brought up to date there, so it never disagrees with the stored sequence).
-SavedPitches savePitches(const std::string& connectionString,
-                         std::int64_t movementId,
-                         const std::vector<std::int32_t>& pitchIds,
-                         const std::function<void(store::Connection&)>& alsoInTransaction = {});
+store::Result<SavedSequence> savePitches(const std::string& connectionString,
+                                         std::int64_t movementId,
+                                         const std::vector<std::int32_t>& pitchIds,
+                                         const std::function<void(store::Connection&)>& alsoInTransaction = {});
 /// The same on a read-write connection the caller keeps open (the movement window's), whose page cache then
 /// still holds the sequence's pages the next time.
-SavedPitches savePitches(store::Connection& connection,
-                         std::int64_t movementId,
-                         const std::vector<std::int32_t>& pitchIds,
-                         const std::function<void(store::Connection&)>& alsoInTransaction = {});
+store::Result<SavedSequence> savePitches(store::Connection& connection,
+                                         std::int64_t movementId,
+                                         const std::vector<std::int32_t>& pitchIds,
+                                         const std::function<void(store::Connection&)>& alsoInTransaction = {});
 
 /// One stored position with the id it was given.
 struct StoredPosition

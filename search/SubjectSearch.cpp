@@ -170,17 +170,14 @@ std::optional<std::string> patternTooLong(const std::string& pattern)
         + " bytes. Nothing was searched.";
 }
 
-SearchResult failedSearch(const std::string& message)
+store::Result<SearchMatches> failedSearch(const std::string& message)
 {
-    SearchResult failed;
-    failed.ok = false;
-    failed.error = message;
-    return failed;
+    return store::Result<SearchMatches>::failure(message);
 }
 
 } // namespace
 
-SearchResult runSearch(const std::string& connectionString, const SearchRequest& request)
+store::Result<SearchMatches> runSearch(const std::string& connectionString, const SearchRequest& request)
 {
     if (const auto tooLong = patternTooLong(searchPattern(request))) {
         return failedSearch(*tooLong);
@@ -195,9 +192,9 @@ SearchResult runSearch(const std::string& connectionString, const SearchRequest&
     }
 }
 
-SearchResult runSearch(store::Connection& connection, const SearchRequest& request)
+store::Result<SearchMatches> runSearch(store::Connection& connection, const SearchRequest& request)
 {
-    SearchResult outcome;
+    SearchMatches outcome;
     const std::string pattern = searchPattern(request);
     if (const auto tooLong = patternTooLong(pattern)) {
         return failedSearch(*tooLong);

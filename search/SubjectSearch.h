@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/Connection.h"
+#include "store/Result.h"
 
 #include <cstddef>
 #include <string>
@@ -55,28 +56,25 @@ const std::vector<std::string>& resultHeaders();
 /// Column widths of the result grid in twips, in column order.
 const std::vector<int>& resultColumnWidths();
 
-/// The outcome of one search.
-struct SearchResult
+/// What one search found.
+struct SearchMatches
 {
-    /// False when the search could not run; error then holds a finished message and rows are empty.
-    bool ok = true;
-    std::string error;
     /// One row per (movement, matching subject position), in result order; kResultColumns cells each as shown:
     /// iKTN, iMVMT, Deviation, Sub1 to Sub6 (as shownSubject shows them), and the description as plain text.
     /// Null gives the empty text.
     std::vector<std::vector<std::string>> rows;
     /// Number of rows (a movement matching in two positions counts twice).
     std::size_t matchCount = 0;
-    /// "N matches for \"pattern\" found" or "No matches for \"pattern\" found."; empty when !ok.
+    /// "N matches for \"pattern\" found" or "No matches for \"pattern\" found.".
     std::string statusText;
 };
 
 /// Runs the search on its own read-only connection. An over-long pattern, a missing catalogue or a failed
-/// statement gives ok = false with a message; nothing is thrown.
-SearchResult runSearch(const std::string& connectionString, const SearchRequest& request);
+/// statement gives a failure with a finished message; nothing is thrown.
+store::Result<SearchMatches> runSearch(const std::string& connectionString, const SearchRequest& request);
 /// The same on a read-only connection the caller keeps open, so that a second search finds the pages the
 /// first one read still in the connection's cache.
-SearchResult runSearch(store::Connection& connection, const SearchRequest& request);
+store::Result<SearchMatches> runSearch(store::Connection& connection, const SearchRequest& request);
 
 /// The status text for a number of matches of the request.
 std::string statusText(std::size_t matchCount, const SearchRequest& request);

@@ -282,14 +282,14 @@ void frmFindBySubject::search()
                                       : m_subjectBox->currentText().toStdString();
     const SearchRequest request {text, m_wildcardCheck->isChecked(), m_sortByDeviation->isChecked()};
     const auto result = m_reader ? runSearch(*m_reader, request) : runSearch(ConnectionString.toStdString(), request);
-    if (!result.ok) {
+    if (!result) {
         // The previous results and status stay as they were: they still describe the last search that ran.
-        showMessage(QString::fromStdString(result.error), true);
+        showMessage(QString::fromStdString(result.message()), true);
         return;
     }
     QStringList rows;
-    rows.reserve(static_cast<qsizetype>(result.rows.size()));
-    for (const auto& row : result.rows) {
+    rows.reserve(static_cast<qsizetype>(result->rows.size()));
+    for (const auto& row : result->rows) {
         rows.append(QString::fromStdString(joinCells(row, false)));
     }
     m_resultGrid->setRows(1);
@@ -299,9 +299,9 @@ void frmFindBySubject::search()
         m_resultGrid->setRow(m_resultGrid->rows() - 1);
     }
     m_resultGrid->setVisible(true);
-    const QString status = QString::fromStdString(result.statusText);
+    const QString status = QString::fromStdString(result->statusText);
     m_statusBar->showMessage(status);
-    if (result.matchCount == 0) {
+    if (result->matchCount == 0) {
         showMessage(status, false);
     }
 }

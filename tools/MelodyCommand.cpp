@@ -51,8 +51,8 @@ int runMelodyCommand(const std::vector<std::string>& args)
                                                     : velk::melody::Mode::Exact;
     const auto result = velk::melody::findMelody(velk::store::connectionStringForFile(arguments.positional[0]),
                                                  arguments.positional[1], mode);
-    if (!result.ok) {
-        throw std::runtime_error(result.message);
+    if (!result) {
+        throw std::runtime_error(result.message());
     }
     // The window's column headers.
     const auto& headers = velk::melody::resultHeaders();
@@ -60,14 +60,14 @@ int runMelodyCommand(const std::vector<std::string>& args)
         std::cout << (i == 0 ? "" : "\t") << headers[i];
     }
     std::cout << '\n';
-    for (const auto& row : result.rows) {
+    for (const auto& row : result->rows) {
         const auto cells = row.cells();
         for (std::size_t i = 0; i < cells.size(); ++i) {
             std::cout << (i == 0 ? "" : "\t") << cells[i];
         }
         std::cout << '\n';
     }
-    std::cout << velk::store::shownText(result.statusText) << '\n';
+    std::cout << velk::store::shownText(result->statusText) << '\n';
     return 0;
 }
 

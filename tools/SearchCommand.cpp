@@ -31,14 +31,14 @@ int runSearchCommand(const std::vector<std::string>& args)
     const velk::search::SearchRequest request {arguments.positional[1], !arguments.has("--exact"),
                                                arguments.has("--by-deviation")};
     const auto result = velk::search::runSearch(velk::store::connectionStringForFile(arguments.positional[0]), request);
-    if (!result.ok) {
-        throw std::runtime_error(result.error);
+    if (!result) {
+        throw std::runtime_error(result.message());
     }
     std::cout << outputLine(velk::search::resultHeaders()) << '\n';
-    for (const auto& row : result.rows) {
+    for (const auto& row : result->rows) {
         std::cout << outputLine(row) << '\n';
     }
-    std::cout << velk::store::shownText(result.statusText) << '\n';
+    std::cout << velk::store::shownText(result->statusText) << '\n';
     return 0;
 }
 

@@ -124,7 +124,7 @@ private slots:
 
         velk::movement::frmMovement window("Data Source=" + file.string());
         const auto outcome = window.load();
-        QVERIFY2(outcome, outcome.message.c_str());
+        QVERIFY2(outcome, outcome.message().c_str());
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
     }
@@ -190,7 +190,7 @@ private slots:
         velk::movement::frmMovement window("Data Source=" + (m_folder->path() / "Velk.db").string());
         const auto outcome = window.load();
         QVERIFY(!outcome);
-        QVERIFY2(outcome.message.find("was not found") != std::string::npos, outcome.message.c_str());
+        QVERIFY2(outcome.message().find("was not found") != std::string::npos, outcome.message().c_str());
     }
 
     void noImportProgramIsSaidPlainly()

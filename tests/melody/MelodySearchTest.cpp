@@ -91,12 +91,12 @@ TEST_P(ParseMelody, TakesSpellingsSplitAtAnyBlankOrNamesTheFault)
 {
     const ParseCase& c = GetParam();
     const auto query = velk::melody::parseMelody(referenceLookup(), c.text);
-    EXPECT_EQ(query.ok, c.message.empty());
-    if (query.ok) {
-        EXPECT_EQ(query.shown, c.shown);
-        EXPECT_EQ(query.pitchIds, ids(c.shown));
+    EXPECT_EQ(query.ok(), c.message.empty());
+    if (query.ok()) {
+        EXPECT_EQ(query->shown, c.shown);
+        EXPECT_EQ(query->pitchIds, ids(c.shown));
     } else {
-        EXPECT_EQ(query.message, c.message);
+        EXPECT_EQ(query.message(), c.message);
     }
 }
 
@@ -243,16 +243,16 @@ protected:
         transaction.commit();
     }
 
-    velk::melody::MelodyResult find(const std::string& spellings, Mode mode = Mode::Exact)
+    velk::store::Result<velk::melody::MelodyMatches> find(const std::string& spellings, Mode mode = Mode::Exact)
     {
         return velk::melody::findMelody(m_catalogue.connectionString(), spellings, mode);
     }
 
     using Found = std::vector<std::tuple<std::string, std::string, std::int64_t, std::string>>;
-    static Found rows(const velk::melody::MelodyResult& result)
+    static Found rows(const velk::store::Result<velk::melody::MelodyMatches>& result)
     {
         Found found;
-        for (const auto& row : result.rows) {
+        for (const auto& row : result->rows) {
             const auto cells = row.cells();
             found.emplace_back(cells[0], cells[1], row.position, cells[3]);
         }
@@ -286,16 +286,16 @@ TEST_F(MelodyCatalogue, RowsAreOrderedByKtnMovementAndPositionWithDeviationText)
     add(20, 1, 0.25, "e d c d e");
     add(3, 2, 1, "f g a");
     const auto result = find("c d e");
-    ASSERT_TRUE(result.ok) << result.message;
-    EXPECT_FALSE(result.indexMissing);
+    ASSERT_TRUE(result.ok()) << result.message();
+    EXPECT_FALSE(result->indexMissing);
     EXPECT_EQ(rows(result),
               (Found {{"3", "1", 2, ""}, {"20", "1", 3, "0.25"}, {"20", "2", 1, "12.6"}, {"20", "2", 4, "12.6"}}));
-    EXPECT_EQ(result.statusText, "4 occurrences of “c d e” found");
-    EXPECT_EQ(find("f g").statusText, "1 occurrence of “f g” found");
+    EXPECT_EQ(result->statusText, "4 occurrences of “c d e” found");
+    EXPECT_EQ(find("f g")->statusText, "1 occurrence of “f g” found");
     const auto none = find("b b b");
-    EXPECT_TRUE(none.ok);
-    EXPECT_TRUE(none.rows.empty());
-    EXPECT_EQ(none.statusText, "No occurrences of “b b b” found.");
+    EXPECT_TRUE(none.ok());
+    EXPECT_TRUE(none->rows.empty());
+    EXPECT_EQ(none->statusText, "No occurrences of “b b b” found.");
 }
 
 TEST_F(MelodyCatalogue, EachModeOverTheIndex)
@@ -328,7 +328,7 @@ TEST_F(MelodyCatalogue, EachModeOverTheIndex)
     };
     for (const auto& [melody, mode, expected] : cases) {
         const auto result = find(melody, mode);
-        ASSERT_TRUE(result.ok) << result.message;
+        ASSERT_TRUE(result.ok()) << result.message();
         EXPECT_EQ(rows(result), expected) << melody << " mode " << static_cast<int>(mode);
     }
 }
@@ -345,10 +345,10 @@ TEST_F(MelodyCatalogue, OnePitchIsFoundBySpellingAndByClass)
     };
     for (const auto& [melody, mode, expected] : cases) {
         const auto result = find(melody, mode);
-        ASSERT_TRUE(result.ok) << melody << ": " << result.message;
+        ASSERT_TRUE(result.ok()) << melody << ": " << result.message();
         EXPECT_EQ(rows(result), expected) << melody << " mode " << static_cast<int>(mode);
     }
-    EXPECT_EQ(find("c**").statusText, "2 occurrences of “c**” found");
+    EXPECT_EQ(find("c**")->statusText, "2 occurrences of “c**” found");
 }
 
 TEST_F(MelodyCatalogue, OverlappingOccurrencesAreEachListed)
@@ -369,13 +369,13 @@ TEST_F(MelodyCatalogue, BadMelodiesAndFilesGetMessages)
 {
     add(1, 1, std::nullopt, "c d e");
     const auto unknown = find("c x* e");
-    EXPECT_FALSE(unknown.ok);
-    EXPECT_EQ(unknown.message, velk::melody::unknownSpellingMessage("x*"));
-    EXPECT_EQ(find(" ").message, velk::melody::kTooFewPitches);
-    EXPECT_EQ(find("c", Mode::Transposed).message, velk::melody::kTransposedNeedsTwoPitches);
+    EXPECT_FALSE(unknown.ok());
+    EXPECT_EQ(unknown.message(), velk::melody::unknownSpellingMessage("x*"));
+    EXPECT_EQ(find(" ").message(), velk::melody::kTooFewPitches);
+    EXPECT_EQ(find("c", Mode::Transposed).message(), velk::melody::kTransposedNeedsTwoPitches);
     const auto missing = velk::melody::findMelody((m_catalogue.folder() / "None.db").string(), "c d", Mode::Exact);
-    EXPECT_FALSE(missing.ok);
-    EXPECT_NE(missing.message.find("None.db"), std::string::npos) << missing.message;
+    EXPECT_FALSE(missing.ok());
+    EXPECT_NE(missing.message().find("None.db"), std::string::npos) << missing.message();
 }
 
 TEST_F(MelodyCatalogue, TheIndexFollowsAChangedSequence)
@@ -458,10 +458,11 @@ scannedAnswer(Connection& connection, const std::string& melody, Mode mode)
     return answer;
 }
 
-std::vector<std::pair<std::int64_t, std::int64_t>> answerOf(const velk::melody::MelodyResult& result)
+std::vector<std::pair<std::int64_t, std::int64_t>>
+answerOf(const velk::store::Result<velk::melody::MelodyMatches>& result)
 {
     std::vector<std::pair<std::int64_t, std::int64_t>> answer;
-    for (const auto& row : result.rows) {
+    for (const auto& row : result->rows) {
         answer.emplace_back(row.movementId, row.position);
     }
     return answer;
@@ -495,8 +496,8 @@ TEST_P(ChangedByAnotherProgram, IsIndexedBeforeTheNextSearchAnswers)
                                                                                  {"a g f g", Mode::Transposed},
                                                                                  {"g*", Mode::Exact}}) {
         const auto result = find(melody, mode);
-        ASSERT_TRUE(result.ok) << result.message;
-        EXPECT_FALSE(result.indexBehind);
+        ASSERT_TRUE(result.ok()) << result.message();
+        EXPECT_FALSE(result->indexBehind);
         Connection connection = writable();
         EXPECT_EQ(answerOf(result), scannedAnswer(connection, melody, mode)) << melody;
     }
@@ -546,10 +547,10 @@ TEST_F(MelodyCatalogue, AReadOnlyCatalogueWithAChangedSequenceIsAnsweredByReadin
                                      | std::filesystem::perms::others_write,
                                  std::filesystem::perm_options::remove);
     const auto result = find("g* f g*");
-    ASSERT_TRUE(result.ok) << result.message;
-    EXPECT_TRUE(result.indexBehind);
+    ASSERT_TRUE(result.ok()) << result.message();
+    EXPECT_TRUE(result->indexBehind);
     EXPECT_EQ(rows(result), (Found {{"1", "1", 1, ""}}));
-    EXPECT_EQ(result.statusText,
+    EXPECT_EQ(result->statusText,
               "1 occurrence of “g* f g*” found (the melody index is behind the stored sequences "
               "and the catalogue cannot be written, so every sequence was read).");
     Connection connection = Connection::open(m_catalogue.connectionString(), AccessMode::ReadOnly);
@@ -629,12 +630,12 @@ TEST_F(MelodyCatalogue, ACatalogueWithoutTheIndexStillAnswers)
         EXPECT_FALSE(velk::melody::hasMelodyIndex(connection));
     }
     const auto scanned = find("c d e", Mode::Transposed);
-    ASSERT_TRUE(scanned.ok) << scanned.message;
-    EXPECT_TRUE(scanned.indexMissing);
+    ASSERT_TRUE(scanned.ok()) << scanned.message();
+    EXPECT_TRUE(scanned->indexMissing);
     EXPECT_EQ(rows(scanned), rows(indexed));
-    EXPECT_EQ(scanned.statusText.rfind("5 occurrences of “c d e” found (the catalogue has no melody index", 0), 0u)
-        << scanned.statusText;
-    EXPECT_NE(scanned.statusText.find("velk-catalogue melody --reindex " + m_catalogue.file()), std::string::npos);
+    EXPECT_EQ(scanned->statusText.rfind("5 occurrences of “c d e” found (the catalogue has no melody index", 0), 0u)
+        << scanned->statusText;
+    EXPECT_NE(scanned->statusText.find("velk-catalogue melody --reindex " + m_catalogue.file()), std::string::npos);
 
     // Opening it writable builds the whole index from the stored sequences.
     Connection connection = writable();
@@ -678,7 +679,7 @@ TEST_F(MelodyCatalogue, LongMelodiesAreCheckedToTheirLastPitch)
     add(3, 1, std::nullopt, "c d e f g a b c b a g f e d c e");
     for (const Mode mode : {Mode::Exact, Mode::Classes, Mode::Transposed}) {
         const auto result = find(line, mode);
-        ASSERT_TRUE(result.ok) << result.message;
+        ASSERT_TRUE(result.ok()) << result.message();
         const Found expected
             = mode == Mode::Transposed ? Found {{"1", "1", 1, ""}, {"2", "1", 1, ""}} : Found {{"1", "1", 1, ""}};
         EXPECT_EQ(rows(result), expected) << static_cast<int>(mode);
@@ -722,8 +723,8 @@ TEST_F(MelodyCatalogue, IndexAgreesWithReadingEverySequence)
         }
         const Mode mode = static_cast<Mode>(q % 3);
         const auto indexed = find(melody, mode);
-        ASSERT_TRUE(indexed.ok) << indexed.message;
-        EXPECT_FALSE(indexed.rows.empty()) << melody;
+        ASSERT_TRUE(indexed.ok()) << indexed.message();
+        EXPECT_FALSE(indexed->rows.empty()) << melody;
         // Reading the sequences directly, the same way the scan does.
         std::size_t expected = 0;
         for (const auto& sequence : sequences) {
@@ -733,7 +734,7 @@ TEST_F(MelodyCatalogue, IndexAgreesWithReadingEverySequence)
             }
             expected += velk::melody::occurrences(ids(text), ids(melody), mode, referenceClasses()).size();
         }
-        EXPECT_EQ(indexed.rows.size(), expected) << melody << " mode " << static_cast<int>(mode);
+        EXPECT_EQ(indexed->rows.size(), expected) << melody << " mode " << static_cast<int>(mode);
         ++checked;
     }
     EXPECT_GT(checked, 100);

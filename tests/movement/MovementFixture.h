@@ -114,7 +114,7 @@ protected:
         third = addMovement({3, 1, 1, "Joy", ""});
         addSequence(first, {"c", "d*", "e/", "c", "f**"});
         ctl = std::make_unique<MovementController>(view, catalogue.connectionString());
-        ASSERT_TRUE(ctl->Load().ok);
+        ASSERT_TRUE(ctl->Load().ok());
     }
 };
 

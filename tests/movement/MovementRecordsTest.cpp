@@ -380,7 +380,7 @@ TEST_F(MovementControllerTest, ACatalogueMadeBeforeTheQuickerIndexesGetsThemWhen
         c.execute("create index idxMovementPitchJoinMovement on tblMovementPitchJoin (iMovementID, iMovementPitchID)");
     }
     MovementController ctl(view, catalogue.connectionString());
-    ASSERT_TRUE(ctl.Load().ok);
+    ASSERT_TRUE(ctl.Load().ok());
     auto c = store::Connection::open(catalogue.connectionString(), store::AccessMode::ReadOnly);
     EXPECT_EQ(c.query(indexes).rows()[0][0].toText(), made);
     EXPECT_NE(made.find("idxMovementPitchJoinSequence"), std::string::npos);
@@ -390,7 +390,7 @@ TEST_F(MovementControllerTest, ACatalogueMadeBeforeTheQuickerIndexesGetsThemWhen
 TEST_F(MovementControllerTest, AnEmptyCatalogueOffersOnlyNew)
 {
     MovementController ctl(view, catalogue.connectionString());
-    ASSERT_TRUE(ctl.Load().ok);
+    ASSERT_TRUE(ctl.Load().ok());
     EXPECT_EQ(ctl.records().iLastMovementID(), 0);
     EXPECT_EQ(view.caption, "");
     EXPECT_EQ(ctl.records().caption(), MovementController::kDesignCaption);
@@ -419,14 +419,14 @@ TEST_F(MovementControllerTest, AMissingCatalogueIsAClearFailure)
 {
     MovementController ctl(view, store::connectionStringForFile((catalogue.folder() / "none.db").string()));
     const auto outcome = ctl.Load();
-    EXPECT_FALSE(outcome.ok);
-    EXPECT_NE(outcome.message.find("none.db"), std::string::npos);
+    EXPECT_FALSE(outcome.ok());
+    EXPECT_NE(outcome.message().find("none.db"), std::string::npos);
     // The tool's name with a non-breaking hyphen, so that the message box never wraps it there.
-    EXPECT_NE(outcome.message.find("velk\xE2\x80\x91"
-                                   "catalogue new none.db"),
+    EXPECT_NE(outcome.message().find("velk\xE2\x80\x91"
+                                     "catalogue new none.db"),
               std::string::npos)
-        << outcome.message;
-    EXPECT_EQ(outcome.message.find("velk-catalogue"), std::string::npos) << outcome.message;
+        << outcome.message();
+    EXPECT_EQ(outcome.message().find("velk-catalogue"), std::string::npos) << outcome.message();
     EXPECT_FALSE(std::filesystem::exists(catalogue.folder() / "none.db"));
 }
 
@@ -437,15 +437,15 @@ TEST_F(MovementControllerTest, AnEmptyPitchVocabularyIsAClearFailure)
     db().execute("delete from tblPitchLookup");
     MovementController ctl(view, catalogue.connectionString());
     const auto outcome = ctl.Load();
-    EXPECT_FALSE(outcome.ok);
-    EXPECT_NE(outcome.message.find("tblPitchLookup"), std::string::npos);
+    EXPECT_FALSE(outcome.ok());
+    EXPECT_NE(outcome.message().find("tblPitchLookup"), std::string::npos);
 }
 
 TEST_F(MovementControllerTest, AMovementAboveTheSixteenBitRangeSavesAndStaysCurrent)
 {
     db().execute("insert into tblMovement (iMovementID, iKTN, iMvmt) values (40000, 1, 1)");
     MovementController ctl(view, catalogue.connectionString());
-    ASSERT_TRUE(ctl.Load().ok);
+    ASSERT_TRUE(ctl.Load().ok());
     EXPECT_EQ(ctl.records().iLastMovementID(), 40000);
     ctl.ToolbarClick(Button::New);
     ctl.SetBoundText("iKTN", "2");

@@ -108,8 +108,8 @@ protected:
     {
         m_window = std::make_unique<velk::movement::frmMovement>(m_catalogue->connectionString());
         const auto outcome = m_window->load();
-        if (!outcome.ok) {
-            qWarning("the window did not load: %s", outcome.message.c_str());
+        if (!outcome.ok()) {
+            qWarning("the window did not load: %s", outcome.message().c_str());
             return false;
         }
         m_window->show();

@@ -24,8 +24,8 @@ private slots:
         velk::movement::frmMovement window(
             velk::store::connectionStringForFile((m_catalogue->folder() / "none.db").string()));
         const auto outcome = window.load();
-        QVERIFY(!outcome.ok);
-        const QString text = QString::fromStdString(outcome.message);
+        QVERIFY(!outcome.ok());
+        const QString text = QString::fromStdString(outcome.message());
         QVERIFY2(text.contains(q("none.db")), qPrintable(text));
         const QString tool = q("velk\u2011catalogue");
         QVERIFY2(text.contains(tool), qPrintable(text));

@@ -216,8 +216,8 @@ TEST_F(SequenceStore, SaveReplacesTheWholeSequenceAndReadsBackInTheNewOrder)
 
     ASSERT_TRUE(savePitches(m_catalogue.connectionString(), movement, first)) << "first store";
     EXPECT_EQ(storedIds(movement), first);
-    const store::Outcome replaced = savePitches(m_catalogue.connectionString(), movement, second);
-    ASSERT_TRUE(replaced) << replaced.message;
+    const auto replaced = savePitches(m_catalogue.connectionString(), movement, second);
+    ASSERT_TRUE(replaced) << replaced.message();
     EXPECT_EQ(storedIds(movement), second);
     EXPECT_EQ(loadMovementPitches(m_catalogue.connectionString(), movement).sharpCount, 1);
 
@@ -230,9 +230,9 @@ TEST_F(SequenceStore, RefusesAMovementWithoutId)
 {
     storePositions(addMovement(1), {idOf("c")});
     for (const std::int64_t id : {std::int64_t {0}, std::int64_t {-5}}) {
-        const store::Outcome outcome = savePitches(m_catalogue.connectionString(), id, {idOf("c")});
+        const auto outcome = savePitches(m_catalogue.connectionString(), id, {idOf("c")});
         EXPECT_FALSE(outcome);
-        EXPECT_EQ(outcome.message, "This movement has not been saved yet; save it before entering pitches.");
+        EXPECT_EQ(outcome.message(), "This movement has not been saved yet; save it before entering pitches.");
     }
     auto connection = writer();
     EXPECT_EQ(connection.query("select * from tblMovementPitchJoin where iMovementID < 1").recordCount(), 0u);
@@ -244,10 +244,10 @@ TEST_F(SequenceStore, AFailedInsertRollsBackTheDelete)
     const std::vector<std::int32_t> old = {idOf("c"), idOf("g")};
     storePositions(movement, old);
     // 4242 names no pitch, so its insert fails after the delete has run.
-    const store::Outcome outcome = savePitches(m_catalogue.connectionString(), movement, {idOf("d"), 4242});
+    const auto outcome = savePitches(m_catalogue.connectionString(), movement, {idOf("d"), 4242});
     EXPECT_FALSE(outcome);
-    EXPECT_EQ(outcome.message.rfind("The pitches could not be stored", 0), 0u) << outcome.message;
-    EXPECT_NE(outcome.message.find(m_catalogue.file()), std::string::npos) << outcome.message;
+    EXPECT_EQ(outcome.message().rfind("The pitches could not be stored", 0), 0u) << outcome.message();
+    EXPECT_NE(outcome.message().find(m_catalogue.file()), std::string::npos) << outcome.message();
     EXPECT_EQ(storedIds(movement), old);
 }
 
@@ -262,11 +262,11 @@ TEST_F(SequenceStore, AReadOnlyFileFailsCleanly)
     if (!store::Connection::open(m_catalogue.connectionString(), store::AccessMode::ReadWrite).isReadOnly()) {
         GTEST_SKIP() << "the catalogue stays writable after chmod 0444";
     }
-    const store::Outcome outcome = savePitches(m_catalogue.connectionString(), movement, {idOf("d")});
+    const auto outcome = savePitches(m_catalogue.connectionString(), movement, {idOf("d")});
     EXPECT_FALSE(outcome);
-    EXPECT_NE(outcome.message.find(m_catalogue.file()), std::string::npos) << outcome.message;
-    EXPECT_NE(outcome.message.find("read"), std::string::npos) << outcome.message;
-    EXPECT_EQ(outcome.message.back(), '.');
+    EXPECT_NE(outcome.message().find(m_catalogue.file()), std::string::npos) << outcome.message();
+    EXPECT_NE(outcome.message().find("read"), std::string::npos) << outcome.message();
+    EXPECT_EQ(outcome.message().back(), '.');
     EXPECT_EQ(storedIds(movement), old);
 }
 
@@ -280,9 +280,9 @@ TEST_F(SequenceStore, ALockedFileFailsCleanly)
         auto other = writer();
         store::Transaction holding(other);
         other.execute("update tblMovement set iOrder = 2 where iMovementID = ?", {store::Value(movement)});
-        const store::Outcome outcome = savePitches(m_catalogue.connectionString(), movement, {idOf("d")});
+        const auto outcome = savePitches(m_catalogue.connectionString(), movement, {idOf("d")});
         EXPECT_FALSE(outcome);
-        EXPECT_NE(outcome.message.find(m_catalogue.file()), std::string::npos) << outcome.message;
+        EXPECT_NE(outcome.message().find(m_catalogue.file()), std::string::npos) << outcome.message();
     }
     EXPECT_EQ(storedIds(movement), old);
 }
@@ -291,9 +291,9 @@ TEST_F(SequenceStore, AMissingFileIsAnErrorForLoadingAndAFailureForSaving)
 {
     const std::string missing = (m_catalogue.folder() / "Gone.db").string();
     EXPECT_THROW(loadMovementPitches(missing, 1), store::StoreError);
-    const store::Outcome outcome = savePitches(missing, 1, {1});
+    const auto outcome = savePitches(missing, 1, {1});
     EXPECT_FALSE(outcome);
-    EXPECT_NE(outcome.message.find("Gone.db"), std::string::npos) << outcome.message;
+    EXPECT_NE(outcome.message().find("Gone.db"), std::string::npos) << outcome.message();
 }
 
 } // namespace

@@ -187,16 +187,16 @@ TEST_P(BadFiles, AreRefusedWithTheFileAndTheProblemAndLeftAsTheyWere)
     test::FakeMovementView view;
     MovementController ctl(view, store::connectionStringForFile(file.string()));
     const auto loaded = ctl.Load();
-    EXPECT_FALSE(loaded.ok);
-    EXPECT_NE(loaded.message.find(named), std::string::npos) << loaded.message;
-    EXPECT_NE(loaded.message.find(GetParam().problem), std::string::npos) << loaded.message;
-    EXPECT_NE(loaded.message.find(GetParam().advice), std::string::npos) << loaded.message;
+    EXPECT_FALSE(loaded.ok());
+    EXPECT_NE(loaded.message().find(named), std::string::npos) << loaded.message();
+    EXPECT_NE(loaded.message().find(GetParam().problem), std::string::npos) << loaded.message();
+    EXPECT_NE(loaded.message().find(GetParam().advice), std::string::npos) << loaded.message();
     // Advice that does not fit: new or demo refuse an existing file, and --force would throw away one that
     // may be salvaged.
     if (fs::exists(file) && fs::file_size(file) > 0) {
-        EXPECT_EQ(loaded.message.find("--force"), std::string::npos) << loaded.message;
+        EXPECT_EQ(loaded.message().find("--force"), std::string::npos) << loaded.message();
     }
-    EXPECT_EQ(loaded.message.find("velk-catalogue"), std::string::npos) << "breakable at the hyphen";
+    EXPECT_EQ(loaded.message().find("velk-catalogue"), std::string::npos) << "breakable at the hyphen";
     EXPECT_EQ(ctl.records().recordset(), nullptr);
     ctl.ToolbarClick(Button::Save); // the window's buttons do nothing without a catalogue
     ctl.TabClick(movement::kTabTabulations);
@@ -255,7 +255,7 @@ TEST_F(DemoFile, AReadOnlyCatalogueIsBrowsedAndEverySaveSaysWhyItFails)
     test::writeProtect(file);
     const auto before = test::snapshot(folder.path());
     MovementController ctl(view, connectionString());
-    ASSERT_TRUE(ctl.Load().ok);
+    ASSERT_TRUE(ctl.Load().ok());
     ASSERT_TRUE(ctl.records().recordset()->connection().isReadOnly());
     const auto firstId = ctl.records().iLastMovementID();
     ctl.ToolbarClick(Button::Next);
@@ -350,7 +350,7 @@ TEST_F(DemoFile, AWriterInTheMiddleOfATransactionMakesSavesFailWithAMessage)
         // Reading goes on: the browse, the pitches, the check (which must not undo the other's transaction).
         const auto checked = test::runProgram(VELK_CATALOGUE_EXE, {"check", file.string()});
         EXPECT_EQ(checked.exitCode, 0) << checked.out << checked.err;
-        ASSERT_TRUE(ctl.Load().ok);
+        ASSERT_TRUE(ctl.Load().ok());
         ctl.ToolbarClick(Button::Next);
         EXPECT_FALSE(view.pitchGrid.empty());
 
@@ -379,11 +379,11 @@ TEST_F(DemoFile, AnExclusiveLockIsAClearFailureToOpen)
     ASSERT_TRUE(writer.ok());
     MovementController ctl(view, connectionString());
     const auto loaded = ctl.Load();
-    EXPECT_FALSE(loaded.ok);
-    EXPECT_NE(loaded.message.find(file.string()), std::string::npos) << loaded.message;
-    EXPECT_NE(loaded.message.find("locked"), std::string::npos) << loaded.message;
-    EXPECT_NE(loaded.message.find("Close that program"), std::string::npos) << loaded.message;
-    EXPECT_EQ(loaded.message.find("catalogue new"), std::string::npos) << loaded.message;
+    EXPECT_FALSE(loaded.ok());
+    EXPECT_NE(loaded.message().find(file.string()), std::string::npos) << loaded.message();
+    EXPECT_NE(loaded.message().find("locked"), std::string::npos) << loaded.message();
+    EXPECT_NE(loaded.message().find("Close that program"), std::string::npos) << loaded.message();
+    EXPECT_EQ(loaded.message().find("catalogue new"), std::string::npos) << loaded.message();
     const auto checked = test::runProgram(VELK_CATALOGUE_EXE, {"check", file.string()});
     EXPECT_EQ(checked.exitCode, 1) << checked.out << checked.err;
     EXPECT_NE(checked.err.find(file.string()), std::string::npos) << checked.err;

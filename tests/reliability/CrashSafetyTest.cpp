@@ -216,13 +216,13 @@ void writeGeneration(
         const auto ids = generationSequence(v, g);
         const auto stored = pitches::savePitches(ctl.connectionString(), id, ids,
                                                  [&](store::Connection& c) { melody::indexMovement(c, id, ids); });
-        check(stored.ok, 2);
+        check(stored.ok(), 2);
     };
     for (int m = 0; m < kFixedMovements; ++m) {
         check(ctl.GridRowChosen(static_cast<std::size_t>(m)), 0);
         ctl.records().EditMovement(movement::FocusTarget::KTN);
         setFields();
-        check(ctl.records().SaveMovement().ok, 1);
+        check(ctl.records().SaveMovement().ok(), 1);
         step();
         storeSequence(ctl.records().iLastMovementID());
         step();
@@ -234,7 +234,7 @@ void writeGeneration(
     ctl.records().NewMovement();
     setFields();
     ctl.SetBoundText("iKTN", std::to_string(kExtraKtnBase + g));
-    check(ctl.records().SaveMovement().ok, 4);
+    check(ctl.records().SaveMovement().ok(), 4);
     step();
     storeSequence(ctl.records().iLastMovementID());
     step();
@@ -260,7 +260,7 @@ void writeGeneration(
     try {
         test::FakeMovementView view;
         MovementController ctl(view, connectionString);
-        if (!ctl.Load().ok) {
+        if (!ctl.Load().ok()) {
             ::_exit(10);
         }
         const char loaded = 'L';
@@ -303,7 +303,7 @@ protected:
         // Generation 0 is written in this process, without kills.
         test::FakeMovementView view;
         MovementController ctl(view, catalogue.connectionString());
-        ASSERT_TRUE(ctl.Load().ok);
+        ASSERT_TRUE(ctl.Load().ok());
         writeGeneration(ctl, view, vocabulary, 0, -1);
     }
 
@@ -428,7 +428,7 @@ TEST_F(CrashSafety, AWriterKilledAtRandomMomentsLeavesWholeStates)
     // The catalogue opens and saves normally after all that.
     test::FakeMovementView view;
     MovementController ctl(view, catalogue.connectionString());
-    ASSERT_TRUE(ctl.Load().ok);
+    ASSERT_TRUE(ctl.Load().ok());
     writeGeneration(ctl, view, vocabulary, newest + 1, -1);
     verify("after a last generation written without kills");
 }

@@ -227,7 +227,7 @@ TEST_F(DiskFull, AMovementSaveThatFindsNoRoomKeepsTheEditAndTheOldState)
     for (std::int64_t budget = 0;; budget += 512) {
         const std::string when = "with room for " + std::to_string(budget) + " bytes";
         MovementController ctl(view, catalogue.connectionString());
-        ASSERT_TRUE(ctl.Load().ok) << when;
+        ASSERT_TRUE(ctl.Load().ok()) << when;
         const std::string subject = "New " + std::to_string(budget);
         ctl.ToolbarClick(Button::Edit);
         ctl.SetBoundText("Sub1", subject);
@@ -236,7 +236,7 @@ TEST_F(DiskFull, AMovementSaveThatFindsNoRoomKeepsTheEditAndTheOldState)
         g_bytesLeft = budget;
         const auto saved = ctl.records().SaveMovement();
         g_bytesLeft = -1;
-        if (saved.ok) {
+        if (saved.ok()) {
             EXPECT_EQ(stored("select Sub1 from tblMovement").toText(), subject) << when;
             EXPECT_EQ(stored("select Description from tblMovement").toText(), longText) << when;
             expectSound(when);
@@ -253,7 +253,7 @@ TEST_F(DiskFull, AMovementSaveThatFindsNoRoomKeepsTheEditAndTheOldState)
         EXPECT_EQ(stored("select Sub1 from tblMovement").toText(), "Old") << when;
         EXPECT_EQ(stored("select Description from tblMovement").toText(), "{\\rtf1 old}") << when;
         // With room again, the very same edit is saved; then the next budget starts from the old state.
-        ASSERT_TRUE(ctl.records().SaveMovement().ok) << when << ": " << view.told.back().text;
+        ASSERT_TRUE(ctl.records().SaveMovement().ok()) << when << ": " << view.told.back().text;
         EXPECT_EQ(stored("select Sub1 from tblMovement").toText(), subject) << when;
         auto c = db();
         c.execute("update tblMovement set Sub1 = 'Old', Description = '{\\rtf1 old}'");
@@ -270,7 +270,7 @@ TEST_F(DiskFull, AMovementSaveThatFindsNoRoomKeepsTheEditAndTheOldState)
 TEST_F(DiskFull, ASequenceStoreThatFindsNoRoomKeepsThePitchesAndTheOldSequence)
 {
     MovementController ctl(view, catalogue.connectionString());
-    ASSERT_TRUE(ctl.Load().ok);
+    ASSERT_TRUE(ctl.Load().ok());
     ctl.TabClick(movement::kTabPitches);
     ctl.ToolbarClick(Button::New);
     for (int i = 0; i < 300; ++i) {
@@ -284,7 +284,7 @@ TEST_F(DiskFull, ASequenceStoreThatFindsNoRoomKeepsThePitchesAndTheOldSequence)
         g_bytesLeft = budget;
         const auto saved = ctl.pitches().SavePitches();
         g_bytesLeft = -1;
-        if (saved.ok) {
+        if (saved.ok()) {
             EXPECT_EQ(stored("select count(*) from tblMovementPitchJoin").toInt64(), 303) << when;
             expectSound(when);
             break;
@@ -309,7 +309,7 @@ TEST_F(DiskFull, AFullDiskOnTheTabulationsPageIsSaidOnTheStatusLine)
     // A figure that was never stored, for the tabulations page to store.
     db().execute("update tblMovement set Deviation = null");
     MovementController ctl(view, catalogue.connectionString());
-    ASSERT_TRUE(ctl.Load().ok);
+    ASSERT_TRUE(ctl.Load().ok());
     g_bytesLeft = 0;
     ctl.TabClick(movement::kTabTabulations);
     g_bytesLeft = -1;

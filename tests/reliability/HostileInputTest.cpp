@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <memory>
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -73,7 +74,7 @@ protected:
         }
         c.close();
         ctl = std::make_unique<MovementController>(view, catalogue.connectionString());
-        ASSERT_TRUE(ctl->Load().ok);
+        ASSERT_TRUE(ctl->Load().ok());
     }
 
     store::Connection db()
@@ -96,14 +97,14 @@ protected:
         ctl->SetBoundText("Sub3", text);
         ctl->SetBoundText("Sub6", text);
         ctl->SetBoundText("txtComposed", text);
-        EXPECT_TRUE(ctl->records().SaveMovement().ok) << (view.told.empty() ? "" : view.told.back().text);
+        EXPECT_TRUE(ctl->records().SaveMovement().ok()) << (view.told.empty() ? "" : view.told.back().text);
         return ctl->records().iLastMovementID();
     }
 
-    std::vector<std::string> ktns(const search::SearchResult& result)
+    std::vector<std::string> ktns(const store::Result<search::SearchMatches>& result)
     {
         std::vector<std::string> keys;
-        for (const auto& row : result.rows) {
+        for (const auto& row : result->rows) {
             keys.push_back(row[0]);
         }
         return keys;
@@ -126,18 +127,18 @@ TEST_P(HostileSubjects, AreStoredAsTypedAndFoundOnlyWhereTheyAre)
 
     // Found exactly and with the wildcard, in both positions, and nowhere else.
     const auto exact = search::runSearch(catalogue.connectionString(), {text, false, false});
-    ASSERT_TRUE(exact.ok) << exact.error;
+    ASSERT_TRUE(exact.ok()) << exact.message();
     EXPECT_EQ(ktns(exact), (std::vector<std::string> {"10", "10"}));
     const auto part = search::runSearch(catalogue.connectionString(), {text, true, true});
-    ASSERT_TRUE(part.ok) << part.error;
+    ASSERT_TRUE(part.ok()) << part.message();
     EXPECT_EQ(ktns(part), (std::vector<std::string> {"10", "10"}));
     const auto list = search::subjectList(catalogue.connectionString());
     EXPECT_EQ(std::count(list.begin(), list.end(), text), 1);
 
     // A melody search for it names the text as no spelling and finds nothing.
     const auto melody = melody::findMelody(catalogue.connectionString(), "c " + text, melody::Mode::Exact);
-    EXPECT_FALSE(melody.ok);
-    EXPECT_TRUE(melody.rows.empty());
+    EXPECT_FALSE(melody.ok());
+    EXPECT_THROW(static_cast<void>(melody.value()), std::logic_error) << "a failure hands back no rows";
     // The pitch box refuses it.
     ctl->TabClick(movement::kTabPitches);
     ctl->ToolbarClick(Button::New);
@@ -164,10 +165,10 @@ TEST_F(HostileInput, WildcardCharactersInASubjectAreFoundByTheirOwnText)
     // "%" and "_" stay wildcards in a search (as documented); a subject holding them is still found by itself.
     saveNewMovementWith("100% _sure_");
     const auto own = search::runSearch(catalogue.connectionString(), {"100% _sure_", false, false});
-    ASSERT_TRUE(own.ok) << own.error;
+    ASSERT_TRUE(own.ok()) << own.message();
     EXPECT_EQ(ktns(own), (std::vector<std::string> {"10", "10"}));
     const auto wider = search::runSearch(catalogue.connectionString(), {"%", false, false});
-    EXPECT_EQ(wider.matchCount, 3u * 2 + 2) << "a lone % is a wildcard and finds every subject";
+    EXPECT_EQ(wider->matchCount, 3u * 2 + 2) << "a lone % is a wildcard and finds every subject";
     EXPECT_EQ(stored("select Sub3 from tblMovement where iKTN = 10").toText(), "100% _sure_");
 }
 
@@ -182,7 +183,7 @@ TEST_F(HostileInput, AMegabyteOfRichTextIsStoredAndReadBack)
     ctl->ToolbarClick(Button::Edit);
     view.edits[RichBox::Description] = description;
     view.edits[RichBox::Comments] = comments;
-    ASSERT_TRUE(ctl->records().SaveMovement().ok) << view.told.back().text;
+    ASSERT_TRUE(ctl->records().SaveMovement().ok()) << view.told.back().text;
     const auto id = ctl->records().iLastMovementID();
     EXPECT_EQ(stored("select Description from tblMovement where iMovementID = ?", {id}).toText(), description);
     EXPECT_EQ(stored("select txtComments from tblMovement where iMovementID = ?", {id}).toText(), comments);
@@ -192,9 +193,9 @@ TEST_F(HostileInput, AMegabyteOfRichTextIsStoredAndReadBack)
     EXPECT_EQ(view.rich[RichBox::Description], description);
     EXPECT_EQ(view.rich[RichBox::Comments], comments);
     const auto found = search::runSearch(catalogue.connectionString(), {"Joy", false, false});
-    ASSERT_TRUE(found.ok) << found.error;
-    ASSERT_EQ(found.matchCount, 3u);
-    EXPECT_EQ(found.rows[0].back().rfind("Grüß Gott", 0), 0u) << found.rows[0].back().substr(0, 40);
+    ASSERT_TRUE(found.ok()) << found.message();
+    ASSERT_EQ(found->matchCount, 3u);
+    EXPECT_EQ(found->rows[0].back().rfind("Grüß Gott", 0), 0u) << found->rows[0].back().substr(0, 40);
     EXPECT_TRUE(tools::catalogueProblems(catalogue.file()).empty());
 }
 
@@ -211,10 +212,10 @@ TEST_F(HostileInput, ASearchTextPastTheLinkedLibrarysPatternLimitIsRefusedWithAM
         for (const bool wildcard : {false, true}) {
             const auto result
                 = search::runSearch(catalogue.connectionString(), {std::string(size, 'x'), wildcard, false});
-            EXPECT_FALSE(result.ok) << size;
-            EXPECT_NE(result.error.find("too long"), std::string::npos) << result.error.substr(0, 200);
-            EXPECT_LT(result.error.size(), 300u) << "the message does not repeat the text";
-            EXPECT_TRUE(result.rows.empty());
+            EXPECT_FALSE(result.ok()) << size;
+            EXPECT_NE(result.message().find("too long"), std::string::npos) << result.message().substr(0, 200);
+            EXPECT_LT(result.message().size(), 300u) << "the message does not repeat the text";
+            EXPECT_THROW(static_cast<void>(result.value()), std::logic_error) << "a failure hands back no rows";
         }
     }
     // Multi-byte letters count by their bytes, as SQLite counts them.
@@ -222,11 +223,11 @@ TEST_F(HostileInput, ASearchTextPastTheLinkedLibrarysPatternLimitIsRefusedWithAM
     while (german.size() <= search::kMaxPatternBytes) {
         german += "ü";
     }
-    EXPECT_FALSE(search::runSearch(catalogue.connectionString(), {german, false, false}).ok);
+    EXPECT_FALSE(search::runSearch(catalogue.connectionString(), {german, false, false}).ok());
     german.resize(search::kMaxPatternBytes);
     const auto longest = search::runSearch(catalogue.connectionString(), {german, false, false});
-    EXPECT_TRUE(longest.ok) << longest.error.substr(0, 200);
-    EXPECT_EQ(longest.matchCount, 0u);
+    EXPECT_TRUE(longest.ok()) << longest.message().substr(0, 200);
+    EXPECT_EQ(longest->matchCount, 0u);
 }
 
 TEST_F(HostileInput, AMegabyteMelodyIsAnsweredWithAMessage)
@@ -236,11 +237,12 @@ TEST_F(HostileInput, AMegabyteMelodyIsAnsweredWithAMessage)
         typed += "c d* e/ ";
     }
     const auto known = melody::findMelody(catalogue.connectionString(), typed, melody::Mode::Transposed);
-    EXPECT_TRUE(known.ok) << known.message.substr(0, 200);
-    EXPECT_TRUE(known.rows.empty());
+    EXPECT_TRUE(known.ok()) << known.message().substr(0, 200);
+    EXPECT_TRUE(known->rows.empty());
     const auto unknown = melody::findMelody(catalogue.connectionString(), typed + "h", melody::Mode::Exact);
-    EXPECT_FALSE(unknown.ok);
-    EXPECT_NE(unknown.message.find("“h” is not a pitch spelling"), std::string::npos) << unknown.message.substr(0, 200);
+    EXPECT_FALSE(unknown.ok());
+    EXPECT_NE(unknown.message().find("“h” is not a pitch spelling"), std::string::npos)
+        << unknown.message().substr(0, 200);
 }
 
 } // namespace

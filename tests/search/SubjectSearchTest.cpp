@@ -11,12 +11,14 @@
 #include <array>
 #include <optional>
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 using velk::search::runSearch;
+using velk::search::SearchMatches;
 using velk::search::SearchRequest;
-using velk::search::SearchResult;
+using velk::store::Result;
 using velk::store::Value;
 
 namespace
@@ -57,7 +59,7 @@ protected:
         connection.close();
     }
 
-    SearchResult search(const std::string& text, bool wildcard = false, bool byDeviation = false)
+    Result<SearchMatches> search(const std::string& text, bool wildcard = false, bool byDeviation = false)
     {
         return runSearch(m_catalogue.connectionString(), SearchRequest {text, wildcard, byDeviation});
     }
@@ -68,10 +70,10 @@ protected:
     }
 
     /// "KTN/MVMT" of each result row, in order.
-    static std::vector<std::string> keys(const SearchResult& result)
+    static std::vector<std::string> keys(const Result<SearchMatches>& result)
     {
         std::vector<std::string> out;
-        for (const auto& row : result.rows) {
+        for (const auto& row : result->rows) {
             out.push_back(row.at(0) + "/" + row.at(1));
         }
         return out;
@@ -216,21 +218,21 @@ TEST_F(SearchCatalogue, ExactAndWildcardMatches)
     insert(
         {withSubjects(1, 1, {"Joy"}), withSubjects(2, 1, {"Sorrow", "Joy of life"}), withSubjects(3, 1, {"Sorrow"})});
     const auto exact = search("Joy");
-    ASSERT_TRUE(exact.ok) << exact.error;
+    ASSERT_TRUE(exact.ok()) << exact.message();
     EXPECT_EQ(keys(exact), (std::vector<std::string> {"1/1"}));
-    EXPECT_EQ(exact.statusText, "1 matches for \"Joy\" found");
+    EXPECT_EQ(exact->statusText, "1 matches for \"Joy\" found");
 
     // LIKE ignores the case of ASCII letters.
     const auto wildcard = search("joy", true);
     EXPECT_EQ(keys(wildcard), (std::vector<std::string> {"1/1", "2/1"}));
-    EXPECT_EQ(wildcard.matchCount, 2u);
-    EXPECT_EQ(wildcard.statusText, "2 matches for \"%joy%\" found");
+    EXPECT_EQ(wildcard->matchCount, 2u);
+    EXPECT_EQ(wildcard->statusText, "2 matches for \"%joy%\" found");
 
     const auto none = search("Joy of", false);
-    ASSERT_TRUE(none.ok);
-    EXPECT_TRUE(none.rows.empty());
-    EXPECT_EQ(none.matchCount, 0u);
-    EXPECT_EQ(none.statusText, "No matches for \"Joy of\" found.");
+    ASSERT_TRUE(none.ok());
+    EXPECT_TRUE(none->rows.empty());
+    EXPECT_EQ(none->matchCount, 0u);
+    EXPECT_EQ(none->statusText, "No matches for \"Joy of\" found.");
 }
 
 // Without the subject indexes every search reads every movement six times; on a large catalogue that is the
@@ -261,11 +263,11 @@ TEST_F(SearchCatalogue, MovementMatchingTwiceIsListedAndCountedTwice)
 {
     insert({withSubjects(5, 2, {"Joy", "Grief", "Joy"}), withSubjects(4, 1, {std::nullopt, "Joy"})});
     const auto result = search("Joy");
-    ASSERT_TRUE(result.ok);
+    ASSERT_TRUE(result.ok());
     // Priority order: subject position, then catalogue number.
     EXPECT_EQ(keys(result), (std::vector<std::string> {"5/2", "4/1", "5/2"}));
-    EXPECT_EQ(result.matchCount, 3u);
-    EXPECT_EQ(result.statusText, "3 matches for \"Joy\" found");
+    EXPECT_EQ(result->matchCount, 3u);
+    EXPECT_EQ(result->statusText, "3 matches for \"Joy\" found");
 }
 
 TEST_F(SearchCatalogue, BothOrdersWithNullDeviationsFirst)
@@ -276,9 +278,9 @@ TEST_F(SearchCatalogue, BothOrdersWithNullDeviationsFirst)
     EXPECT_EQ(keys(search("Joy", false, false)), (std::vector<std::string> {"2/1", "3/1", "1/1", "2/3", "4/1"}));
     const auto byDeviation = search("Joy", false, true);
     EXPECT_EQ(keys(byDeviation), (std::vector<std::string> {"3/1", "2/3", "4/1", "1/1", "2/1"}));
-    EXPECT_EQ(byDeviation.rows.at(0).at(2), "");
-    EXPECT_EQ(byDeviation.rows.at(2).at(2), "1");
-    EXPECT_EQ(byDeviation.rows.at(4).at(2), "7.25");
+    EXPECT_EQ(byDeviation->rows.at(0).at(2), "");
+    EXPECT_EQ(byDeviation->rows.at(2).at(2), "1");
+    EXPECT_EQ(byDeviation->rows.at(4).at(2), "7.25");
 }
 
 TEST_F(SearchCatalogue, WildcardCharactersActWithWildcardOff)
@@ -309,11 +311,11 @@ TEST_P(LiteralTexts, FoundLiterallyAndHarmNothing)
     const auto& c = GetParam();
     insert({withSubjects(1, 1, {"Joy"}), withSubjects(2, 1, {c.subject}), withSubjects(3, 1, {"Grief"})});
     const auto result = search(c.text);
-    ASSERT_TRUE(result.ok) << result.error;
+    ASSERT_TRUE(result.ok()) << result.message();
     EXPECT_EQ(keys(result), (std::vector<std::string> {"2/1"}));
-    EXPECT_EQ(result.statusText, "1 matches for \"" + c.text + "\" found");
+    EXPECT_EQ(result->statusText, "1 matches for \"" + c.text + "\" found");
     // The catalogue is untouched: every movement is still found.
-    EXPECT_EQ(search("", true).matchCount, 3u);
+    EXPECT_EQ(search("", true)->matchCount, 3u);
 }
 
 INSTANTIATE_TEST_SUITE_P(SearchText,
@@ -332,9 +334,9 @@ INSTANTIATE_TEST_SUITE_P(SearchText,
 TEST_F(SearchCatalogue, NonAsciiLettersKeepTheirCase)
 {
     insert({withSubjects(1, 1, {"Grüß Gott"}), withSubjects(2, 1, {"ärger"})});
-    EXPECT_EQ(search("GRÜSS", true).matchCount, 0u);
-    EXPECT_EQ(search("GRÜß", true).matchCount, 0u);
-    EXPECT_EQ(search("ÄRGER").matchCount, 0u);
+    EXPECT_EQ(search("GRÜSS", true)->matchCount, 0u);
+    EXPECT_EQ(search("GRÜß", true)->matchCount, 0u);
+    EXPECT_EQ(search("ÄRGER")->matchCount, 0u);
     EXPECT_EQ(keys(search("ärger")), (std::vector<std::string> {"2/1"}));
 }
 
@@ -344,12 +346,12 @@ TEST_F(SearchCatalogue, CellsAsShown)
     m.description = "{\\rtf1\\ansi{\\fonttbl{\\f0 Book Antiqua;}}\\f0 Hello \\b world\\b0\\par}";
     insert({m, withSubjects(13, 1, {"Joy"}, 0.5)});
     const auto result = search("Joy");
-    ASSERT_EQ(result.rows.size(), 2u);
+    ASSERT_EQ(result->rows.size(), 2u);
     const std::string description = "Hello world";
     const std::vector<std::string> first {"12", "3", "12.6", "Joy", "", "Grief", "", "", "End", description};
-    EXPECT_EQ(result.rows[0], first);
+    EXPECT_EQ(result->rows[0], first);
     const std::vector<std::string> second {"13", "1", "0.5", "Joy", "", "", "", "", "", ""};
-    EXPECT_EQ(result.rows[1], second);
+    EXPECT_EQ(result->rows[1], second);
 }
 
 TEST_F(SearchCatalogue, PatternLengthLimit)
@@ -357,15 +359,14 @@ TEST_F(SearchCatalogue, PatternLengthLimit)
     insert({withSubjects(1, 1, {std::string(velk::search::kMaxPatternBytes, 'a')})});
     // The longest pattern SQLite takes still runs.
     const auto longest = search(std::string(velk::search::kMaxPatternBytes, 'a'));
-    ASSERT_TRUE(longest.ok) << longest.error;
-    EXPECT_EQ(longest.matchCount, 1u);
+    ASSERT_TRUE(longest.ok()) << longest.message();
+    EXPECT_EQ(longest->matchCount, 1u);
 
     const auto tooLong = search(std::string(velk::search::kMaxPatternBytes - 1, 'a'), true);
-    EXPECT_FALSE(tooLong.ok);
-    EXPECT_NE(tooLong.error.find("too long"), std::string::npos) << tooLong.error;
-    EXPECT_NE(tooLong.error.find("50000"), std::string::npos) << tooLong.error;
-    EXPECT_TRUE(tooLong.rows.empty());
-    EXPECT_TRUE(tooLong.statusText.empty());
+    EXPECT_FALSE(tooLong.ok());
+    EXPECT_NE(tooLong.message().find("too long"), std::string::npos) << tooLong.message();
+    EXPECT_NE(tooLong.message().find("50000"), std::string::npos) << tooLong.message();
+    EXPECT_THROW(static_cast<void>(tooLong.value()), std::logic_error) << "a failure hands back no rows or status";
 }
 
 TEST_F(SearchCatalogue, EmptyTextWithWildcardFindsEverySubject)
@@ -379,9 +380,9 @@ TEST_F(SearchCatalogue, MissingCatalogueIsAMessage)
 {
     const auto missing = (m_catalogue.folder() / "absent.db").string();
     const auto result = runSearch(velk::store::connectionStringForFile(missing), SearchRequest {"Joy", true, false});
-    EXPECT_FALSE(result.ok);
-    EXPECT_FALSE(result.error.empty());
-    EXPECT_TRUE(result.statusText.empty());
+    EXPECT_FALSE(result.ok());
+    EXPECT_FALSE(result.message().empty());
+    EXPECT_THROW(static_cast<void>(result.value()), std::logic_error) << "a failure hands back no status text";
 }
 
 // The subject list as the window has always read it: seven pieces, run as they stand. However the list is read,
