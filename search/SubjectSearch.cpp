@@ -192,6 +192,30 @@ store::Result<SearchMatches> runSearch(const std::string& connectionString, cons
     }
 }
 
+store::Result<std::vector<std::string>> SubjectSearchSession::open(const std::string& connectionString)
+{
+    close();
+    m_connectionString = connectionString;
+    try {
+        m_reader = std::make_unique<store::Connection>(
+            store::Connection::open(connectionString, store::AccessMode::ReadOnly));
+        return subjectList(*m_reader);
+    } catch (const std::exception& error) {
+        m_reader.reset();
+        return store::Result<std::vector<std::string>>::failure(error.what());
+    }
+}
+
+store::Result<SearchMatches> SubjectSearchSession::search(const SearchRequest& request)
+{
+    return m_reader ? runSearch(*m_reader, request) : runSearch(m_connectionString, request);
+}
+
+void SubjectSearchSession::close()
+{
+    m_reader.reset();
+}
+
 store::Result<SearchMatches> runSearch(store::Connection& connection, const SearchRequest& request)
 {
     SearchMatches outcome;

@@ -4,6 +4,7 @@
 #include "store/Result.h"
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,25 @@ store::Result<SearchMatches> runSearch(const std::string& connectionString, cons
 /// The same on a read-only connection the caller keeps open, so that a second search finds the pages the
 /// first one read still in the connection's cache.
 store::Result<SearchMatches> runSearch(store::Connection& connection, const SearchRequest& request);
+
+/// One opening of the search window: it reads the subject list and every search through one read-only connection,
+/// so that later searches find the pages earlier ones read still in its cache. Where that connection cannot be
+/// opened, each search opens its own and says what is wrong each time. Nothing is thrown.
+class SubjectSearchSession
+{
+public:
+    /// Opens the catalogue and reads its subject list (as subjectList); a failure carries the finished message
+    /// and leaves the session searching on a connection per search.
+    store::Result<std::vector<std::string>> open(const std::string& connectionString);
+    /// Runs the search on the session's connection, or on one of its own when the session has none.
+    store::Result<SearchMatches> search(const SearchRequest& request);
+    /// Lets go of the catalogue.
+    void close();
+
+private:
+    std::string m_connectionString;
+    std::unique_ptr<store::Connection> m_reader;
+};
 
 /// The status text for a number of matches of the request.
 std::string statusText(std::size_t matchCount, const SearchRequest& request);

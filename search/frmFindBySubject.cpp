@@ -2,8 +2,6 @@
 
 #include "melody/frmFindByMelody.h"
 
-#include "store/Connection.h"
-#include "store/StoreError.h"
 #include "ui/FlexGrid.h"
 #include "ui/Fonts.h"
 #include "ui/MessageBox.h"
@@ -253,19 +251,12 @@ void frmFindBySubject::load()
     m_wildcardCheck->setChecked(false);
     m_sortByPriority->setChecked(true);
     m_statusBar->clearMessage();
-    std::vector<std::string> subjects;
-    unload();
-    try {
-        m_reader = std::make_unique<store::Connection>(
-            store::Connection::open(ConnectionString.toStdString(), store::AccessMode::ReadOnly));
-        subjects = subjectList(*m_reader);
-    } catch (const store::StoreError& error) {
-        // Searches then open their own connection, and say what is wrong each time.
-        m_reader.reset();
-        showMessage(QString::fromStdString(error.what()), true);
+    const auto subjects = m_session.open(ConnectionString.toStdString());
+    if (!subjects) {
+        showMessage(QString::fromStdString(subjects.message()), true);
     }
     // Each item carries the subject as stored, which another program may have written in another encoding.
-    for (const auto& subject : subjects) {
+    for (const auto& subject : subjects ? subjects.value() : std::vector<std::string>()) {
         m_subjectBox->addItem(QString::fromStdString(shownSubject(subject)), QByteArray::fromStdString(subject));
     }
     m_subjectBox->setCurrentIndex(-1);
@@ -281,7 +272,7 @@ void frmFindBySubject::search()
     const std::string text = isPicked ? m_subjectBox->itemData(picked).toByteArray().toStdString()
                                       : m_subjectBox->currentText().toStdString();
     const SearchRequest request {text, m_wildcardCheck->isChecked(), m_sortByDeviation->isChecked()};
-    const auto result = m_reader ? runSearch(*m_reader, request) : runSearch(ConnectionString.toStdString(), request);
+    const auto result = m_session.search(request);
     if (!result) {
         // The previous results and status stay as they were: they still describe the last search that ran.
         showMessage(QString::fromStdString(result.message()), true);
@@ -308,7 +299,7 @@ void frmFindBySubject::search()
 
 void frmFindBySubject::unload()
 {
-    m_reader.reset();
+    m_session.close();
 }
 
 QString frmFindBySubject::statusText() const

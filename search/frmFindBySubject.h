@@ -82,10 +82,9 @@ private:
     QPushButton* m_searchButton = nullptr;
     velk::ui::FlexGrid* m_resultGrid = nullptr;
     QStatusBar* m_statusBar = nullptr;
-    // One read-only connection for an opening, from load() to unload(): the movement window cannot write while
-    // this modal window is open, and a search then finds the pages the subject list and earlier searches
-    // read still in its cache (on a large catalogue a fresh connection per search costs half as much again).
-    std::unique_ptr<velk::store::Connection> m_reader;
+    // One opening's reading of the catalogue, from load() to unload(): the movement window cannot write while
+    // this modal window is open, so one connection serves the subject list and every search.
+    SubjectSearchSession m_session;
     bool m_enterInList = false; // the last key in the open subject list was Enter
 };
 

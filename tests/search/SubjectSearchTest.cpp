@@ -427,3 +427,25 @@ TEST_F(SearchCatalogue, SubjectListIsDistinctSortedAndWithoutNulls)
     // Binary order: capitals, then small letters, then non-ASCII letters.
     EXPECT_EQ(velk::search::subjectList(cs()), (std::vector<std::string> {"Joy", "Zeal", "alpha", "grief", "Ärger"}));
 }
+
+// An opening reads through one connection; a catalogue that cannot be opened is told, and each search then
+// tries on a connection of its own (so a catalogue that appears meanwhile is found).
+TEST_F(SearchCatalogue, SessionListsAndSearchesOnOneOpeningAndTellsAFailedOne)
+{
+    insert({withSubjects(1, 1, {"Joy", "Grief"}), withSubjects(2, 1, {"Joy"})});
+    velk::search::SubjectSearchSession session;
+    const auto subjects = session.open(cs());
+    ASSERT_TRUE(subjects.ok()) << subjects.message();
+    EXPECT_EQ(subjects.value(), (std::vector<std::string> {"Grief", "Joy"}));
+    const auto found = session.search(SearchRequest {"Joy", false, false});
+    ASSERT_TRUE(found.ok()) << found.message();
+    EXPECT_EQ(keys(found), (std::vector<std::string> {"1/1", "2/1"}));
+
+    const std::string missing = velk::store::connectionStringForFile((m_catalogue.folder() / "none.db").string());
+    const auto none = session.open(missing);
+    EXPECT_FALSE(none.ok());
+    EXPECT_NE(none.message().find("none.db"), std::string::npos) << none.message();
+    const auto searched = session.search(SearchRequest {"Joy", false, false});
+    EXPECT_FALSE(searched.ok());
+    EXPECT_NE(searched.message().find("none.db"), std::string::npos) << searched.message();
+}
