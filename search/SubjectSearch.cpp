@@ -206,9 +206,13 @@ store::Result<std::vector<std::string>> SubjectSearchSession::open(const std::st
     }
 }
 
-store::Result<SearchMatches> SubjectSearchSession::search(const SearchRequest& request)
+store::Result<SearchMatches> SubjectSearchSession::search(const std::string& connectionString,
+                                                          const SearchRequest& request)
 {
-    return m_reader ? runSearch(*m_reader, request) : runSearch(m_connectionString, request);
+    if (m_reader && connectionString == m_connectionString) {
+        return runSearch(*m_reader, request);
+    }
+    return runSearch(connectionString, request);
 }
 
 void SubjectSearchSession::close()

@@ -86,8 +86,9 @@ public:
     /// Opens the catalogue and reads its subject list (as subjectList); a failure carries the finished message
     /// and leaves the session searching on a connection per search.
     store::Result<std::vector<std::string>> open(const std::string& connectionString);
-    /// Runs the search on the session's connection, or on one of its own when the session has none.
-    store::Result<SearchMatches> search(const SearchRequest& request);
+    /// Runs the search on the session's connection when it is open on connectionString, otherwise on a connection
+    /// of its own.
+    store::Result<SearchMatches> search(const std::string& connectionString, const SearchRequest& request);
     /// Lets go of the catalogue.
     void close();
 

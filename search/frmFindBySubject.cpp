@@ -272,7 +272,7 @@ void frmFindBySubject::search()
     const std::string text = isPicked ? m_subjectBox->itemData(picked).toByteArray().toStdString()
                                       : m_subjectBox->currentText().toStdString();
     const SearchRequest request {text, m_wildcardCheck->isChecked(), m_sortByDeviation->isChecked()};
-    const auto result = m_session.search(request);
+    const auto result = m_session.search(ConnectionString.toStdString(), request);
     if (!result) {
         // The previous results and status stay as they were: they still describe the last search that ran.
         showMessage(QString::fromStdString(result.message()), true);

@@ -437,7 +437,7 @@ TEST_F(SearchCatalogue, SessionListsAndSearchesOnOneOpeningAndTellsAFailedOne)
     const auto subjects = session.open(cs());
     ASSERT_TRUE(subjects.ok()) << subjects.message();
     EXPECT_EQ(subjects.value(), (std::vector<std::string> {"Grief", "Joy"}));
-    const auto found = session.search(SearchRequest {"Joy", false, false});
+    const auto found = session.search(cs(), SearchRequest {"Joy", false, false});
     ASSERT_TRUE(found.ok()) << found.message();
     EXPECT_EQ(keys(found), (std::vector<std::string> {"1/1", "2/1"}));
 
@@ -445,7 +445,7 @@ TEST_F(SearchCatalogue, SessionListsAndSearchesOnOneOpeningAndTellsAFailedOne)
     const auto none = session.open(missing);
     EXPECT_FALSE(none.ok());
     EXPECT_NE(none.message().find("none.db"), std::string::npos) << none.message();
-    const auto searched = session.search(SearchRequest {"Joy", false, false});
+    const auto searched = session.search(missing, SearchRequest {"Joy", false, false});
     EXPECT_FALSE(searched.ok());
     EXPECT_NE(searched.message().find("none.db"), std::string::npos) << searched.message();
 }
