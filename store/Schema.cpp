@@ -58,7 +58,8 @@ CREATE TABLE tblMovement (
     Sub6 TEXT,
     Description TEXT,
     txtComments TEXT,
-    Deviation REAL
+    Deviation REAL,
+    iCapitalOctave INTEGER CHECK (iCapitalOctave IN (2, 3, 4))
 ) STRICT;
 
 CREATE TABLE tblMovementPitchJoin (
@@ -174,7 +175,8 @@ void ensureColumns(Connection& connection)
 {
     const bool oldGlyphs = hasColumn(connection, "tblPitchLookup", "txtOldVelkFont");
     const bool semitones = hasColumn(connection, "tblClassLookup", "iSemitone");
-    if (oldGlyphs && semitones) {
+    const bool octaves = hasColumn(connection, "tblMovement", "iCapitalOctave");
+    if (oldGlyphs && semitones && octaves) {
         return;
     }
     Transaction transaction(connection);
@@ -186,6 +188,11 @@ void ensureColumns(Connection& connection)
         connection.execute(
             "ALTER TABLE tblClassLookup ADD COLUMN iSemitone INTEGER CHECK (iSemitone BETWEEN 0 AND 11)");
         connection.execute("UPDATE tblClassLookup SET iSemitone = iClassID - 1 WHERE iClassID BETWEEN 1 AND 12");
+    }
+    if (!octaves) {
+        // Null: the octave of the capitals follows the movement's voices.
+        connection.execute(
+            "ALTER TABLE tblMovement ADD COLUMN iCapitalOctave INTEGER CHECK (iCapitalOctave IN (2, 3, 4))");
     }
     transaction.commit();
 }

@@ -78,7 +78,8 @@ bool hasColumn(Connection& connection, const char* table, const char* column);
 /// Adds the columns later catalogues have to a catalogue made before them, in one transaction; reads only when
 /// they are there. tblPitchLookup.txtOldVelkFont (the glyph text of an imported pitch in the old program's font,
 /// Null otherwise) and tblClassLookup.iSemitone (the class's semitone above C, 0 to 11; filled from iClassID - 1,
-/// as Velk numbers its classes from C). Needs a writable connection. Throws StoreError.
+/// as Velk numbers its classes from C) and tblMovement.iCapitalOctave (a movement's octave setting, Null for the
+/// default from its voices). Needs a writable connection. Throws StoreError.
 void ensureColumns(Connection& connection);
 
 /// The application id written into every catalogue file (PRAGMA application_id).

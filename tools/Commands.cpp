@@ -37,16 +37,41 @@ Arguments parseArguments(const std::vector<std::string>& args,
                          std::size_t minPositional,
                          std::size_t maxPositional)
 {
+    return parseArguments(args, allowedOptions, {}, minPositional, maxPositional);
+}
+
+Arguments parseArguments(const std::vector<std::string>& args,
+                         const std::set<std::string>& allowedOptions,
+                         const std::set<std::string>& valuedOptions,
+                         std::size_t minPositional,
+                         std::size_t maxPositional)
+{
     Arguments result;
     bool optionsEnded = false;
-    for (const std::string& arg : args) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
         if (!optionsEnded && arg == "--") {
             optionsEnded = true;
         } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
-            if (allowedOptions.count(arg) == 0) {
+            const std::size_t equals = arg.find('=');
+            const std::string name = arg.substr(0, equals);
+            if (valuedOptions.count(name) != 0) {
+                std::string value;
+                if (equals != std::string::npos) {
+                    value = arg.substr(equals + 1);
+                } else if (i + 1 < args.size()) {
+                    value = args[++i];
+                } else {
+                    throw UsageError("option " + name + " needs a value");
+                }
+                if (!result.values.emplace(name, value).second) {
+                    throw UsageError("option " + name + " is given twice");
+                }
+            } else if (allowedOptions.count(arg) == 0) {
                 throw UsageError("unknown option " + arg);
+            } else {
+                result.options.insert(arg);
             }
-            result.options.insert(arg);
         } else {
             result.positional.push_back(arg);
         }
@@ -58,6 +83,22 @@ Arguments parseArguments(const std::vector<std::string>& args,
         throw UsageError("too many arguments");
     }
     return result;
+}
+
+std::int64_t wholeNumberArgument(const std::string& what, const std::string& text, std::int64_t min, std::int64_t max)
+{
+    std::size_t used = 0;
+    long long number = 0;
+    try {
+        number = std::stoll(text, &used, 10);
+    } catch (const std::exception&) {
+        used = 0;
+    }
+    if (text.empty() || used != text.size() || number < min || number > max) {
+        throw UsageError(what + " must be a whole number from " + std::to_string(min) + " to " + std::to_string(max)
+                         + ", not \"" + store::shownText(text) + "\"");
+    }
+    return number;
 }
 
 void requireUtf8(const std::string& what, const std::string& text)

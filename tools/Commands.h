@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <map>
+#include <optional>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -35,14 +38,21 @@ struct CommandRegistration
     explicit CommandRegistration(const Command& command);
 };
 
-/// The arguments of a command split into positional arguments and "--" options.
+/// The arguments of a command split into positional arguments, "--" options and options with a value.
 struct Arguments
 {
     std::vector<std::string> positional;
     std::set<std::string> options;
+    std::map<std::string, std::string> values; ///< "--tempo 90" or "--tempo=90" gives values["--tempo"] == "90"
     bool has(const std::string& option) const
     {
-        return options.count(option) != 0;
+        return options.count(option) != 0 || values.count(option) != 0;
+    }
+    /// The value given with an option; nothing when it was not given.
+    std::optional<std::string> value(const std::string& option) const
+    {
+        const auto found = values.find(option);
+        return found == values.end() ? std::nullopt : std::optional<std::string>(found->second);
     }
 };
 
@@ -52,6 +62,16 @@ Arguments parseArguments(const std::vector<std::string>& args,
                          const std::set<std::string>& allowedOptions,
                          std::size_t minPositional,
                          std::size_t maxPositional);
+/// The same with options that take a value (the next argument, or the text after "="); an option given twice or
+/// without its value is a UsageError.
+Arguments parseArguments(const std::vector<std::string>& args,
+                         const std::set<std::string>& allowedOptions,
+                         const std::set<std::string>& valuedOptions,
+                         std::size_t minPositional,
+                         std::size_t maxPositional);
+
+/// A whole number argument in [min, max]; throws UsageError naming what otherwise.
+std::int64_t wholeNumberArgument(const std::string& what, const std::string& text, std::int64_t min, std::int64_t max);
 
 /// Throws UsageError naming what when text is not UTF-8: the catalogue holds UTF-8 text, so such an argument
 /// (typed in a terminal set to another encoding) could never match.

@@ -196,7 +196,7 @@ TEST(Schema, MovementColumnsComeInTheirFixedOrder)
         = {"iMovementID", "iKTN",           "iMvmt",         "iOrder",      "txtComposed", "iLength",
            "i12in",       "strOpeningKey",  "strClosingKey", "chkSoprano",  "chkAlto",     "chkTenor",
            "chkBass",     "chkAccompanied", "Sub1",          "Sub2",        "Sub3",        "Sub4",
-           "Sub5",        "Sub6",           "Description",   "txtComments", "Deviation"};
+           "Sub5",        "Sub6",           "Description",   "txtComments", "Deviation",   "iCapitalOctave"};
     EXPECT_EQ(all.columns(), expected);
     EXPECT_EQ(all.declaredTypes()[0], "INTEGER");
     EXPECT_EQ(all.declaredTypes()[4], "TEXT");
