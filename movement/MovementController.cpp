@@ -311,6 +311,21 @@ void MovementController::PitchKeyPress(int code, const std::string& text)
     RefreshCommandState();
 }
 
+std::optional<std::string> MovementController::CopyAsPae()
+{
+    return guarded<std::optional<std::string>>(
+        [&]() -> std::optional<std::string> {
+            const auto written = m_pitches.CopyAsPae();
+            if (!written) {
+                m_window.tell({written.message(), "Velk", MessageIcon::Warning});
+                return std::nullopt;
+            }
+            m_window.setStatus("The line was copied as Plaine & Easie Code.");
+            return written.value();
+        },
+        std::nullopt);
+}
+
 void MovementController::SetBoundText(const std::string& field, const std::string& text)
 {
     guarded<bool>(

@@ -50,6 +50,9 @@ public:
     void PitchSelectionChanged(std::optional<std::size_t> row);
     /// The pitch box's key-press handler; acts on Enter with the box's text.
     void PitchKeyPress(int code, const std::string& text);
+    /// The Pitches page's Copy as PAE: the movement's line in Plaine & Easie Code for the clipboard; nothing after
+    /// telling the user why there is none.
+    std::optional<std::string> CopyAsPae();
     /// Typing in a bound text box or a click on a bound check box.
     void SetBoundText(const std::string& field, const std::string& text);
     void SetBoundCheck(const std::string& field, bool checked);

@@ -131,6 +131,8 @@ public:
 
 private:
     void selChange();
+    /// Copy as PAE (its button, Ctrl+Shift+C on the page): the line on the clipboard in Plaine & Easie Code.
+    void copyAsPae();
 
     MovementController* m_controller = nullptr;
     ui::FlexGrid* m_sequenceGrid = nullptr;

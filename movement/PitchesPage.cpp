@@ -1,6 +1,8 @@
 #include "movement/PitchesPage.h"
 
 #include "melody/MelodyIndex.h"
+#include "pitches/MovementLine.h"
+#include "pitches/PlaineEasie.h"
 #include "store/Connection.h"
 #include "store/StoreError.h"
 #include "store/Value.h"
@@ -158,6 +160,10 @@ void PitchesPage::enterPitch(const std::string& text)
     if (!m_pitchEditMode) {
         return;
     }
+    if (pitches::looksLikePae(text)) {
+        enterPae(text);
+        return;
+    }
     const pitches::Pitch* found = m_pitchLookup.find(text);
     if (!m_pitchTag.empty()) {
         const auto target = store::parseWholeNumber(m_pitchTag);
@@ -183,6 +189,75 @@ void PitchesPage::enterPitch(const std::string& text)
     m_pitchText.clear();
     refreshEntryBox(true);
     m_view.setFocus(FocusTarget::PitchBox);
+}
+
+void PitchesPage::enterPae(const std::string& text)
+{
+    const auto read = pitches::readPae(text, capitalOctave(), m_pitchLookup);
+    if (!read) {
+        // The box keeps the code, to be mended.
+        m_window.setStatus("");
+        m_window.tell({read.message(), "Velk", MessageIcon::Warning});
+        return;
+    }
+    std::vector<pitches::SequenceEntry> entries;
+    for (const std::int32_t id : read->pitchIds) {
+        entries.push_back({id, m_pitchLookup.byId(id)->glyph});
+    }
+    if (!m_pitchTag.empty()) {
+        const auto target = store::parseWholeNumber(m_pitchTag);
+        if (!target || *target < 0 || static_cast<std::size_t>(*target) >= m_pitchRows.size()) {
+            m_window.tell({kEntryNotFound});
+            return;
+        }
+        // The target gives way to the incipit's pitches; they are stored at once, as one replaced pitch is.
+        const auto r = static_cast<std::size_t>(*target);
+        const auto at = m_pitchRows.begin() + static_cast<std::ptrdiff_t>(r);
+        m_pitchRows.insert(m_pitchRows.erase(at), entries.begin(), entries.end());
+        m_view.showSequence(m_pitchRows);
+        setCurrentPitchRow(r + entries.size() - 1, true);
+        if (SavePitches()) {
+            m_window.setStatus(read->summary());
+        }
+        return;
+    }
+    for (const auto& entry : entries) {
+        m_pitchRows.push_back(entry);
+        m_view.appendPosition(entry);
+    }
+    m_view.showCurrentPosition(m_pitchRows.size() - 1, true);
+    m_pitchRow = m_pitchRows.size() - 1;
+    m_pitchText.clear();
+    refreshEntryBox(true);
+    m_view.setFocus(FocusTarget::PitchBox);
+    m_window.setStatus(read->summary());
+}
+
+int PitchesPage::capitalOctave() const
+{
+    const auto octaveOf = [this](store::Connection& connection) {
+        const auto line = pitches::loadMovementLine(connection, movementId());
+        return line ? line->line.capitalOctave : pitches::defaultCapitalOctave({});
+    };
+    if (auto* recordset = m_records.recordset()) {
+        return octaveOf(recordset->connection());
+    }
+    auto connection = store::Connection::open(m_connectionString, store::AccessMode::ReadOnly);
+    return octaveOf(connection);
+}
+
+store::Result<std::string> PitchesPage::CopyAsPae()
+{
+    if (movementId() < 1) {
+        return store::Result<std::string>::failure(kSelectMovement);
+    }
+    std::vector<std::string> spellings;
+    spellings.reserve(m_pitchRows.size());
+    for (const auto& entry : m_pitchRows) {
+        const pitches::Pitch* pitch = m_pitchLookup.byId(entry.pitchId);
+        spellings.push_back(pitch && pitch->spelling ? *pitch->spelling : std::string());
+    }
+    return pitches::writePae(pitches::notateLine(spellings, capitalOctave()));
 }
 
 void PitchesPage::DeletePitch()

@@ -34,7 +34,9 @@ public:
     void enter();
     /// The pitch grid's current row changed (by the user or the program).
     void PitchSelectionChanged(std::optional<std::size_t> row);
-    /// The pitch box's Enter with the box's text.
+    /// The pitch box's Enter with the box's text. A text that starts as Plaine & Easie Code (pitches::looksLikePae)
+    /// is read as an incipit in the movement's octave setting: its pitches are appended, or in replace mode take
+    /// the target's place; a fault of the code is told and the box keeps the text.
     void enterPitch(const std::string& text);
     void SetPitchEditing(bool on);
     void NewPitches();
@@ -42,6 +44,9 @@ public:
     void DeletePitch();
     void UndoPitchEdit();
     store::Result<> SavePitches();
+    /// The page's sequence in Plaine & Easie Code in the movement's octave setting, for the clipboard; a failure
+    /// says why there is none. Throws store::StoreError.
+    store::Result<std::string> CopyAsPae();
 
     bool bPitchEditMode() const;
     bool bPitchesDirty() const;
@@ -52,6 +57,9 @@ public:
     const std::string& pitchText() const;
 
 private:
+    void enterPae(const std::string& text);
+    /// The movement's octave setting (its stored one, or the default from its voices). Throws store::StoreError.
+    int capitalOctave() const;
     void setCurrentPitchRow(std::optional<std::size_t> row, bool scrollIntoView);
     void refreshEntryBox(bool editing);
     void showAccidentalCounts();

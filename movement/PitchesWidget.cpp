@@ -4,11 +4,14 @@
 #include "ui/FlexGrid.h"
 #include "ui/Fonts.h"
 
+#include <QClipboard>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 
 namespace velk::movement
 {
@@ -82,7 +85,19 @@ PitchesWidget::PitchesWidget(QWidget* parent)
         dialog.exec();
     });
     grid->addWidget(chart, 4, 0, 1, 2, Qt::AlignLeft);
-    grid->setRowStretch(5, 1);
+    auto* copy = new QPushButton(QStringLiteral("Copy as PAE"), side);
+    copy->setObjectName(QStringLiteral("cmdCopyPae"));
+    copy->setToolTip(QStringLiteral("Copies the line in Plaine & Easie Code (Ctrl+Shift+C)"));
+    copy->setAutoDefault(false);
+    copy->setFocusPolicy(Qt::NoFocus);
+    connect(copy, &QPushButton::clicked, this, &PitchesWidget::copyAsPae);
+    // The whole window's key while the page is shown (a hidden page's shortcut does not fire), wherever the focus
+    // is: after a store the entry box that had it is closed.
+    auto* copyKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C), this);
+    copyKey->setContext(Qt::WindowShortcut);
+    connect(copyKey, &QShortcut::activated, this, &PitchesWidget::copyAsPae);
+    grid->addWidget(copy, 5, 0, 1, 2, Qt::AlignLeft);
+    grid->setRowStretch(6, 1);
     grid->setColumnStretch(2, 1);
     layout->addWidget(side, 1);
     connect(m_sequenceGrid, &ui::FlexGrid::selChange, this, &PitchesWidget::selChange);
@@ -96,6 +111,13 @@ void PitchesWidget::attach(MovementController& controller)
 QLineEdit* PitchesWidget::entryBox() const
 {
     return m_entryBox;
+}
+
+void PitchesWidget::copyAsPae()
+{
+    if (const auto text = m_controller->CopyAsPae()) {
+        QGuiApplication::clipboard()->setText(QString::fromStdString(*text));
+    }
 }
 
 void PitchesWidget::selChange()

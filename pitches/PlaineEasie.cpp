@@ -313,25 +313,6 @@ private:
         return value;
     }
 
-    static void appendUtf8(std::string& out, unsigned code)
-    {
-        if (code < 0x80) {
-            out += static_cast<char>(code);
-        } else if (code < 0x800) {
-            out += static_cast<char>(0xC0 | (code >> 6));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        } else if (code < 0x10000) {
-            out += static_cast<char>(0xE0 | (code >> 12));
-            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (code >> 18));
-            out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        }
-    }
-
     std::string string(const char* what)
     {
         if (!peek('"')) {
@@ -377,13 +358,12 @@ private:
                 out += '\t';
                 break;
             case 'u': {
-                unsigned code = hexQuad();
-                if (code >= 0xD800 && code < 0xDC00 && m_text.substr(m_pos, 2) == "\\u") {
-                    m_pos += 2;
-                    const unsigned low = hexQuad();
-                    code = low >= 0xDC00 && low < 0xE000 ? 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00) : code;
+                // The code is ASCII throughout: an escape may stand for an ASCII character only.
+                const unsigned code = hexQuad();
+                if (code >= 0x80) {
+                    fail("a \\u escape stands for a character outside ASCII, which the code never uses");
                 }
-                appendUtf8(out, code);
+                out += static_cast<char>(code);
                 break;
             }
             default:
@@ -600,6 +580,14 @@ private:
             m_pos = m_text.size();
             break;
         default:
+            if (static_cast<unsigned char>(c) >= 0x80) {
+                // Named whole: a typographic apostrophe or quote, as a word processor puts them, is common.
+                const auto lead = static_cast<unsigned char>(c);
+                const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+                fault("has " + quoted(m_text.substr(at, length)) + " " + where(at)
+                      + ", which is no sign of the code: it is written in plain ASCII (octave marks are ' and , as "
+                        "typed, not typographic quotes).");
+            }
             fault("has " + quoted(std::string_view(&m_text[at], 1)) + " " + where(at) + ", in " + around(at)
                   + ", which is no sign of the code.");
         }

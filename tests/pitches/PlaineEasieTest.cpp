@@ -120,10 +120,9 @@ class PublishedExample : public ::testing::TestWithParam<ReadCase>
 {
 };
 
-TEST_P(PublishedExample, SoundsItsPitches)
+void expectReading(const std::string& text, const ReadCase& c)
 {
-    const ReadCase& c = GetParam();
-    const auto read = readPae(textOf(c), c.capitalOctave, vocabulary());
+    const auto read = readPae(text, c.capitalOctave, vocabulary());
     ASSERT_TRUE(read.ok()) << read.message();
     EXPECT_EQ(joined(read->spellings), c.spellings);
     EXPECT_EQ(read->graceNotes, c.graceNotes);
@@ -132,6 +131,11 @@ TEST_P(PublishedExample, SoundsItsPitches)
     for (std::size_t i = 0; i < read->pitchIds.size(); ++i) {
         EXPECT_EQ(vocabulary().byId(read->pitchIds[i])->spelling, read->spellings[i]);
     }
+}
+
+TEST_P(PublishedExample, SoundsItsPitches)
+{
+    expectReading(textOf(GetParam()), GetParam());
 }
 
 TEST_P(PublishedExample, StandsInThePublishedCode)
@@ -178,6 +182,7 @@ const ReadCase kDecisions[] = {
     {"", "@clef:G-2 @keysig:bB @data:'BC", 4, "B/ C", 0, 1},
     {"", "{\"clef\":\"G-2\",\"data\":\"'G_A\",\"version\":\"pe2\"}", 4, "G A", 0, 2},
     {"", "  %G-2 'C~?  ", 4, "C", 0, 1},
+    {"", "{\"data\": \"\\u00274C\"}", 4, "C", 0, 1},
 };
 
 class Decision : public ::testing::TestWithParam<ReadCase>
@@ -186,12 +191,7 @@ class Decision : public ::testing::TestWithParam<ReadCase>
 
 TEST_P(Decision, IsFollowed)
 {
-    const ReadCase& c = GetParam();
-    const auto read = readPae(c.example, c.capitalOctave, vocabulary());
-    ASSERT_TRUE(read.ok()) << read.message();
-    EXPECT_EQ(joined(read->spellings), c.spellings);
-    EXPECT_EQ(read->graceNotes, c.graceNotes);
-    EXPECT_EQ(read->version, c.version);
+    expectReading(GetParam().example, GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(WhereVersionsDiffer, Decision, ::testing::ValuesIn(kDecisions));
@@ -213,6 +213,8 @@ const FaultCase kFaults[] = {
     {"%G-2 'G_A", "_ at character 3 of its notes, Version 2's tie"},
     {";pe2%G-2 'G+G", "+ at character 3 of its notes, Version 1's tie"},
     {"%G-2 'CwD", "\"w\" at character 3 of its notes"},
+    {"%G-2 \u20194C",
+     "\"\u2019\" at character 1 of its notes, which is no sign of the code: it is written in plain ASCII"},
     {";pe2%G-2 ''C'GC,GC,,G",
      "the note ,G at character 8 of its notes, in octave 3, outside this movement's two "
      "octaves: ' (octave 4) and '' (octave 5)"},
@@ -238,6 +240,7 @@ const FaultCase kFaults[] = {
     {"{\"clef\": \"G-2\"", "a } is missing"},
     {"{\"clef\": \"G-2\", \"dta\": \"'C\"}", "the field \"dta\""},
     {"{\"data\": \"'C\"} x", "text follows the object"},
+    {"{\"data\": \"\\u00e9C\"}", "outside ASCII"},
     {";pe3%G-2 'C", "starts with \";pe3\""},
 };
 
