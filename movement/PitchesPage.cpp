@@ -221,10 +221,9 @@ void PitchesPage::enterPae(const std::string& text)
         }
         return;
     }
-    for (const auto& entry : entries) {
-        m_pitchRows.push_back(entry);
-        m_view.appendPosition(entry);
-    }
+    // Shown afresh in one go: an incipit may bring many pitches at once.
+    m_pitchRows.insert(m_pitchRows.end(), entries.begin(), entries.end());
+    m_view.showSequence(m_pitchRows);
     m_view.showCurrentPosition(m_pitchRows.size() - 1, true);
     m_pitchRow = m_pitchRows.size() - 1;
     m_pitchText.clear();

@@ -435,6 +435,9 @@ struct WrittenNote
     bool tiedOut = false; ///< tied to the note after it
 };
 
+/// The notes an incipit may write out, repetitions included: a few !...!f would otherwise ask for millions.
+constexpr std::size_t kMostNotes = 100000;
+
 enum class Grace
 {
     None,
@@ -660,6 +663,10 @@ private:
     /// A note of the line: part of its measure (and of an open figure); sounded unless it ends a tie.
     void write(WrittenNote written, bool tied)
     {
+        if (++m_written > kMostNotes) {
+            fault("writes out more than " + std::to_string(kMostNotes)
+                  + " notes with its repetitions, far more than an incipit holds.");
+        }
         written.tiedIn = tied;
         m_measure.push_back(written);
         if (m_figureOpen) {
@@ -874,6 +881,7 @@ private:
     bool m_figureOpen = false;
     std::size_t m_figureAt = 0;
     std::vector<WrittenNote> m_figure;
+    std::size_t m_written = 0;
 };
 
 std::string counted(std::size_t n, const char* one, const char* many)

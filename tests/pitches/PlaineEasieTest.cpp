@@ -271,6 +271,18 @@ TEST(PlaineEasie, ASpellingTheVocabularyLacksIsNamed)
     EXPECT_TRUE(readPae("%G-2 'C'bbB", 4, vocabulary(true)).ok());
 }
 
+TEST(PlaineEasie, RepetitionsThatWouldWriteOutMillionsOfNotesAreRefused)
+{
+    const std::string many = "%G-2 !'" + std::string(2000, 'C') + "!" + std::string(2000, 'f');
+    const auto read = readPae(many, 4, vocabulary());
+    ASSERT_FALSE(read.ok());
+    EXPECT_EQ(read.message(),
+              "The Plaine & Easie Code writes out more than 100000 notes with its repetitions, far "
+              "more than an incipit holds.");
+    const std::string enough = "%G-2 !'" + std::string(1000, 'C') + "!" + std::string(99, 'f');
+    EXPECT_EQ(readPae(enough, 4, vocabulary())->pitchIds.size(), 100000u);
+}
+
 TEST(PlaineEasie, TheSummaryCountsGraceNotes)
 {
     const auto read = readPae(";pe2%G-2 '4Ay''{'8B''8C}r{''8D'8B}", 4, vocabulary());
