@@ -430,7 +430,7 @@ struct WrittenNote
 {
     WrittenPitch pitch;
     std::string text; ///< octave marks, accidental and letter, as the messages name it
-    std::size_t at = 0; ///< its letter's character in the notes, from 1
+    std::size_t at = 0; ///< its letter's place in the notes, from 0
     bool tiedIn = false; ///< the end of a tie: the pitch already sounds
     bool tiedOut = false; ///< tied to the note after it
 };
@@ -449,12 +449,8 @@ enum class Grace
 class NotesReader
 {
 public:
-    NotesReader(std::string_view notes,
-                const Incipit& incipit,
-                int capitalOctave,
-                const PitchLookup& lookup,
-                PaeReading& reading)
-        : m_text(notes)
+    NotesReader(const Incipit& incipit, int capitalOctave, const PitchLookup& lookup, PaeReading& reading)
+        : m_text(incipit.notes)
         , m_version(incipit.version)
         , m_key(incipit.key)
         , m_capitalOctave(capitalOctave)
@@ -913,7 +909,7 @@ store::Result<PaeReading> readPae(std::string_view text, int capitalOctave, cons
         const Incipit incipit = readIncipit(trimmed(text));
         PaeReading reading;
         reading.version = incipit.version;
-        NotesReader(incipit.notes, incipit, capitalOctave, lookup, reading).read();
+        NotesReader(incipit, capitalOctave, lookup, reading).read();
         if (reading.pitchIds.empty()) {
             fault("gives no notes to enter.");
         }

@@ -32,17 +32,27 @@ private slots:
         tearDown();
     }
 
+    void aPastedIncipitIsEnteredAndStored_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::newRow("one line") << q("%G-2$bB@3/2 '4BnB/B");
+        QTest::newRow("Version 2 line") << q(";pe2%G-2$bB@3/2 '4BnB/B");
+        QTest::newRow("field lines") << q("@clef:G-2\n@keysig:bB\n@data:'4BnB/B\n");
+        QTest::newRow("JSON") << q("{\n  \"clef\": \"G-2\",\n  \"keysig\": \"bB\",\n  \"data\": \"'4BnB/B\"\n}");
+    }
+
     void aPastedIncipitIsEnteredAndStored()
     {
+        QFETCH(QString, code);
         const auto id = add(1, 1, "");
         QVERIFY(open());
         QVERIFY(prepare(PitchEntry));
         focus("txtPitch");
-        QGuiApplication::clipboard()->setText(q("%G-2$bB@3/2 '4BnB/B"));
+        QGuiApplication::clipboard()->setText(code);
         press(Qt::Key_V, Qt::ControlModifier);
-        QCOMPARE(child<QLineEdit>("txtPitch")->text(), q("%G-2$bB@3/2 '4BnB/B"));
+        QVERIFY(!child<QLineEdit>("txtPitch")->text().isEmpty());
         press(Qt::Key_Return);
-        QCOMPARE(int(m_messages.size()), 0);
+        QVERIFY2(m_messages.empty(), m_messages.empty() ? "" : m_messages[0].text.c_str());
         QCOMPARE(int(m_window->controller().pitches().pitchRows().size()), 6);
         QCOMPARE(child<QLineEdit>("txtPitch")->text(), QString());
         press(Qt::Key_S, Qt::ControlModifier);
