@@ -107,20 +107,108 @@ MovementPitches loadMovementPitches(const std::string& connectionString, std::in
 namespace
 {
 
-/// The delete, the inserts and the deviation of savePitches, in one transaction; returns the deviation stored.
+/// One stored position of a movement: its row id and its pitch.
+struct StoredRow
+{
+    std::int64_t id;
+    std::int32_t pitchId;
+};
+
+std::vector<StoredRow> storedRows(store::Connection& connection, std::int64_t movementId)
+{
+    std::vector<StoredRow> rows;
+    connection.forEachRow("SELECT iMovementPitchID, iPitchID FROM tblMovementPitchJoin WHERE iMovementID = ? ORDER BY "
+                          "iMovementPitchID",
+                          {store::Value(movementId)}, [&](const std::vector<store::Value>& row) {
+                              rows.push_back({row[0].toInt64(), static_cast<std::int32_t>(row[1].toInt64())});
+                          });
+    return rows;
+}
+
+/// Appends positions after the movement's stored ones (new ids are higher than any given before), many rows to a
+/// statement.
+void appendPositions(store::Connection& connection,
+                     std::int64_t movementId,
+                     std::vector<std::int32_t>::const_iterator first,
+                     std::vector<std::int32_t>::const_iterator last)
+{
+    constexpr std::size_t kBatch = 400;
+    const auto statement = [](std::size_t rows) {
+        std::string sql = "insert into tblmovementpitchjoin (imovementid, ipitchid) values ";
+        for (std::size_t i = 0; i < rows; ++i) {
+            sql += i == 0 ? "(?,?)" : ",(?,?)";
+        }
+        return sql;
+    };
+    const std::string full = statement(kBatch);
+    std::vector<store::Value> params;
+    params.reserve(kBatch * 2);
+    while (first != last) {
+        const auto count = std::min<std::size_t>(kBatch, static_cast<std::size_t>(last - first));
+        params.clear();
+        for (std::size_t i = 0; i < count; ++i, ++first) {
+            params.emplace_back(movementId);
+            params.emplace_back(std::int64_t {*first});
+        }
+        connection.execute(count == kBatch ? full : statement(count), params);
+    }
+}
+
+/// Deletes the movement's stored positions whose ids lie from first to last (a run of its rows in sequence order).
+void deletePositions(store::Connection& connection, std::int64_t movementId, std::int64_t first, std::int64_t last)
+{
+    connection.execute("DELETE FROM tblMovementPitchJoin WHERE iMovementID = ? AND iMovementPitchID BETWEEN ? AND ?",
+                       {store::Value(movementId), store::Value(first), store::Value(last)});
+}
+
+/// Makes the movement's stored rows hold pitchIds, writing only what differs from what is stored: a run of pitches
+/// appended is inserted after the stored rows, a run deleted has its rows deleted, and otherwise each position
+/// whose pitch changed is updated in place (its iMovementPitchID stays), the rows beyond the new end deleted and
+/// the positions beyond the old end appended. The stored order (ascending iMovementPitchID) is the sequence's.
+void writeDifference(store::Connection& connection, std::int64_t movementId, const std::vector<std::int32_t>& pitchIds)
+{
+    const std::vector<StoredRow> stored = storedRows(connection, movementId);
+    const std::size_t n = stored.size();
+    const std::size_t m = pitchIds.size();
+    const std::size_t shorter = std::min(n, m);
+    std::size_t prefix = 0;
+    while (prefix < shorter && stored[prefix].pitchId == pitchIds[prefix]) {
+        ++prefix;
+    }
+    std::size_t suffix = 0;
+    while (prefix + suffix < shorter && stored[n - 1 - suffix].pitchId == pitchIds[m - 1 - suffix]) {
+        ++suffix;
+    }
+    if (n == m && prefix == n) {
+        return;
+    }
+    if (m < n && prefix + suffix == m) {
+        deletePositions(connection, movementId, stored[prefix].id, stored[n - suffix - 1].id);
+        return;
+    }
+    for (std::size_t i = prefix; i < shorter; ++i) {
+        if (stored[i].pitchId != pitchIds[i]) {
+            connection.execute("UPDATE tblMovementPitchJoin SET iPitchID = ? WHERE iMovementPitchID = ?",
+                               {store::Value(std::int64_t {pitchIds[i]}), store::Value(stored[i].id)});
+        }
+    }
+    if (m < n) {
+        deletePositions(connection, movementId, stored[m].id, stored[n - 1].id);
+    } else if (m > n) {
+        appendPositions(connection, movementId, pitchIds.begin() + static_cast<std::ptrdiff_t>(n), pitchIds.end());
+    }
+}
+
+/// The changes, the deviation and what the caller adds, in one transaction; returns the deviation stored.
 double replaceSequence(store::Connection& connection,
                        std::int64_t movementId,
                        const std::vector<std::int32_t>& pitchIds,
                        const std::function<void(store::Connection&)>& alsoInTransaction)
 {
     store::Transaction transaction(connection);
-    connection.execute("DELETE from tblmovementpitchjoin where imovementid = " + std::to_string(movementId));
-    const std::string insert = "insert into tblmovementpitchjoin (imovementid, ipitchid) values (?,?)";
-    for (const std::int32_t pitchId : pitchIds) {
-        connection.execute(insert, {store::Value(movementId), store::Value(std::int64_t {pitchId})});
-    }
+    writeDifference(connection, movementId, pitchIds);
     // The figure belongs to the sequence: written with it, it can never describe an older one.
-    const double deviation = tabulations::storeDeviation(connection, movementId);
+    const double deviation = tabulations::storeDeviation(connection, movementId, pitchIds);
     if (alsoInTransaction) {
         alsoInTransaction(connection);
     }

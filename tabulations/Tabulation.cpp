@@ -246,6 +246,58 @@ std::map<std::int64_t, float> allDeviations(store::Connection& connection)
     return deviations;
 }
 
+ClassMembership ClassMembership::load(store::Connection& connection)
+{
+    ClassMembership membership;
+    std::unordered_map<std::int64_t, std::size_t> rowOfClass;
+    connection.forEachRow("select c.iClassID from tblClassLookup c inner join tblPitchLookup p on p.iPitchID = "
+                          "c.iPitchID order by c.iClassID",
+                          {}, [&](const std::vector<store::Value>& row) {
+                              rowOfClass.emplace(row.at(0).toInt64(), membership.m_classRows.size());
+                              membership.m_classRows.push_back(row.at(0).toInt64());
+                          });
+    connection.forEachRow(
+        "select iPitchID, iClassID from tblPitchClassJoin", {}, [&](const std::vector<store::Value>& row) {
+            const auto found = rowOfClass.find(row.at(1).toInt64());
+            if (found != rowOfClass.end()) {
+                membership.m_rowsOfPitch[static_cast<std::int32_t>(row.at(0).toInt64())].push_back(found->second);
+            }
+        });
+    return membership;
+}
+
+std::vector<std::optional<std::int64_t>> ClassMembership::classCounts(const std::vector<std::int32_t>& pitchIds) const
+{
+    std::vector<std::int64_t> counts(m_classRows.size(), 0);
+    for (const std::int32_t pitchId : pitchIds) {
+        const auto found = m_rowsOfPitch.find(pitchId);
+        if (found != m_rowsOfPitch.end()) {
+            for (const std::size_t row : found->second) {
+                ++counts[row];
+            }
+        }
+    }
+    std::vector<std::optional<std::int64_t>> classCounts;
+    classCounts.reserve(counts.size());
+    for (const std::int64_t count : counts) {
+        classCounts.push_back(count == 0 ? std::nullopt : std::optional<std::int64_t>(count));
+    }
+    return classCounts;
+}
+
+float ClassMembership::deviationOf(const std::vector<std::int32_t>& pitchIds) const
+{
+    return averageDeviation(classCounts(pitchIds), static_cast<std::int64_t>(pitchIds.size()));
+}
+
+double storeDeviation(store::Connection& connection, std::int64_t movementId, const std::vector<std::int32_t>& pitchIds)
+{
+    const double value = storedDeviation(ClassMembership::load(connection).deviationOf(pitchIds));
+    connection.execute("update tblMovement set Deviation = ? where iMovementID = ?",
+                       {store::Value(value), store::Value(movementId)});
+    return value;
+}
+
 double storeDeviation(store::Connection& connection, std::int64_t movementId)
 {
     const double value = storedDeviation(deviationOf(connection, movementId));

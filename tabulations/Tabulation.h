@@ -4,6 +4,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace velk::store
@@ -84,10 +85,33 @@ Tabulation tabulate(const std::string& connectionString, std::int64_t movementId
 /// movement without positions and for an id < 1. Throws store::StoreError.
 float deviationOf(store::Connection& connection, std::int64_t movementId);
 
+/// The class statement's rows (every class whose representative pitch is in tblPitchLookup, in ascending iClassID)
+/// and the classes each pitch belongs to, read once from the lookup tables, so that a sequence held in memory is
+/// counted by class as the class statement counts its stored rows.
+class ClassMembership
+{
+public:
+    /// Reads tblClassLookup, tblPitchLookup and tblPitchClassJoin. Throws store::StoreError.
+    static ClassMembership load(store::Connection& connection);
+
+    /// Per class row, the number of positions whose pitch belongs to the class; nothing for a class without any
+    /// (the class statement's Null classcount).
+    std::vector<std::optional<std::int64_t>> classCounts(const std::vector<std::int32_t>& pitchIds) const;
+    /// The average deviation of a sequence: what deviationOf gives once it is stored.
+    float deviationOf(const std::vector<std::int32_t>& pitchIds) const;
+
+private:
+    std::vector<std::int64_t> m_classRows;
+    std::unordered_map<std::int32_t, std::vector<std::size_t>> m_rowsOfPitch;
+};
+
 /// Works out the movement's deviation from its stored sequence (deviationOf) and writes it into its Deviation
 /// column, on the caller's connection and inside the caller's transaction. Returns the value now stored
 /// (storedDeviation). Throws store::StoreError.
 double storeDeviation(store::Connection& connection, std::int64_t movementId);
+/// The same for a sequence the caller has just stored as pitchIds, counted in memory instead of read back.
+double
+storeDeviation(store::Connection& connection, std::int64_t movementId, const std::vector<std::int32_t>& pitchIds);
 
 /// The average deviation of every movement's stored sequence by iMovementID, from three grouped reads instead of
 /// a tabulation per movement; each figure is the one deviationOf gives. Throws store::StoreError.

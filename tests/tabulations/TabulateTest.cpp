@@ -170,11 +170,19 @@ TEST_F(Tabulate, EveryWayOfWorkingOutTheDeviationGivesTheTabulationsFigure)
     const auto expectSameFigures = [&](const std::string& when) {
         auto connection = writer();
         const auto all = allDeviations(connection);
+        const auto membership = ClassMembership::load(connection);
         ASSERT_EQ(all.size(), ids.size()) << when;
         for (const std::int64_t id : ids) {
             const float shown = tabulate(m_catalogue.connectionString(), id).deviation;
             EXPECT_EQ(deviationOf(connection, id), shown) << when << ", movement " << id;
             EXPECT_EQ(all.at(id), shown) << when << ", movement " << id;
+            std::vector<std::int32_t> sequence;
+            connection.forEachRow(
+                "select iPitchID from tblMovementPitchJoin where iMovementID = ? order by iMovementPitchID",
+                {store::Value(id)}, [&](const std::vector<store::Value>& row) {
+                    sequence.push_back(static_cast<std::int32_t>(row.at(0).toInt64()));
+                });
+            EXPECT_EQ(membership.deviationOf(sequence), shown) << when << ", movement " << id << " counted in memory";
         }
     };
     expectSameFigures("the reference classes");
