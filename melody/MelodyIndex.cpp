@@ -181,14 +181,15 @@ void writeMovementRows(store::Connection& connection,
     for (const IndexEntry& entry : indexEntries(pitchIds, classes)) {
         wanted.push_back({entry.key, entry.pitchId, movementId, entry.position});
     }
+    const std::vector<std::int64_t> values = connection.integers(
+        "SELECT iKey, iPitchID, iPosition FROM tblMelodyIndex WHERE iMovementID = ? ORDER BY iPosition, iKey, iPitchID",
+        {Value(movementId)});
     std::vector<Row> stored;
-    connection.forEachRow("SELECT iKey, iPitchID, iPosition FROM tblMelodyIndex WHERE iMovementID = ? ORDER BY "
-                          "iPosition, iKey, iPitchID",
-                          {Value(movementId)}, [&](const std::vector<Value>& row) {
-                              stored.push_back({static_cast<std::int32_t>(row[0].toInt64()),
-                                                static_cast<std::int32_t>(row[1].toInt64()), movementId,
-                                                row[2].toInt64()});
-                          });
+    stored.reserve(values.size() / 3);
+    for (std::size_t i = 0; i + 2 < values.size(); i += 3) {
+        stored.push_back({static_cast<std::int32_t>(values[i]), static_cast<std::int32_t>(values[i + 1]), movementId,
+                          values[i + 2]});
+    }
     std::vector<Row> gone;
     std::set_difference(stored.begin(), stored.end(), wanted.begin(), wanted.end(), std::back_inserter(gone), order);
     std::vector<Row> added;

@@ -116,12 +116,14 @@ struct StoredRow
 
 std::vector<StoredRow> storedRows(store::Connection& connection, std::int64_t movementId)
 {
+    const std::vector<std::int64_t> values = connection.integers(
+        "SELECT iMovementPitchID, iPitchID FROM tblMovementPitchJoin WHERE iMovementID = ? ORDER BY iMovementPitchID",
+        {store::Value(movementId)});
     std::vector<StoredRow> rows;
-    connection.forEachRow("SELECT iMovementPitchID, iPitchID FROM tblMovementPitchJoin WHERE iMovementID = ? ORDER BY "
-                          "iMovementPitchID",
-                          {store::Value(movementId)}, [&](const std::vector<store::Value>& row) {
-                              rows.push_back({row[0].toInt64(), static_cast<std::int32_t>(row[1].toInt64())});
-                          });
+    rows.reserve(values.size() / 2);
+    for (std::size_t i = 0; i + 1 < values.size(); i += 2) {
+        rows.push_back({values[i], static_cast<std::int32_t>(values[i + 1])});
+    }
     return rows;
 }
 
