@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <optional>
 #include <system_error>
+#include <unordered_map>
 #include <utility>
 
 namespace velk::pitches
@@ -22,17 +23,6 @@ constexpr const char* kCountPrefix
     = "SELECT Count(tblmovementpitchjoin.iMovementID) AS pitchcount FROM tblpitchlookup LEFT JOIN "
       "tblmovementpitchjoin ON tblpitchlookup.iPitchID = tblmovementpitchjoin.iPitchID WHERE "
       "tblmovementpitchjoin.iMovementID=";
-
-// Columns of the sequence statement, in the order it selects them.
-constexpr std::size_t kSequencePitchColumn = 2;
-constexpr std::size_t kSequenceGlyphColumn = 3;
-
-/// The first field of the only row of a grouped count, 0 when the group is empty and so no row came back.
-std::int64_t countOf(store::Connection& connection, const std::string& statement)
-{
-    const store::ResultSet result = connection.query(statement);
-    return result.rows().empty() ? 0 : result.rows().front().at(0).toInt64();
-}
 
 /// The failure message of savePitches. The store's messages already name the catalogue file in most cases;
 /// where one does not, the file is named here.
@@ -89,18 +79,39 @@ std::string sharpCountStatement(std::int64_t movementId)
 MovementPitches loadMovementPitches(const std::string& connectionString, std::int64_t movementId)
 {
     store::Connection connection = store::Connection::open(connectionString, store::AccessMode::ReadOnly);
-    MovementPitches result;
+    // One read of the sequence and one of the vocabulary, in one snapshot, give what the sequence statement and
+    // the two count statements give: the join drops a position whose pitch is not in the vocabulary, and each
+    // pitch's spelling is judged by the count statements' own LIKE patterns.
+    struct Facts
     {
-        const store::ResultSet rows = connection.query(sequenceStatement(movementId));
-        result.entries.reserve(rows.recordCount());
-        for (const auto& row : rows.rows()) {
-            result.entries.push_back({static_cast<std::int32_t>(row.at(kSequencePitchColumn).toInt64()),
-                                      row.at(kSequenceGlyphColumn).toText()});
-        }
-    }
-    result.flatCount = countOf(connection, flatCountStatement(movementId));
-    result.sharpCount = countOf(connection, sharpCountStatement(movementId));
+        std::string glyph;
+        bool flat;
+        bool sharp;
+    };
+    std::unordered_map<std::int64_t, Facts> vocabulary;
+    MovementPitches result;
+    connection.begin();
+    connection.forEachRow(
+        "SELECT iPitchID, txtVelkFont, Coalesce(txtPitch LIKE '_/' OR txtPitch LIKE '_//', 0), Coalesce(txtPitch "
+        "LIKE '_*' OR txtPitch LIKE '_**', 0) FROM tblPitchLookup",
+        {}, [&](const std::vector<store::Value>& row) {
+            vocabulary[row.at(0).toInt64()] = {row.at(1).toText(), row.at(2).toInt64() != 0, row.at(3).toInt64() != 0};
+        });
+    const std::vector<std::int64_t> sequence = connection.integers(
+        "SELECT iPitchID FROM tblMovementPitchJoin WHERE iMovementID = ? ORDER BY iMovementPitchID",
+        {store::Value(movementId)});
+    connection.commit();
     connection.close();
+    result.entries.reserve(sequence.size());
+    for (const std::int64_t pitchId : sequence) {
+        const auto found = vocabulary.find(pitchId);
+        if (found == vocabulary.end()) {
+            continue;
+        }
+        result.entries.push_back({static_cast<std::int32_t>(pitchId), found->second.glyph});
+        result.flatCount += found->second.flat ? 1 : 0;
+        result.sharpCount += found->second.sharp ? 1 : 0;
+    }
     return result;
 }
 

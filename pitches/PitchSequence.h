@@ -43,10 +43,11 @@ std::string flatCountStatement(std::int64_t movementId);
 /// none.
 std::string sharpCountStatement(std::int64_t movementId);
 
-/// Reads a movement's sequence, then its flat count, then its sharp count, on one read-only connection of its own
-/// opened from connectionString and closed before returning. A count that returns no row is 0; a movement
-/// without positions (or an id that names no movement, such as 0) gives no entries and both counts 0.
-/// Throws store::StoreError.
+/// Reads a movement's sequence with its flat and sharp counts, on one read-only connection of its own opened from
+/// connectionString and closed before returning: exactly what sequenceStatement, flatCountStatement and
+/// sharpCountStatement give (a count that returns no row is 0), worked out from one read of the sequence and one of
+/// the pitch vocabulary. A movement without positions (or an id that names no movement, such as 0) gives no entries
+/// and both counts 0. Throws store::StoreError.
 MovementPitches loadMovementPitches(const std::string& connectionString, std::int64_t movementId);
 
 /// The message of savePitches for a movement that has no id yet.

@@ -74,10 +74,11 @@ std::string classStatement(std::int64_t movementId);
 /// pitchcount.
 std::string realStatement(std::int64_t movementId);
 
-/// Tabulates a movement: its total, its class rows (with the deviation), then its real rows, read on one
-/// read-only connection of its own, closed before returning. An id < 1 or a movement without positions gives an
-/// empty Tabulation (total 0, no rows, deviation 0, deviationText "0"); an id < 1 is not looked up at all.
-/// Throws store::StoreError.
+/// Tabulates a movement: its total, its class rows (with the deviation), then its real rows, on one read-only
+/// connection of its own, closed before returning. The rows are those of totalStatement, classStatement and
+/// realStatement, worked out from one read of the sequence and of the small lookup tables. An id < 1 or a movement
+/// without positions gives an empty Tabulation (total 0, no rows, deviation 0, deviationText "0"); an id < 1 is not
+/// looked up at all. Throws store::StoreError.
 Tabulation tabulate(const std::string& connectionString, std::int64_t movementId);
 
 /// The average deviation of a movement's stored sequence, read with tabulate's own statements and arithmetic on
@@ -99,9 +100,12 @@ public:
     std::vector<std::optional<std::int64_t>> classCounts(const std::vector<std::int32_t>& pitchIds) const;
     /// The average deviation of a sequence: what deviationOf gives once it is stored.
     float deviationOf(const std::vector<std::int32_t>& pitchIds) const;
+    /// Per class row, the txtVelkFont of the class's representative pitch.
+    const std::vector<std::string>& classGlyphs() const;
 
 private:
     std::vector<std::int64_t> m_classRows;
+    std::vector<std::string> m_classGlyphs;
     std::unordered_map<std::int32_t, std::vector<std::size_t>> m_rowsOfPitch;
 };
 

@@ -122,21 +122,35 @@ TEST_F(SequenceStore, LoadGivesTheRowsOfTheReferenceStatements)
     storePositions(odd, {901, 902, 903, 904, 905, idOf("a")});
 
     auto connection = writer();
-    for (const std::int64_t id : {mixed, neighbour, odd, empty, std::int64_t {0}, std::int64_t {-3}}) {
-        const MovementPitches loaded = loadMovementPitches(m_catalogue.connectionString(), id);
-        const auto rows = connection.query(referenceSequence(id)).rows();
-        ASSERT_EQ(loaded.entries.size(), rows.size()) << id;
-        for (std::size_t i = 0; i < rows.size(); ++i) {
-            EXPECT_EQ(loaded.entries[i].pitchId, rows[i].at(2).toInt64()) << id << ' ' << i;
-            EXPECT_EQ(loaded.entries[i].glyph, rows[i].at(3).toText()) << id << ' ' << i;
+    const auto expectTheStatementsRows = [&](const std::string& when) {
+        for (const std::int64_t id : {mixed, neighbour, odd, empty, std::int64_t {0}, std::int64_t {-3}}) {
+            const MovementPitches loaded = loadMovementPitches(m_catalogue.connectionString(), id);
+            const auto rows = connection.query(referenceSequence(id)).rows();
+            ASSERT_EQ(loaded.entries.size(), rows.size()) << when << ' ' << id;
+            for (std::size_t i = 0; i < rows.size(); ++i) {
+                EXPECT_EQ(loaded.entries[i].pitchId, rows[i].at(2).toInt64()) << when << ' ' << id << ' ' << i;
+                EXPECT_EQ(loaded.entries[i].glyph, rows[i].at(3).toText()) << when << ' ' << id << ' ' << i;
+            }
+            const auto count = [&](const std::string& one, const std::string& two) {
+                const auto counted = connection.query(referenceCount(id, one, two)).rows();
+                return counted.empty() ? std::int64_t {0} : counted.front().at(0).toInt64();
+            };
+            EXPECT_EQ(loaded.sharpCount, count("*", "**")) << when << ' ' << id;
+            EXPECT_EQ(loaded.flatCount, count("/", "//")) << when << ' ' << id;
         }
-        const auto count = [&](const std::string& one, const std::string& two) {
-            const auto counted = connection.query(referenceCount(id, one, two)).rows();
-            return counted.empty() ? std::int64_t {0} : counted.front().at(0).toInt64();
-        };
-        EXPECT_EQ(loaded.sharpCount, count("*", "**")) << id;
-        EXPECT_EQ(loaded.flatCount, count("/", "//")) << id;
-    }
+    };
+    expectTheStatementsRows("as stored");
+    // Another program respells and redraws pitches, and leaves a position whose pitch is in no vocabulary and
+    // a pitch without spelling: the next load shows it all.
+    connection.execute("update tblPitchLookup set txtPitch = 'F/', txtVelkFont = 'F flat' where iPitchID = ?",
+                       {store::Value(std::int64_t {idOf("c")})});
+    connection.execute("update tblPitchLookup set txtPitch = null where iPitchID = ?",
+                       {store::Value(std::int64_t {idOf("f*")})});
+    connection.execute("PRAGMA foreign_keys = OFF");
+    connection.execute("insert into tblMovementPitchJoin (iMovementID, iPitchID) values (?, 4444)",
+                       {store::Value(mixed)});
+    storePositions(mixed, {idOf("B//")});
+    expectTheStatementsRows("changed by another program");
     connection.close();
 }
 
