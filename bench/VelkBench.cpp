@@ -11,6 +11,7 @@
 #include "melody/MelodyIndex.h"
 #include "melody/MelodySearch.h"
 #include "movement/MovementController.h"
+#include "pitches/PitchLookup.h"
 #include "pitches/PitchSequence.h"
 #include "search/SubjectSearch.h"
 #include "store/Connection.h"
@@ -596,6 +597,91 @@ void FindMelody(benchmark::State& state)
     state.counters["matches"] = static_cast<double>(rows);
 }
 
+/// The practical limit of a melodic search: every stored position held in memory as compact arrays (pitch ids and
+/// pitch classes, a movement's positions in a row), scanned from end to end for the same melody in the same mode.
+/// Loading the arrays is not timed; the window would have to keep them up to date.
+void FindMelodyScan(benchmark::State& state)
+{
+    const fs::path file = catalogue(state.range(0));
+    if (!haveCatalogue(state, file)) {
+        return;
+    }
+    auto connection = velk::store::Connection::open(velk::store::connectionStringForFile(file.string()),
+                                                    velk::store::AccessMode::ReadOnly);
+    const auto classes = velk::melody::PitchClasses::load(connection);
+    const auto melody = velk::melody::parseMelody(velk::pitches::PitchLookup::load(connection), "c d e f g");
+    const std::vector<std::int64_t> rows = connection.integers(
+        "SELECT iMovementID, iPitchID FROM tblMovementPitchJoin WHERE iMovementID IN (SELECT iMovementID FROM "
+        "tblMovement) ORDER BY iMovementID, iMovementPitchID");
+    connection.close();
+    constexpr std::int8_t kNoClass = -1;
+    std::vector<std::int32_t> pitches;
+    std::vector<std::int8_t> pitchClasses;
+    std::vector<std::size_t> starts; // where each movement's positions begin, and the end
+    for (std::size_t i = 0; i + 1 < rows.size(); i += 2) {
+        if (i == 0 || rows[i] != rows[i - 2]) {
+            starts.push_back(pitches.size());
+        }
+        pitches.push_back(static_cast<std::int32_t>(rows[i + 1]));
+        const auto itsClass = classes.classOf(pitches.back());
+        pitchClasses.push_back(itsClass ? static_cast<std::int8_t>(*itsClass) : kNoClass);
+    }
+    starts.push_back(pitches.size());
+    const std::vector<std::int32_t>& wanted = melody->pitchIds;
+    std::vector<std::int8_t> wantedClasses;
+    for (const std::int32_t id : wanted) {
+        wantedClasses.push_back(static_cast<std::int8_t>(classes.classOf(id).value_or(kNoClass)));
+    }
+    // The step into each position from the one before (semitones modulo 12), held with the classes.
+    const auto step = [](std::int8_t from, std::int8_t to) {
+        return static_cast<std::int8_t>((to - from + 12) % 12);
+    };
+    std::vector<std::int8_t> steps(pitchClasses.size(), kNoClass);
+    for (std::size_t i = 1; i < pitchClasses.size(); ++i) {
+        if (pitchClasses[i - 1] != kNoClass && pitchClasses[i] != kNoClass) {
+            steps[i] = step(pitchClasses[i - 1], pitchClasses[i]);
+        }
+    }
+    std::vector<std::int8_t> wantedSteps(wantedClasses.size(), kNoClass);
+    for (std::size_t k = 1; k < wantedClasses.size(); ++k) {
+        wantedSteps[k] = step(wantedClasses[k - 1], wantedClasses[k]);
+    }
+    const auto mode = static_cast<velk::melody::Mode>(state.range(1));
+    const auto matchesAt = [&](std::size_t at) {
+        for (std::size_t k = 0; k < wanted.size(); ++k) {
+            switch (mode) {
+            case velk::melody::Mode::Exact:
+                if (pitches[at + k] != wanted[k]) {
+                    return false;
+                }
+                break;
+            case velk::melody::Mode::Classes:
+                if (pitchClasses[at + k] == kNoClass || pitchClasses[at + k] != wantedClasses[k]) {
+                    return false;
+                }
+                break;
+            case velk::melody::Mode::Transposed:
+                if (pitchClasses[at + k] == kNoClass || (k > 0 && steps[at + k] != wantedSteps[k])) {
+                    return false;
+                }
+                break;
+            }
+        }
+        return true;
+    };
+    std::size_t found = 0;
+    for (auto _ : state) {
+        found = 0;
+        for (std::size_t m = 0; m + 1 < starts.size(); ++m) {
+            for (std::size_t at = starts[m]; at + wanted.size() <= starts[m + 1]; ++at) {
+                found += matchesAt(at) ? 1 : 0;
+            }
+        }
+        benchmark::DoNotOptimize(found);
+    }
+    state.counters["matches"] = static_cast<double>(found);
+}
+
 void sizes(benchmark::internal::Benchmark* b)
 {
     for (const std::int64_t size : kSizes) {
@@ -660,6 +746,7 @@ BENCHMARK(SubjectSearchBare)->Apply(sizesAndSearches)->Unit(benchmark::kMillisec
 BENCHMARK(SubjectList)->Apply(sizes)->Unit(benchmark::kMillisecond);
 BENCHMARK(SubjectListBare)->Apply(sizes)->Unit(benchmark::kMillisecond);
 BENCHMARK(FindMelody)->Apply(sizesAndModes)->Unit(benchmark::kMillisecond);
+BENCHMARK(FindMelodyScan)->Apply(sizesAndModes)->Unit(benchmark::kMillisecond);
 
 /// Peak resident memory (kB) of this process so far.
 long peakResidentKilobytes()

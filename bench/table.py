@@ -5,7 +5,6 @@ import sys
 
 ACTION_MS = 16.0
 START_UP_MS = 1000.0
-MELODY_MS = 200.0
 DURABLE_STORE_MS = 50.0
 RATIO = 1.5
 MEMORY_MB = 300.0
@@ -42,7 +41,9 @@ def describe(name):
         return "search window opening (subject list)", size, ACTION_MS, bare
     if kind == "FindMelody":
         mode = ["exact", "classes", "transposed"][int(rest[0])]
-        return f"melodic search, {mode}", size, MELODY_MS, None
+        return f"melodic search, {mode}", size, ACTION_MS, "/".join(["FindMelodyScan"] + parts[1:])
+    if kind == "FindMelodyScan":
+        return None
     return name, size, None, None
 
 
