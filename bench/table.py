@@ -7,7 +7,7 @@ ACTION_MS = 16.0
 START_UP_MS = 1000.0
 DURABLE_STORE_MS = 50.0
 RATIO = 1.5
-MEMORY_MB = 300.0
+MEMORY_MB = 200.0
 
 
 def describe(name):

@@ -138,6 +138,21 @@ std::vector<StoredRow> storedRows(store::Connection& connection, std::int64_t mo
     return rows;
 }
 
+/// head followed by rows groups of columns placeholders: "(?,?),(?,?)".
+std::string multiRowInsert(const std::string& head, std::size_t columns, std::size_t rows)
+{
+    std::string group = "(?";
+    for (std::size_t c = 1; c < columns; ++c) {
+        group += ",?";
+    }
+    group += ')';
+    std::string sql = head;
+    for (std::size_t i = 0; i < rows; ++i) {
+        sql += i == 0 ? group : "," + group;
+    }
+    return sql;
+}
+
 /// Appends positions after the movement's stored ones (new ids are higher than any given before), many rows to a
 /// statement.
 void appendPositions(store::Connection& connection,
@@ -147,11 +162,7 @@ void appendPositions(store::Connection& connection,
 {
     constexpr std::size_t kBatch = 400;
     const auto statement = [](std::size_t rows) {
-        std::string sql = "insert into tblmovementpitchjoin (imovementid, ipitchid) values ";
-        for (std::size_t i = 0; i < rows; ++i) {
-            sql += i == 0 ? "(?,?)" : ",(?,?)";
-        }
-        return sql;
+        return multiRowInsert("insert into tblmovementpitchjoin (imovementid, ipitchid) values ", 2, rows);
     };
     const std::string full = statement(kBatch);
     std::vector<store::Value> params;
@@ -241,11 +252,8 @@ void insertStoredPositions(store::Connection& connection, const std::vector<Stor
     // Three parameters a row, well below SQLite's limit; the full statement is prepared once and reused.
     constexpr std::size_t kBatch = 300;
     const auto statement = [](std::size_t rows) {
-        std::string sql = "insert into tblmovementpitchjoin (imovementpitchid, imovementid, ipitchid) values ";
-        for (std::size_t i = 0; i < rows; ++i) {
-            sql += i == 0 ? "(?,?,?)" : ",(?,?,?)";
-        }
-        return sql;
+        return multiRowInsert("insert into tblmovementpitchjoin (imovementpitchid, imovementid, ipitchid) values ", 3,
+                              rows);
     };
     const std::string full = statement(kBatch);
     std::vector<store::Value> params;
