@@ -11,6 +11,7 @@
 #include "melody/MelodyIndex.h"
 #include "melody/MelodySearch.h"
 #include "movement/MovementController.h"
+#include "pitches/PitchLookup.h"
 #include "pitches/PitchSequence.h"
 #include "search/SubjectSearch.h"
 #include "store/Connection.h"
@@ -28,10 +29,12 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace
@@ -349,8 +352,47 @@ void LoadTabulationsBare(benchmark::State& state)
 }
 
 // ---------------------------------------------------------------------------------------------------------
-// 4. Storing a sequence of 32,767 positions (with its melody index). range(1) = 1: the catalogue is copied to
-// memory (/dev/shm), where the durable commit's flushes cost nothing, so that the difference to 0 is the commit.
+// 4. Storing the sequence of 32,767 positions (with its melody index) after an edit. range(1) = 1: the catalogue
+// is copied to memory (/dev/shm), where the durable commit's flushes cost nothing, so that the difference to 0 is
+// the commit. range(2) is the edit (Edit below).
+
+enum Edit : std::int64_t
+{
+    kReorder, ///< the whole sequence reversed: every position rewritten
+    kReplaceOne, ///< the middle pitch replaced
+    kAppendOne, ///< a pitch appended
+    kDeleteLast, ///< the last pitch deleted
+    kDeleteMiddle, ///< the middle pitch deleted: the positions after it move
+    kInsertFirst, ///< a pitch inserted before the first: every position moves
+};
+
+/// Applies an edit to a sequence, as the pitches page would before storing it.
+void applyEdit(std::vector<std::int32_t>& ids, std::int64_t edit)
+{
+    const std::size_t middle = ids.size() / 2;
+    switch (edit) {
+    case kReorder:
+        std::reverse(ids.begin(), ids.end());
+        break;
+    case kReplaceOne:
+        ids[middle] = ids[middle] == ids[middle + 1] ? ids[middle + 2] : ids[middle + 1];
+        break;
+    case kAppendOne:
+        ids.push_back(ids[middle]);
+        break;
+    case kDeleteLast:
+        ids.pop_back();
+        break;
+    case kDeleteMiddle:
+        ids.erase(ids.begin() + static_cast<std::ptrdiff_t>(middle));
+        break;
+    case kInsertFirst:
+        ids.insert(ids.begin(), ids[middle]);
+        break;
+    default:
+        break;
+    }
+}
 
 fs::path scratchCopy(const fs::path& file, bool inMemory)
 {
@@ -376,23 +418,31 @@ void SavePitches(benchmark::State& state)
         return;
     }
     const fs::path copy = scratchCopy(file, state.range(1) == 1);
-    // As in the movement window: its read-write connection stays open from start-up to the end.
-    auto connection = velk::store::Connection::open(velk::store::connectionStringForFile(copy.string()),
-                                                    velk::store::AccessMode::ReadWrite);
-    const std::int64_t id = probeMovement(velk::tools::kSynthLongestSequence);
-    std::vector<std::int32_t> ids = storedSequence(copy, id);
-    for (auto _ : state) {
-        std::swap(ids.front(), ids.back()); // a different sequence each time
-        const auto stored = velk::pitches::savePitches(
-            connection, id, ids, [&](velk::store::Connection& c) { velk::melody::indexMovement(c, id, ids); });
-        if (!stored) {
-            state.SkipWithError(stored.message().c_str());
-            break;
+    {
+        // As in the movement window: its read-write connection stays open from start-up to the end.
+        auto connection = velk::store::Connection::open(velk::store::connectionStringForFile(copy.string()),
+                                                        velk::store::AccessMode::ReadWrite);
+        const std::int64_t id = probeMovement(velk::tools::kSynthLongestSequence);
+        std::vector<std::int32_t> ids = storedSequence(copy, id);
+        for (auto _ : state) {
+            applyEdit(ids, state.range(2));
+            const auto stored = velk::pitches::savePitches(
+                connection, id, ids, [&](velk::store::Connection& c) { velk::melody::indexMovement(c, id, ids); });
+            if (!stored) {
+                state.SkipWithError(stored.message().c_str());
+                break;
+            }
+        }
+        if (storedSequence(copy, id) != ids) {
+            state.SkipWithError("the stored sequence is not the edited one");
         }
     }
     fs::remove(copy);
 }
 
+/// The least a store of the edit writes, through the bare API: the stored row ids read, the sequence's rows
+/// changed as the edit needs (all of them deleted and inserted again where every position moves), the melody
+/// index rows that differ deleted and inserted, the deviation written, one commit.
 void SavePitchesBare(benchmark::State& state)
 {
     const fs::path file = catalogue(state.range(0));
@@ -402,23 +452,61 @@ void SavePitchesBare(benchmark::State& state)
     const fs::path copy = scratchCopy(file, state.range(1) == 1);
     const std::int64_t id = probeMovement(velk::tools::kSynthLongestSequence);
     std::vector<std::int32_t> ids = storedSequence(copy, id);
+    const std::int64_t edit = state.range(2);
     {
         Bare bare(copy, true);
         velk::store::Connection classes
             = velk::store::Connection::open(copy.string(), velk::store::AccessMode::ReadOnly);
         const auto pitchClasses = velk::melody::PitchClasses::load(classes);
+        classes.close();
+        sqlite3_stmt* rowIds = bare.prepared(
+            "select iMovementPitchID from tblMovementPitchJoin where iMovementID = ? order by iMovementPitchID");
         for (auto _ : state) {
-            std::swap(ids.front(), ids.back());
-            bare.exec("BEGIN");
-            bare.change("delete from tblMovementPitchJoin where iMovementID = ?", {id});
-            for (const std::int32_t pitch : ids) {
-                bare.change("insert into tblMovementPitchJoin (iMovementID, iPitchID) values (?, ?)", {id, pitch});
+            const std::vector<std::int32_t> before = ids;
+            applyEdit(ids, edit);
+            bare.exec("BEGIN IMMEDIATE");
+            std::vector<std::int64_t> rows;
+            sqlite3_bind_int64(rowIds, 1, id);
+            while (sqlite3_step(rowIds) == SQLITE_ROW) {
+                rows.push_back(sqlite3_column_int64(rowIds, 0));
             }
-            bare.change("delete from tblMelodyIndex where iMovementID = ?", {id});
-            for (const auto& entry : velk::melody::indexEntries(ids, pitchClasses)) {
+            sqlite3_reset(rowIds);
+            const std::size_t middle = before.size() / 2;
+            if (edit == kReplaceOne) {
+                bare.change("update tblMovementPitchJoin set iPitchID = ? where iMovementPitchID = ?",
+                            {ids[middle], rows[middle]});
+            } else if (edit == kAppendOne) {
+                bare.change("insert into tblMovementPitchJoin (iMovementID, iPitchID) values (?, ?)", {id, ids.back()});
+            } else if (edit == kDeleteLast || edit == kDeleteMiddle) {
+                bare.change("delete from tblMovementPitchJoin where iMovementPitchID = ?",
+                            {rows[edit == kDeleteLast ? rows.size() - 1 : middle]});
+            } else {
+                bare.change("delete from tblMovementPitchJoin where iMovementID = ?", {id});
+                for (const std::int32_t pitch : ids) {
+                    bare.change("insert into tblMovementPitchJoin (iMovementID, iPitchID) values (?, ?)", {id, pitch});
+                }
+            }
+            const auto oldEntries = velk::melody::indexEntries(before, pitchClasses);
+            const auto newEntries = velk::melody::indexEntries(ids, pitchClasses);
+            const auto order = [](const velk::melody::IndexEntry& a, const velk::melody::IndexEntry& b) {
+                return std::tie(a.position, a.key, a.pitchId) < std::tie(b.position, b.key, b.pitchId);
+            };
+            std::vector<velk::melody::IndexEntry> gone;
+            std::set_difference(oldEntries.begin(), oldEntries.end(), newEntries.begin(), newEntries.end(),
+                                std::back_inserter(gone), order);
+            std::vector<velk::melody::IndexEntry> added;
+            std::set_difference(newEntries.begin(), newEntries.end(), oldEntries.begin(), oldEntries.end(),
+                                std::back_inserter(added), order);
+            for (const auto& entry : gone) {
+                bare.change("delete from tblMelodyIndex where iKey = ? and iPitchID = ? and iMovementID = ? and "
+                            "iPosition = ?",
+                            {entry.key, entry.pitchId, id, entry.position});
+            }
+            for (const auto& entry : added) {
                 bare.change("insert into tblMelodyIndex (iKey, iPitchID, iMovementID, iPosition) values (?, ?, ?, ?)",
                             {entry.key, entry.pitchId, id, entry.position});
             }
+            bare.change("update tblMovement set Deviation = ? where iMovementID = ?", {1, id});
             bare.exec("COMMIT");
         }
     }
@@ -509,6 +597,91 @@ void FindMelody(benchmark::State& state)
     state.counters["matches"] = static_cast<double>(rows);
 }
 
+/// The practical limit of a melodic search: every stored position held in memory as compact arrays (pitch ids and
+/// pitch classes, a movement's positions in a row), scanned from end to end for the same melody in the same mode.
+/// Loading the arrays is not timed; the window would have to keep them up to date.
+void FindMelodyScan(benchmark::State& state)
+{
+    const fs::path file = catalogue(state.range(0));
+    if (!haveCatalogue(state, file)) {
+        return;
+    }
+    auto connection = velk::store::Connection::open(velk::store::connectionStringForFile(file.string()),
+                                                    velk::store::AccessMode::ReadOnly);
+    const auto classes = velk::melody::PitchClasses::load(connection);
+    const auto melody = velk::melody::parseMelody(velk::pitches::PitchLookup::load(connection), "c d e f g");
+    const std::vector<std::int64_t> rows = connection.integers(
+        "SELECT iMovementID, iPitchID FROM tblMovementPitchJoin WHERE iMovementID IN (SELECT iMovementID FROM "
+        "tblMovement) ORDER BY iMovementID, iMovementPitchID");
+    connection.close();
+    constexpr std::int8_t kNoClass = -1;
+    std::vector<std::int32_t> pitches;
+    std::vector<std::int8_t> pitchClasses;
+    std::vector<std::size_t> starts; // where each movement's positions begin, and the end
+    for (std::size_t i = 0; i + 1 < rows.size(); i += 2) {
+        if (i == 0 || rows[i] != rows[i - 2]) {
+            starts.push_back(pitches.size());
+        }
+        pitches.push_back(static_cast<std::int32_t>(rows[i + 1]));
+        const auto itsClass = classes.classOf(pitches.back());
+        pitchClasses.push_back(itsClass ? static_cast<std::int8_t>(*itsClass) : kNoClass);
+    }
+    starts.push_back(pitches.size());
+    const std::vector<std::int32_t>& wanted = melody->pitchIds;
+    std::vector<std::int8_t> wantedClasses;
+    for (const std::int32_t id : wanted) {
+        wantedClasses.push_back(static_cast<std::int8_t>(classes.classOf(id).value_or(kNoClass)));
+    }
+    // The step into each position from the one before (semitones modulo 12), held with the classes.
+    const auto step = [](std::int8_t from, std::int8_t to) {
+        return static_cast<std::int8_t>((to - from + 12) % 12);
+    };
+    std::vector<std::int8_t> steps(pitchClasses.size(), kNoClass);
+    for (std::size_t i = 1; i < pitchClasses.size(); ++i) {
+        if (pitchClasses[i - 1] != kNoClass && pitchClasses[i] != kNoClass) {
+            steps[i] = step(pitchClasses[i - 1], pitchClasses[i]);
+        }
+    }
+    std::vector<std::int8_t> wantedSteps(wantedClasses.size(), kNoClass);
+    for (std::size_t k = 1; k < wantedClasses.size(); ++k) {
+        wantedSteps[k] = step(wantedClasses[k - 1], wantedClasses[k]);
+    }
+    const auto mode = static_cast<velk::melody::Mode>(state.range(1));
+    const auto matchesAt = [&](std::size_t at) {
+        for (std::size_t k = 0; k < wanted.size(); ++k) {
+            switch (mode) {
+            case velk::melody::Mode::Exact:
+                if (pitches[at + k] != wanted[k]) {
+                    return false;
+                }
+                break;
+            case velk::melody::Mode::Classes:
+                if (pitchClasses[at + k] == kNoClass || pitchClasses[at + k] != wantedClasses[k]) {
+                    return false;
+                }
+                break;
+            case velk::melody::Mode::Transposed:
+                if (pitchClasses[at + k] == kNoClass || (k > 0 && steps[at + k] != wantedSteps[k])) {
+                    return false;
+                }
+                break;
+            }
+        }
+        return true;
+    };
+    std::size_t found = 0;
+    for (auto _ : state) {
+        found = 0;
+        for (std::size_t m = 0; m + 1 < starts.size(); ++m) {
+            for (std::size_t at = starts[m]; at + wanted.size() <= starts[m + 1]; ++at) {
+                found += matchesAt(at) ? 1 : 0;
+            }
+        }
+        benchmark::DoNotOptimize(found);
+    }
+    state.counters["matches"] = static_cast<double>(found);
+}
+
 void sizes(benchmark::internal::Benchmark* b)
 {
     for (const std::int64_t size : kSizes) {
@@ -525,11 +698,16 @@ void sizesAndSequences(benchmark::internal::Benchmark* b)
     }
 }
 
-void sizesAndSync(benchmark::internal::Benchmark* b)
+void sizesSyncAndEdits(benchmark::internal::Benchmark* b)
 {
     for (const std::int64_t size : kSizes) {
-        b->Args({size, 0});
-        b->Args({size, 1});
+        for (const std::int64_t edit : {kReorder, kReplaceOne, kAppendOne, kDeleteLast, kDeleteMiddle, kInsertFirst}) {
+            // The edits of one pitch at the size the targets are set for.
+            if (edit == kReorder || size == kSizes[2]) {
+                b->Args({size, 0, edit});
+                b->Args({size, 1, edit});
+            }
+        }
     }
 }
 
@@ -561,13 +739,14 @@ BENCHMARK(LoadMovementPitches)->Apply(sizesAndSequences)->Unit(benchmark::kMilli
 BENCHMARK(LoadMovementPitchesBare)->Apply(sizesAndSequences)->Unit(benchmark::kMillisecond);
 BENCHMARK(LoadTabulations)->Apply(sizesAndSequences)->Unit(benchmark::kMillisecond);
 BENCHMARK(LoadTabulationsBare)->Apply(sizesAndSequences)->Unit(benchmark::kMillisecond);
-BENCHMARK(SavePitches)->Apply(sizesAndSync)->Unit(benchmark::kMillisecond);
-BENCHMARK(SavePitchesBare)->Apply(sizesAndSync)->Unit(benchmark::kMillisecond);
+BENCHMARK(SavePitches)->Apply(sizesSyncAndEdits)->Unit(benchmark::kMillisecond);
+BENCHMARK(SavePitchesBare)->Apply(sizesSyncAndEdits)->Unit(benchmark::kMillisecond);
 BENCHMARK(SubjectSearch)->Apply(sizesAndSearches)->Unit(benchmark::kMillisecond);
 BENCHMARK(SubjectSearchBare)->Apply(sizesAndSearches)->Unit(benchmark::kMillisecond);
 BENCHMARK(SubjectList)->Apply(sizes)->Unit(benchmark::kMillisecond);
 BENCHMARK(SubjectListBare)->Apply(sizes)->Unit(benchmark::kMillisecond);
 BENCHMARK(FindMelody)->Apply(sizesAndModes)->Unit(benchmark::kMillisecond);
+BENCHMARK(FindMelodyScan)->Apply(sizesAndModes)->Unit(benchmark::kMillisecond);
 
 /// Peak resident memory (kB) of this process so far.
 long peakResidentKilobytes()

@@ -5,9 +5,9 @@ import sys
 
 ACTION_MS = 16.0
 START_UP_MS = 1000.0
-MELODY_MS = 200.0
+DURABLE_STORE_MS = 50.0
 RATIO = 1.5
-MEMORY_MB = 300.0
+MEMORY_MB = 200.0
 
 
 def describe(name):
@@ -26,9 +26,13 @@ def describe(name):
     if kind == "LoadTabulations":
         return f"tabulations, {int(rest[0]):,} positions", size, ACTION_MS, bare
     if kind == "SavePitches":
+        edit = ["reordered (all rewritten)", "one pitch replaced", "one pitch appended", "last pitch deleted",
+                "middle pitch deleted", "pitch inserted first"][int(rest[1])]
+        # Edits that move every later position rewrite those rows: measured, but not held to the frame.
+        target = ACTION_MS if rest[1] in ("1", "2", "3") else None
         if rest[0] == "0":
-            return "store 32,767 positions, durable commit", size, None, bare
-        return "store 32,767 positions, without the commit's flush", size, ACTION_MS, bare
+            return f"store 32,767, {edit}, durable", size, DURABLE_STORE_MS if target else None, bare
+        return f"store 32,767, {edit}, no flush", size, target, bare
     if kind == "SubjectSearch":
         how = "wildcard" if rest[0] == "1" else "exact"
         hits = "common subject (about 9%)" if rest[1] == "1" else "10 matches"
@@ -37,7 +41,9 @@ def describe(name):
         return "search window opening (subject list)", size, ACTION_MS, bare
     if kind == "FindMelody":
         mode = ["exact", "classes", "transposed"][int(rest[0])]
-        return f"melodic search, {mode}", size, MELODY_MS, None
+        return f"melodic search, {mode}", size, ACTION_MS, "/".join(["FindMelodyScan"] + parts[1:])
+    if kind == "FindMelodyScan":
+        return None
     return name, size, None, None
 
 
@@ -84,8 +90,7 @@ def main():
         verdicts = []
         if target is not None and size == 100000:
             verdicts.append("time ok" if ms <= target else f"time MISS (+{ms - target:.0f} ms)")
-        # The durable commit is measured for the record; its targets are those of the store without the flush.
-        if ratio is not None and "durable" not in operation:
+        if ratio is not None:
             verdicts.append("ratio ok" if ratio <= RATIO else f"ratio MISS ({ratio:.2f}x)")
         print(f"{operation:<52} {size:>9,} {ms:>9.2f} {bare if bare else float('nan'):>9.2f} "
               f"{ratio if ratio else float('nan'):>6.2f}  {'' if target is None else f'{target:.0f} ms':>8}  "

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <iterator>
 #include <map>
 #include <set>
 #include <tuple>
@@ -164,19 +165,48 @@ std::vector<std::int64_t> pendingMovements(store::Connection& connection)
     return ids;
 }
 
-/// Writes one movement's index rows afresh and takes it off the pending changes.
+/// Makes one movement's index rows those of its sequence and takes it off the pending changes. Only the rows that
+/// differ from those stored are written: a change near the end of a long sequence touches a few rows, while one
+/// that moves the positions after it (a pitch inserted or deleted early) rewrites the rows from there on.
 void writeMovementRows(store::Connection& connection,
                        const PitchClasses& classes,
                        std::int64_t movementId,
                        const std::vector<std::int32_t>& pitchIds,
                        bool tracked)
 {
-    connection.execute("DELETE FROM tblMelodyIndex WHERE iMovementID = ?", {Value(movementId)});
-    std::vector<Row> rows;
+    const auto order = [](const Row& a, const Row& b) {
+        return std::tie(a.position, a.key, a.pitchId) < std::tie(b.position, b.key, b.pitchId);
+    };
+    std::vector<Row> wanted;
     for (const IndexEntry& entry : indexEntries(pitchIds, classes)) {
-        rows.push_back({entry.key, entry.pitchId, movementId, entry.position});
+        wanted.push_back({entry.key, entry.pitchId, movementId, entry.position});
     }
-    insertRows(connection, rows);
+    const std::vector<std::int64_t> values = connection.integers(
+        "SELECT iKey, iPitchID, iPosition FROM tblMelodyIndex WHERE iMovementID = ? ORDER BY iPosition, iKey, iPitchID",
+        {Value(movementId)});
+    std::vector<Row> stored;
+    stored.reserve(values.size() / 3);
+    for (std::size_t i = 0; i + 2 < values.size(); i += 3) {
+        stored.push_back({static_cast<std::int32_t>(values[i]), static_cast<std::int32_t>(values[i + 1]), movementId,
+                          values[i + 2]});
+    }
+    std::vector<Row> gone;
+    std::set_difference(stored.begin(), stored.end(), wanted.begin(), wanted.end(), std::back_inserter(gone), order);
+    std::vector<Row> added;
+    std::set_difference(wanted.begin(), wanted.end(), stored.begin(), stored.end(), std::back_inserter(added), order);
+    if (gone.size() * 2 > stored.size()) {
+        // Most rows go: one delete of them all and the insert of every row is quicker than deleting row by row.
+        connection.execute("DELETE FROM tblMelodyIndex WHERE iMovementID = ?", {Value(movementId)});
+        insertRows(connection, wanted);
+    } else {
+        for (const Row& row : gone) {
+            connection.execute(
+                "DELETE FROM tblMelodyIndex WHERE iKey = ? AND iPitchID = ? AND iMovementID = ? AND iPosition = ?",
+                {Value(std::int64_t {row.key}), Value(std::int64_t {row.pitchId}), Value(movementId),
+                 Value(row.position)});
+        }
+        insertRows(connection, added);
+    }
     if (tracked) {
         connection.execute("DELETE FROM tblMelodyIndexPending WHERE iMovementID = ?", {Value(movementId)});
     }

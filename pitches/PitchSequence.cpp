@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <optional>
 #include <system_error>
+#include <unordered_map>
 #include <utility>
 
 namespace velk::pitches
@@ -22,17 +23,6 @@ constexpr const char* kCountPrefix
     = "SELECT Count(tblmovementpitchjoin.iMovementID) AS pitchcount FROM tblpitchlookup LEFT JOIN "
       "tblmovementpitchjoin ON tblpitchlookup.iPitchID = tblmovementpitchjoin.iPitchID WHERE "
       "tblmovementpitchjoin.iMovementID=";
-
-// Columns of the sequence statement, in the order it selects them.
-constexpr std::size_t kSequencePitchColumn = 2;
-constexpr std::size_t kSequenceGlyphColumn = 3;
-
-/// The first field of the only row of a grouped count, 0 when the group is empty and so no row came back.
-std::int64_t countOf(store::Connection& connection, const std::string& statement)
-{
-    const store::ResultSet result = connection.query(statement);
-    return result.rows().empty() ? 0 : result.rows().front().at(0).toInt64();
-}
 
 /// The failure message of savePitches. The store's messages already name the catalogue file in most cases;
 /// where one does not, the file is named here.
@@ -89,38 +79,160 @@ std::string sharpCountStatement(std::int64_t movementId)
 MovementPitches loadMovementPitches(const std::string& connectionString, std::int64_t movementId)
 {
     store::Connection connection = store::Connection::open(connectionString, store::AccessMode::ReadOnly);
-    MovementPitches result;
+    // One read of the sequence and one of the vocabulary, in one snapshot, give what the sequence statement and
+    // the two count statements give: the join drops a position whose pitch is not in the vocabulary, and each
+    // pitch's spelling is judged by the count statements' own LIKE patterns.
+    struct Facts
     {
-        const store::ResultSet rows = connection.query(sequenceStatement(movementId));
-        result.entries.reserve(rows.recordCount());
-        for (const auto& row : rows.rows()) {
-            result.entries.push_back({static_cast<std::int32_t>(row.at(kSequencePitchColumn).toInt64()),
-                                      row.at(kSequenceGlyphColumn).toText()});
-        }
-    }
-    result.flatCount = countOf(connection, flatCountStatement(movementId));
-    result.sharpCount = countOf(connection, sharpCountStatement(movementId));
+        std::string glyph;
+        bool flat;
+        bool sharp;
+    };
+    std::unordered_map<std::int64_t, Facts> vocabulary;
+    MovementPitches result;
+    connection.begin();
+    connection.forEachRow(
+        "SELECT iPitchID, txtVelkFont, Coalesce(txtPitch LIKE '_/' OR txtPitch LIKE '_//', 0), Coalesce(txtPitch "
+        "LIKE '_*' OR txtPitch LIKE '_**', 0) FROM tblPitchLookup",
+        {}, [&](const std::vector<store::Value>& row) {
+            vocabulary[row.at(0).toInt64()] = {row.at(1).toText(), row.at(2).toInt64() != 0, row.at(3).toInt64() != 0};
+        });
+    const std::vector<std::int64_t> sequence = connection.integers(
+        "SELECT iPitchID FROM tblMovementPitchJoin WHERE iMovementID = ? ORDER BY iMovementPitchID",
+        {store::Value(movementId)});
+    connection.commit();
     connection.close();
+    result.entries.reserve(sequence.size());
+    for (const std::int64_t pitchId : sequence) {
+        const auto found = vocabulary.find(pitchId);
+        if (found == vocabulary.end()) {
+            continue;
+        }
+        result.entries.push_back({static_cast<std::int32_t>(pitchId), found->second.glyph});
+        result.flatCount += found->second.flat ? 1 : 0;
+        result.sharpCount += found->second.sharp ? 1 : 0;
+    }
     return result;
 }
 
 namespace
 {
 
-/// The delete, the inserts and the deviation of savePitches, in one transaction; returns the deviation stored.
+/// One stored position of a movement: its row id and its pitch.
+struct StoredRow
+{
+    std::int64_t id;
+    std::int32_t pitchId;
+};
+
+std::vector<StoredRow> storedRows(store::Connection& connection, std::int64_t movementId)
+{
+    const std::vector<std::int64_t> values = connection.integers(
+        "SELECT iMovementPitchID, iPitchID FROM tblMovementPitchJoin WHERE iMovementID = ? ORDER BY iMovementPitchID",
+        {store::Value(movementId)});
+    std::vector<StoredRow> rows;
+    rows.reserve(values.size() / 2);
+    for (std::size_t i = 0; i + 1 < values.size(); i += 2) {
+        rows.push_back({values[i], static_cast<std::int32_t>(values[i + 1])});
+    }
+    return rows;
+}
+
+/// head followed by rows groups of columns placeholders: "(?,?),(?,?)".
+std::string multiRowInsert(const std::string& head, std::size_t columns, std::size_t rows)
+{
+    std::string group = "(?";
+    for (std::size_t c = 1; c < columns; ++c) {
+        group += ",?";
+    }
+    group += ')';
+    std::string sql = head;
+    for (std::size_t i = 0; i < rows; ++i) {
+        sql += i == 0 ? group : "," + group;
+    }
+    return sql;
+}
+
+/// Appends positions after the movement's stored ones (new ids are higher than any given before), many rows to a
+/// statement.
+void appendPositions(store::Connection& connection,
+                     std::int64_t movementId,
+                     std::vector<std::int32_t>::const_iterator first,
+                     std::vector<std::int32_t>::const_iterator last)
+{
+    constexpr std::size_t kBatch = 400;
+    const auto statement = [](std::size_t rows) {
+        return multiRowInsert("insert into tblmovementpitchjoin (imovementid, ipitchid) values ", 2, rows);
+    };
+    const std::string full = statement(kBatch);
+    std::vector<store::Value> params;
+    params.reserve(kBatch * 2);
+    while (first != last) {
+        const auto count = std::min<std::size_t>(kBatch, static_cast<std::size_t>(last - first));
+        params.clear();
+        for (std::size_t i = 0; i < count; ++i, ++first) {
+            params.emplace_back(movementId);
+            params.emplace_back(std::int64_t {*first});
+        }
+        connection.execute(count == kBatch ? full : statement(count), params);
+    }
+}
+
+/// Deletes the movement's stored positions whose ids lie from first to last (a run of its rows in sequence order).
+void deletePositions(store::Connection& connection, std::int64_t movementId, std::int64_t first, std::int64_t last)
+{
+    connection.execute("DELETE FROM tblMovementPitchJoin WHERE iMovementID = ? AND iMovementPitchID BETWEEN ? AND ?",
+                       {store::Value(movementId), store::Value(first), store::Value(last)});
+}
+
+/// Makes the movement's stored rows hold pitchIds, writing only what differs from what is stored: a run of pitches
+/// appended is inserted after the stored rows, a run deleted has its rows deleted, and otherwise each position
+/// whose pitch changed is updated in place (its iMovementPitchID stays), the rows beyond the new end deleted and
+/// the positions beyond the old end appended. The stored order (ascending iMovementPitchID) is the sequence's.
+void writeDifference(store::Connection& connection, std::int64_t movementId, const std::vector<std::int32_t>& pitchIds)
+{
+    const std::vector<StoredRow> stored = storedRows(connection, movementId);
+    const std::size_t n = stored.size();
+    const std::size_t m = pitchIds.size();
+    const std::size_t shorter = std::min(n, m);
+    std::size_t prefix = 0;
+    while (prefix < shorter && stored[prefix].pitchId == pitchIds[prefix]) {
+        ++prefix;
+    }
+    std::size_t suffix = 0;
+    while (prefix + suffix < shorter && stored[n - 1 - suffix].pitchId == pitchIds[m - 1 - suffix]) {
+        ++suffix;
+    }
+    if (n == m && prefix == n) {
+        return;
+    }
+    if (m < n && prefix + suffix == m) {
+        deletePositions(connection, movementId, stored[prefix].id, stored[n - suffix - 1].id);
+        return;
+    }
+    for (std::size_t i = prefix; i < shorter; ++i) {
+        if (stored[i].pitchId != pitchIds[i]) {
+            connection.execute("UPDATE tblMovementPitchJoin SET iPitchID = ? WHERE iMovementPitchID = ?",
+                               {store::Value(std::int64_t {pitchIds[i]}), store::Value(stored[i].id)});
+        }
+    }
+    if (m < n) {
+        deletePositions(connection, movementId, stored[m].id, stored[n - 1].id);
+    } else if (m > n) {
+        appendPositions(connection, movementId, pitchIds.begin() + static_cast<std::ptrdiff_t>(n), pitchIds.end());
+    }
+}
+
+/// The changes, the deviation and what the caller adds, in one transaction; returns the deviation stored.
 double replaceSequence(store::Connection& connection,
                        std::int64_t movementId,
                        const std::vector<std::int32_t>& pitchIds,
                        const std::function<void(store::Connection&)>& alsoInTransaction)
 {
     store::Transaction transaction(connection);
-    connection.execute("DELETE from tblmovementpitchjoin where imovementid = " + std::to_string(movementId));
-    const std::string insert = "insert into tblmovementpitchjoin (imovementid, ipitchid) values (?,?)";
-    for (const std::int32_t pitchId : pitchIds) {
-        connection.execute(insert, {store::Value(movementId), store::Value(std::int64_t {pitchId})});
-    }
+    writeDifference(connection, movementId, pitchIds);
     // The figure belongs to the sequence: written with it, it can never describe an older one.
-    const double deviation = tabulations::storeDeviation(connection, movementId);
+    const double deviation = tabulations::storeDeviation(connection, movementId, pitchIds);
     if (alsoInTransaction) {
         alsoInTransaction(connection);
     }
@@ -140,11 +252,8 @@ void insertStoredPositions(store::Connection& connection, const std::vector<Stor
     // Three parameters a row, well below SQLite's limit; the full statement is prepared once and reused.
     constexpr std::size_t kBatch = 300;
     const auto statement = [](std::size_t rows) {
-        std::string sql = "insert into tblmovementpitchjoin (imovementpitchid, imovementid, ipitchid) values ";
-        for (std::size_t i = 0; i < rows; ++i) {
-            sql += i == 0 ? "(?,?,?)" : ",(?,?,?)";
-        }
-        return sql;
+        return multiRowInsert("insert into tblmovementpitchjoin (imovementpitchid, imovementid, ipitchid) values ", 3,
+                              rows);
     };
     const std::string full = statement(kBatch);
     std::vector<store::Value> params;

@@ -43,10 +43,11 @@ std::string flatCountStatement(std::int64_t movementId);
 /// none.
 std::string sharpCountStatement(std::int64_t movementId);
 
-/// Reads a movement's sequence, then its flat count, then its sharp count, on one read-only connection of its own
-/// opened from connectionString and closed before returning. A count that returns no row is 0; a movement
-/// without positions (or an id that names no movement, such as 0) gives no entries and both counts 0.
-/// Throws store::StoreError.
+/// Reads a movement's sequence with its flat and sharp counts, on one read-only connection of its own opened from
+/// connectionString and closed before returning: exactly what sequenceStatement, flatCountStatement and
+/// sharpCountStatement give (a count that returns no row is 0), worked out from one read of the sequence and one of
+/// the pitch vocabulary. A movement without positions (or an id that names no movement, such as 0) gives no entries
+/// and both counts 0. Throws store::StoreError.
 MovementPitches loadMovementPitches(const std::string& connectionString, std::int64_t movementId);
 
 /// The message of savePitches for a movement that has no id yet.
@@ -60,13 +61,17 @@ struct SavedSequence
 };
 
 /// Stores a movement's sequence, replacing what was stored, on a read-write connection of its own: in one
-/// transaction it deletes all the movement's positions, inserts the given pitches in order and writes the
-/// movement's Deviation worked out from them by the tabulations (0 for an empty sequence), so the stored sequence
-/// and its figure are either wholly the old ones or wholly the new ones. An empty list stores an empty sequence.
+/// transaction it compares pitchIds with the stored rows and writes only the difference (pitches appended are
+/// inserted after the stored rows, a replaced pitch's row is updated in place and keeps its iMovementPitchID, the
+/// rows of deleted pitches are deleted; any other change rewrites the positions from its first difference on), then
+/// writes the movement's Deviation worked out from the new sequence by the tabulations (0 for an empty sequence), so
+/// the stored sequence and its figure are either wholly the old ones or wholly the new ones, and read back in the
+/// given order. The stored rows are read inside the transaction, so what another program changed meanwhile is
+/// overwritten too. An empty list stores an empty sequence.
 /// Never stores under an id < 1 (failure kMovementNotSaved). On any failure nothing is changed and the result
 /// carries a finished message naming the catalogue file.
-/// alsoInTransaction, when given, runs inside the same transaction after the inserts (the melody index is
-/// brought up to date there, so it never disagrees with the stored sequence).
+/// alsoInTransaction, when given, runs inside the same transaction after the sequence is written (the melody index
+/// is brought up to date there, so it never disagrees with the stored sequence).
 store::Result<SavedSequence> savePitches(const std::string& connectionString,
                                          std::int64_t movementId,
                                          const std::vector<std::int32_t>& pitchIds,

@@ -219,7 +219,8 @@ struct Connection::Impl
     int run(const std::string& sql,
             const std::vector<Value>& params,
             const std::function<void(sqlite3_stmt*)>& onStatement,
-            const std::function<void(std::vector<Value>&&)>& onRow)
+            const std::function<void(std::vector<Value>&&)>& onRow,
+            const std::function<void(sqlite3_stmt*)>& onStep = {})
     {
         StatementPtr statement = acquire(sql);
         sqlite3_stmt* raw = statement.get();
@@ -238,7 +239,9 @@ struct Connection::Impl
                 if (code != SQLITE_ROW) {
                     fail(code, "A statement", writing);
                 }
-                if (onRow) {
+                if (onStep) {
+                    onStep(raw);
+                } else if (onRow) {
                     std::vector<Value> row;
                     row.reserve(static_cast<std::size_t>(columns));
                     for (int c = 0; c < columns; ++c) {
@@ -467,6 +470,20 @@ void Connection::forEachRow(const std::string& sql,
                             const std::function<void(const std::vector<Value>&)>& onRow)
 {
     m_impl->run(sql, params, {}, [&](std::vector<Value>&& row) { onRow(row); });
+}
+
+std::vector<std::int64_t> Connection::integers(const std::string& sql, const std::vector<Value>& params)
+{
+    std::vector<std::int64_t> values;
+    int columns = 0;
+    m_impl->run(
+        sql, params, [&](sqlite3_stmt* statement) { columns = sqlite3_column_count(statement); }, {},
+        [&](sqlite3_stmt* statement) {
+            for (int c = 0; c < columns; ++c) {
+                values.push_back(sqlite3_column_int64(statement, c));
+            }
+        });
+    return values;
 }
 
 int Connection::execute(const std::string& sql, const std::vector<Value>& params)

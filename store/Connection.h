@@ -45,6 +45,9 @@ public:
     void forEachRow(const std::string& sql,
                     const std::vector<Value>& params,
                     const std::function<void(const std::vector<Value>&)>& onRow);
+    /// Runs a statement whose columns are all integers and returns every column of every row, row after row (a
+    /// long sequence is read this way without a Value for each field). Null reads as 0.
+    std::vector<std::int64_t> integers(const std::string& sql, const std::vector<Value>& params = {});
     /// Runs a statement that returns no rows; returns the number of rows it changed.
     int execute(const std::string& sql, const std::vector<Value>& params = {});
     /// Runs several statements without parameters (schema scripts).

@@ -23,9 +23,8 @@ namespace
 constexpr int kExactDigits = 1074;
 constexpr std::size_t kExactBufferSize = 309 + 1 + kExactDigits + 16;
 
-// Columns of the class and real statements, in the order they select them.
+// The column of the class statement that holds the glyph.
 constexpr std::size_t kClassGlyphColumn = 2;
-constexpr std::size_t kRealGlyphColumn = 2;
 
 /// Adds one unit in the last place of a decimal text of digits and at most one point ("9.9" -> "10.0").
 void incrementDecimal(std::string& digits)
@@ -246,6 +245,64 @@ std::map<std::int64_t, float> allDeviations(store::Connection& connection)
     return deviations;
 }
 
+ClassMembership ClassMembership::load(store::Connection& connection)
+{
+    ClassMembership membership;
+    std::unordered_map<std::int64_t, std::size_t> rowOfClass;
+    connection.forEachRow("select c.iClassID, p.txtVelkFont from tblClassLookup c inner join tblPitchLookup p on "
+                          "p.iPitchID = c.iPitchID order by c.iClassID",
+                          {}, [&](const std::vector<store::Value>& row) {
+                              rowOfClass.emplace(row.at(0).toInt64(), membership.m_classRows.size());
+                              membership.m_classRows.push_back(row.at(0).toInt64());
+                              membership.m_classGlyphs.push_back(row.at(1).toText());
+                          });
+    connection.forEachRow(
+        "select iPitchID, iClassID from tblPitchClassJoin", {}, [&](const std::vector<store::Value>& row) {
+            const auto found = rowOfClass.find(row.at(1).toInt64());
+            if (found != rowOfClass.end()) {
+                membership.m_rowsOfPitch[static_cast<std::int32_t>(row.at(0).toInt64())].push_back(found->second);
+            }
+        });
+    return membership;
+}
+
+std::vector<std::optional<std::int64_t>> ClassMembership::classCounts(const std::vector<std::int32_t>& pitchIds) const
+{
+    std::vector<std::int64_t> counts(m_classRows.size(), 0);
+    for (const std::int32_t pitchId : pitchIds) {
+        const auto found = m_rowsOfPitch.find(pitchId);
+        if (found != m_rowsOfPitch.end()) {
+            for (const std::size_t row : found->second) {
+                ++counts[row];
+            }
+        }
+    }
+    std::vector<std::optional<std::int64_t>> classCounts;
+    classCounts.reserve(counts.size());
+    for (const std::int64_t count : counts) {
+        classCounts.push_back(count == 0 ? std::nullopt : std::optional<std::int64_t>(count));
+    }
+    return classCounts;
+}
+
+float ClassMembership::deviationOf(const std::vector<std::int32_t>& pitchIds) const
+{
+    return averageDeviation(classCounts(pitchIds), static_cast<std::int64_t>(pitchIds.size()));
+}
+
+const std::vector<std::string>& ClassMembership::classGlyphs() const
+{
+    return m_classGlyphs;
+}
+
+double storeDeviation(store::Connection& connection, std::int64_t movementId, const std::vector<std::int32_t>& pitchIds)
+{
+    const double value = storedDeviation(ClassMembership::load(connection).deviationOf(pitchIds));
+    connection.execute("update tblMovement set Deviation = ? where iMovementID = ?",
+                       {store::Value(value), store::Value(movementId)});
+    return value;
+}
+
 double storeDeviation(store::Connection& connection, std::int64_t movementId)
 {
     const double value = storedDeviation(deviationOf(connection, movementId));
@@ -283,27 +340,55 @@ Tabulation tabulate(const std::string& connectionString, std::int64_t movementId
         return {};
     }
     store::Connection connection = store::Connection::open(connectionString, store::AccessMode::ReadOnly);
-    const auto total = static_cast<std::int64_t>(connection.query(totalStatement(movementId)).recordCount());
-    Tabulation tabulation = tabulateClasses(connection, movementId, total);
-    if (tabulation.total < 1) {
+    // One snapshot: the sequence and the lookup tables it is counted against.
+    connection.begin();
+    const std::vector<std::int64_t> stored = connection.integers(
+        "select iPitchID from tblMovementPitchJoin where iMovementID = ? order by iMovementPitchID",
+        {store::Value(movementId)});
+    if (stored.empty()) {
+        connection.commit();
         connection.close();
-        return tabulation;
+        return {};
     }
+    const ClassMembership membership = ClassMembership::load(connection);
+    // The real statement's rows: each pitch of the vocabulary that occurs, in ascending iPitchID.
+    std::map<std::int64_t, std::pair<std::string, std::int64_t>> reals;
+    connection.forEachRow("select iPitchID, txtVelkFont from tblPitchLookup", {},
+                          [&](const std::vector<store::Value>& row) {
+                              reals.emplace(row.at(0).toInt64(), std::make_pair(row.at(1).toText(), std::int64_t {0}));
+                          });
+    connection.commit();
+    connection.close();
 
-    {
-        const store::ResultSet reals = connection.query(realStatement(movementId));
-        const std::size_t countColumn = requireColumn(reals, "pitchcount");
-        for (const auto& row : reals.rows()) {
-            const std::int64_t count = row.at(countColumn).toInt64();
-            TabulationRow shown {row.at(kRealGlyphColumn).toText(), {}, {}};
-            if (count != 0) {
-                shown.countText = countText(count);
-                shown.percentText = store::formatNumber(percentage(count, tabulation.total));
-            }
-            tabulation.realRows.push_back(std::move(shown));
+    Tabulation tabulation;
+    tabulation.total = static_cast<std::int64_t>(stored.size());
+    std::vector<std::int32_t> pitchIds;
+    pitchIds.reserve(stored.size());
+    for (const std::int64_t pitchId : stored) {
+        pitchIds.push_back(static_cast<std::int32_t>(pitchId));
+        const auto found = reals.find(pitchId);
+        if (found != reals.end()) {
+            ++found->second.second;
         }
     }
-    connection.close();
+    tabulation.classCounts = membership.classCounts(pitchIds);
+    for (std::size_t i = 0; i < tabulation.classCounts.size(); ++i) {
+        TabulationRow shown {membership.classGlyphs()[i], {}, {}};
+        if (const auto& count = tabulation.classCounts[i]) {
+            shown.countText = countText(*count);
+            shown.percentText = store::formatNumber(percentage(*count, tabulation.total));
+        }
+        tabulation.classRows.push_back(std::move(shown));
+    }
+    tabulation.deviation = averageDeviation(tabulation.classCounts, tabulation.total);
+    tabulation.deviationText = store::formatSingle(tabulation.deviation);
+    for (const auto& [pitchId, glyphAndCount] : reals) {
+        const auto& [glyph, count] = glyphAndCount;
+        if (count > 0) {
+            tabulation.realRows.push_back(
+                {glyph, countText(count), store::formatNumber(percentage(count, tabulation.total))});
+        }
+    }
     return tabulation;
 }
 

@@ -4,6 +4,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace velk::store
@@ -73,10 +74,11 @@ std::string classStatement(std::int64_t movementId);
 /// pitchcount.
 std::string realStatement(std::int64_t movementId);
 
-/// Tabulates a movement: its total, its class rows (with the deviation), then its real rows, read on one
-/// read-only connection of its own, closed before returning. An id < 1 or a movement without positions gives an
-/// empty Tabulation (total 0, no rows, deviation 0, deviationText "0"); an id < 1 is not looked up at all.
-/// Throws store::StoreError.
+/// Tabulates a movement: its total, its class rows (with the deviation), then its real rows, on one read-only
+/// connection of its own, closed before returning. The rows are those of totalStatement, classStatement and
+/// realStatement, worked out from one read of the sequence and of the small lookup tables. An id < 1 or a movement
+/// without positions gives an empty Tabulation (total 0, no rows, deviation 0, deviationText "0"); an id < 1 is not
+/// looked up at all. Throws store::StoreError.
 Tabulation tabulate(const std::string& connectionString, std::int64_t movementId);
 
 /// The average deviation of a movement's stored sequence, read with tabulate's own statements and arithmetic on
@@ -84,10 +86,36 @@ Tabulation tabulate(const std::string& connectionString, std::int64_t movementId
 /// movement without positions and for an id < 1. Throws store::StoreError.
 float deviationOf(store::Connection& connection, std::int64_t movementId);
 
+/// The class statement's rows (every class whose representative pitch is in tblPitchLookup, in ascending iClassID)
+/// and the classes each pitch belongs to, read once from the lookup tables, so that a sequence held in memory is
+/// counted by class as the class statement counts its stored rows.
+class ClassMembership
+{
+public:
+    /// Reads tblClassLookup, tblPitchLookup and tblPitchClassJoin. Throws store::StoreError.
+    static ClassMembership load(store::Connection& connection);
+
+    /// Per class row, the number of positions whose pitch belongs to the class; nothing for a class without any
+    /// (the class statement's Null classcount).
+    std::vector<std::optional<std::int64_t>> classCounts(const std::vector<std::int32_t>& pitchIds) const;
+    /// The average deviation of a sequence: what deviationOf gives once it is stored.
+    float deviationOf(const std::vector<std::int32_t>& pitchIds) const;
+    /// Per class row, the txtVelkFont of the class's representative pitch.
+    const std::vector<std::string>& classGlyphs() const;
+
+private:
+    std::vector<std::int64_t> m_classRows;
+    std::vector<std::string> m_classGlyphs;
+    std::unordered_map<std::int32_t, std::vector<std::size_t>> m_rowsOfPitch;
+};
+
 /// Works out the movement's deviation from its stored sequence (deviationOf) and writes it into its Deviation
 /// column, on the caller's connection and inside the caller's transaction. Returns the value now stored
 /// (storedDeviation). Throws store::StoreError.
 double storeDeviation(store::Connection& connection, std::int64_t movementId);
+/// The same for a sequence the caller has just stored as pitchIds, counted in memory instead of read back.
+double
+storeDeviation(store::Connection& connection, std::int64_t movementId, const std::vector<std::int32_t>& pitchIds);
 
 /// The average deviation of every movement's stored sequence by iMovementID, from three grouped reads instead of
 /// a tabulation per movement; each figure is the one deviationOf gives. Throws store::StoreError.

@@ -307,6 +307,17 @@ TEST_F(StatementTest, NoHalfReadStatementBlocksAnotherConnection)
     EXPECT_EQ(m_connection.query("select count(*) from tblMovement").rows()[0][0].toInt64(), 4);
 }
 
+TEST_F(StatementTest, IntegersAreEveryFieldRowAfterRowWithNullAsZero)
+{
+    insertMovement(m_connection, 7);
+    m_connection.execute("insert into tblMovement (iKTN, iMvmt, iOrder) values (null, 2, 1)");
+    EXPECT_EQ(
+        m_connection.integers("select iKTN, iMvmt from tblMovement where iMvmt >= ? order by iMovementID", {Value(1)}),
+        (std::vector<std::int64_t> {7, 1, 0, 2}));
+    EXPECT_TRUE(m_connection.integers("select iKTN from tblMovement where iKTN > 100").empty());
+    EXPECT_THROW(m_connection.integers("select iKTN from tblNowhere"), StoreError);
+}
+
 TEST_F(StatementTest, TransactionRollsBackUnlessCommitted)
 {
     {

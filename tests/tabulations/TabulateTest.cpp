@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -170,11 +171,19 @@ TEST_F(Tabulate, EveryWayOfWorkingOutTheDeviationGivesTheTabulationsFigure)
     const auto expectSameFigures = [&](const std::string& when) {
         auto connection = writer();
         const auto all = allDeviations(connection);
+        const auto membership = ClassMembership::load(connection);
         ASSERT_EQ(all.size(), ids.size()) << when;
         for (const std::int64_t id : ids) {
             const float shown = tabulate(m_catalogue.connectionString(), id).deviation;
             EXPECT_EQ(deviationOf(connection, id), shown) << when << ", movement " << id;
             EXPECT_EQ(all.at(id), shown) << when << ", movement " << id;
+            std::vector<std::int32_t> sequence;
+            connection.forEachRow(
+                "select iPitchID from tblMovementPitchJoin where iMovementID = ? order by iMovementPitchID",
+                {store::Value(id)}, [&](const std::vector<store::Value>& row) {
+                    sequence.push_back(static_cast<std::int32_t>(row.at(0).toInt64()));
+                });
+            EXPECT_EQ(membership.deviationOf(sequence), shown) << when << ", movement " << id << " counted in memory";
         }
     };
     expectSameFigures("the reference classes");
@@ -189,6 +198,99 @@ TEST_F(Tabulate, EveryWayOfWorkingOutTheDeviationGivesTheTabulationsFigure)
         connection.execute("update tblClassLookup set iPitchID = 9999 where iClassID = 8");
     }
     expectSameFigures("odd reference data");
+}
+
+/// A movement's tabulation built from the rows of the three statements as they stand, with the arithmetic of the
+/// page: what tabulate must give however it works the figures out.
+Tabulation byStatements(store::Connection& connection, std::int64_t movementId)
+{
+    Tabulation expected;
+    expected.total = static_cast<std::int64_t>(connection.query(totalStatement(movementId)).recordCount());
+    if (expected.total < 1) {
+        return expected;
+    }
+    const auto classes = connection.query(classStatement(movementId));
+    const auto classCount = static_cast<std::size_t>(classes.columnIndex("classcount"));
+    for (const auto& row : classes.rows()) {
+        std::optional<std::int64_t> count;
+        TabulationRow shown {row.at(2).toText(), {}, {}};
+        if (!row.at(classCount).isNull()) {
+            count = row.at(classCount).toInt64();
+            shown.countText = std::to_string(*count);
+            shown.percentText = store::formatNumber(percentage(*count, expected.total));
+        }
+        expected.classRows.push_back(shown);
+        expected.classCounts.push_back(count);
+    }
+    expected.deviation = averageDeviation(expected.classCounts, expected.total);
+    expected.deviationText = store::formatSingle(expected.deviation);
+    const auto reals = connection.query(realStatement(movementId));
+    for (const auto& row : reals.rows()) {
+        const std::int64_t count = row.at(3).toInt64();
+        expected.realRows.push_back(
+            {row.at(2).toText(), std::to_string(count), store::formatNumber(percentage(count, expected.total))});
+    }
+    return expected;
+}
+
+TEST_F(Tabulate, GivesTheRowsOfTheStatementsOnRandomAndOddCatalogues)
+{
+    std::vector<std::string> spellings;
+    for (const auto& pitch : store::referencePitches()) {
+        spellings.push_back(pitch.spelling);
+    }
+    std::mt19937 random(11);
+    std::vector<std::int64_t> ids;
+    for (const std::size_t length : {0, 1, 2, 12, 97, 500}) {
+        std::vector<std::string> sequence(length);
+        for (auto& spelling : sequence) {
+            spelling = spellings[std::uniform_int_distribution<std::size_t>(0, spellings.size() - 1)(random)];
+        }
+        ids.push_back(addMovement(static_cast<int>(ids.size() + 1)));
+        storePositions(ids.back(), sequence);
+    }
+    const auto expectTheStatementsRows = [&](const std::string& when) {
+        auto connection = writer();
+        for (const std::int64_t id : ids) {
+            const Tabulation shown = tabulate(m_catalogue.connectionString(), id);
+            const Tabulation expected = byStatements(connection, id);
+            EXPECT_EQ(shown.total, expected.total) << when << ", movement " << id;
+            EXPECT_EQ(shown.classRows, expected.classRows) << when << ", movement " << id;
+            EXPECT_EQ(shown.classCounts, expected.classCounts) << when << ", movement " << id;
+            EXPECT_EQ(shown.realRows, expected.realRows) << when << ", movement " << id;
+            EXPECT_EQ(shown.deviation, expected.deviation) << when << ", movement " << id;
+            EXPECT_EQ(shown.deviationText, expected.deviationText) << when << ", movement " << id;
+        }
+    };
+    expectTheStatementsRows("the reference data");
+    {
+        // Another program changes sequences and the reference data: every tabulation shows it at once.
+        auto other = writer();
+        other.execute("delete from tblMovementPitchJoin where iMovementPitchID % 7 = 0");
+        other.execute("update tblMovementPitchJoin set iPitchID = (select iPitchID from tblPitchLookup where "
+                      "txtPitch = 'g') where iMovementPitchID % 5 = 0");
+        other.execute("insert into tblPitchLookup (iPitchID, txtPitch, txtVelkFont) values (990, 'x', 'ξ')");
+        other.execute("insert into tblMovementPitchJoin (iMovementID, iPitchID) select iMovementID, 990 from "
+                      "tblMovement");
+        other.execute("insert into tblPitchClassJoin (iPitchID, iClassID) select iPitchID, 3 from tblPitchLookup "
+                      "where txtPitch = 'g'");
+        other.execute("delete from tblPitchClassJoin where iPitchID = (select iPitchID from tblPitchLookup where "
+                      "txtPitch = 'a')");
+        other.execute("update tblPitchLookup set txtVelkFont = 'G!' where txtPitch = 'G'");
+    }
+    expectTheStatementsRows("changed by another program");
+    {
+        // Rows another program left without foreign keys: a position and a class whose pitch is in no vocabulary,
+        // a class membership of a class that does not exist.
+        auto other = writer();
+        other.execute("PRAGMA foreign_keys = OFF");
+        other.execute("insert into tblMovementPitchJoin (iMovementID, iPitchID) values (?, 4444)",
+                      {store::Value(ids.back())});
+        other.execute("insert into tblPitchClassJoin (iPitchID, iClassID) values (4444, 2), (990, 77)");
+        other.execute("update tblClassLookup set iPitchID = 9999 where iClassID = 8");
+        other.execute("insert into tblClassLookup (iClassID, iPitchID) values (13, 990)");
+    }
+    expectTheStatementsRows("odd reference data");
 }
 
 TEST_F(Tabulate, AMissingCatalogueIsAnError)
