@@ -50,6 +50,11 @@ public:
     void PitchSelectionChanged(std::optional<std::size_t> row);
     /// The pitch box's key-press handler; acts on Enter with the box's text.
     void PitchKeyPress(int code, const std::string& text);
+    /// Backspace in the pitch box, with the box's text; true when the page took the key (see
+    /// PitchesPage::pitchBackspace), so the box must not see it.
+    bool PitchBackspace(const std::string& text, bool autoRepeat);
+    /// The pitches page's Insert, with the pitch box's text; only while the box is open on that page.
+    void InsertPitches(const std::string& text);
     /// Typing in a bound text box or a click on a bound check box.
     void SetBoundText(const std::string& field, const std::string& text);
     void SetBoundCheck(const std::string& field, bool checked);
