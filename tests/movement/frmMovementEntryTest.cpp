@@ -1,0 +1,255 @@
+#include "tests/movement/WindowFixture.h"
+
+#include <QClipboard>
+#include <QPushButton>
+
+using namespace velk::test;
+
+/// Entering a line a phrase at a time in the movement window: runs typed and pasted, Insert by its key, its
+/// access key and its button, and Backspace, driven offscreen through the control that has the focus.
+class frmMovementEntryTest : public QObject, protected velk::test::WindowFixture
+{
+    Q_OBJECT
+
+private:
+    // The movement's stored sequence as spellings separated by blanks.
+    QString stored(std::int64_t movement)
+    {
+        auto rs = db().query("select p.txtPitch from tblMovementPitchJoin j join tblPitchLookup p using (iPitchID) "
+                             "where j.iMovementID = ? order by j.iMovementPitchID",
+                             {movement});
+        QStringList spellings;
+        for (const auto& row : rs.rows()) {
+            spellings << QString::fromStdString(row[0].toText());
+        }
+        return spellings.join(QLatin1Char(' '));
+    }
+
+    // A key held down: the repeats the platform sends after the first press.
+    void repeat(Qt::Key key)
+    {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(), true);
+        QApplication::sendEvent(QApplication::focusWidget(), &press);
+    }
+
+    velk::ui::FlexGrid* pitchGrid()
+    {
+        return child<velk::ui::FlexGrid>("fgPitches");
+    }
+
+    QLineEdit* entryBox()
+    {
+        return child<QLineEdit>("txtPitch");
+    }
+
+    // The pitches page with the entry box open for appending, the focus in it.
+    [[nodiscard]] bool appending()
+    {
+        click("new");
+        return QApplication::focusWidget() == entryBox();
+    }
+
+private slots:
+    void init()
+    {
+        setUp();
+    }
+
+    void cleanup()
+    {
+        tearDown();
+    }
+
+    void aTypedRunIsAppendedAndStoredByCtrlS()
+    {
+        const auto id = add(1, 1, "");
+        QVERIFY(open());
+        QVERIFY(prepare(PitchPage));
+        QVERIFY(appending());
+        QTest::keyClicks(QApplication::focusWidget(), q("c d e f"));
+        press(Qt::Key_Return);
+        QCOMPARE(pitchGrid()->rows(), 7);
+        QCOMPARE(pitchGrid()->textMatrix(6, 0), q("7"));
+        QCOMPARE(pitchGrid()->row(), 6);
+        QCOMPARE(entryBox()->text(), QString());
+        QCOMPARE(stored(id), q("c e g*"));
+        press(Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(stored(id), q("c e g* c d e f"));
+        QVERIFY(m_messages.empty());
+    }
+
+    void aRunWithAnUnknownSpellingNamesItAndStaysInTheBox()
+    {
+        const auto id = add(1, 1, "");
+        QVERIFY(open());
+        QVERIFY(prepare(PitchPage));
+        QVERIFY(appending());
+        QTest::keyClicks(QApplication::focusWidget(), q("c h e"));
+        press(Qt::Key_Return);
+        QCOMPARE(int(m_messages.size()), 1);
+        QCOMPARE(QString::fromStdString(m_messages[0].text),
+                 q("Entry not found !\n“h” is not a pitch spelling, so nothing was entered."));
+        QCOMPARE(pitchGrid()->rows(), 3);
+        QCOMPARE(entryBox()->text(), q("c h e"));
+        // The box keeps the focus in its window, which the platform makes active again once the message is gone.
+        QCOMPARE(m_window->focusWidget(), entryBox());
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        QTRY_COMPARE(QApplication::focusWidget(), entryBox());
+        // Corrected where it stands.
+        press(Qt::Key_Backspace);
+        press(Qt::Key_Backspace);
+        press(Qt::Key_Backspace);
+        QTest::keyClicks(QApplication::focusWidget(), q("a e"));
+        press(Qt::Key_Return);
+        QCOMPARE(pitchGrid()->rows(), 6);
+        press(Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(stored(id), q("c e g* c a e"));
+    }
+
+    void aPastedRunOfSeveralLinesIsAppended()
+    {
+        const auto id = add(1, 1, "");
+        QVERIFY(open());
+        QVERIFY(prepare(PitchPage));
+        QVERIFY(appending());
+        QApplication::clipboard()->setText(q("d e\nf*\tg"));
+        press(Qt::Key_V, Qt::ControlModifier);
+        QVERIFY(!entryBox()->text().isEmpty());
+        press(Qt::Key_Return);
+        QVERIFY2(m_messages.empty(), m_messages.empty() ? "" : m_messages[0].text.c_str());
+        QCOMPARE(pitchGrid()->rows(), 7);
+        press(Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(stored(id), q("c e g* d e f* g"));
+    }
+
+    // Longer than a line edit holds by default (32,767 characters): cut there, its last spelling would be "c", not
+    // "c*".
+    void aPastedLongLineIsEnteredWhole()
+    {
+        const auto id = add(1, 1, "");
+        QVERIFY(open());
+        QVERIFY(prepare(PitchPage));
+        QVERIFY(appending());
+        constexpr int kPitches = 11000;
+        QApplication::clipboard()->setText(q("c* ").repeated(kPitches));
+        press(Qt::Key_V, Qt::ControlModifier);
+        press(Qt::Key_Return);
+        QVERIFY(m_messages.empty());
+        QCOMPARE(pitchGrid()->rows(), 3 + kPitches);
+        press(Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(count("tblMovementPitchJoin"), std::int64_t(3 + kPitches));
+        QCOMPARE(stored(id).split(QLatin1Char(' ')).last(), q("c*"));
+    }
+
+    void backspacePressedTakesBackAppendedPitchesAndHeldTakesNone()
+    {
+        const auto id = add(1, 1, "");
+        QVERIFY(open());
+        QVERIFY(prepare(PitchPage));
+        QVERIFY(appending());
+        QTest::keyClicks(QApplication::focusWidget(), q("g a b"));
+        press(Qt::Key_Return);
+        QCOMPARE(pitchGrid()->rows(), 6);
+
+        // Held down to clear a typed spelling: the repeats clear the box and take no pitch.
+        QTest::keyClicks(QApplication::focusWidget(), q("c*"));
+        press(Qt::Key_Backspace);
+        repeat(Qt::Key_Backspace);
+        QCOMPARE(entryBox()->text(), QString());
+        repeat(Qt::Key_Backspace);
+        repeat(Qt::Key_Backspace);
+        QCOMPARE(pitchGrid()->rows(), 6);
+
+        press(Qt::Key_Backspace);
+        QCOMPARE(pitchGrid()->rows(), 5);
+        QCOMPARE(pitchGrid()->row(), 4);
+        QCOMPARE(entryBox()->text(), QString());
+        press(Qt::Key_Backspace);
+        press(Qt::Key_Backspace);
+        QCOMPARE(pitchGrid()->rows(), 3);
+        // The stored pitches stay, and nothing was written.
+        press(Qt::Key_Backspace);
+        QCOMPARE(pitchGrid()->rows(), 3);
+        QCOMPARE(stored(id), q("c e g*"));
+        QCOMPARE(count("tblMovementPitchJoin"), std::int64_t(3));
+        QVERIFY(m_window->controller().pitches().bPitchEditMode());
+    }
+
+    void insertPutsTheTypedPitchesBeforeTheSelectedOne_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Insert key") << q("key");
+        QTest::newRow("Alt+I") << q("access key");
+        QTest::newRow("a click on Insert") << q("click");
+    }
+
+    void insertPutsTheTypedPitchesBeforeTheSelectedOne()
+    {
+        QFETCH(QString, how);
+        const auto id = add(1, 1, "");
+        QVERIFY(open());
+        QVERIFY(prepare(PitchPage));
+        auto* insert = child<QPushButton>("cmdInsertPitch");
+        QVERIFY(!insert->isEnabled());
+        focus("fgPitches");
+        press(Qt::Key_Down);
+        QCOMPARE(pitchGrid()->row(), 1);
+        QVERIFY(appending());
+        QVERIFY(insert->isEnabled());
+        QTest::keyClicks(QApplication::focusWidget(), q("a b/"));
+        if (how == q("key")) {
+            press(Qt::Key_Insert);
+        } else if (how == q("access key")) {
+            press(Qt::Key_I, Qt::AltModifier);
+        } else {
+            QTest::mouseClick(insert, Qt::LeftButton);
+        }
+        QCOMPARE(stored(id), q("c a b/ e g*"));
+        QVERIFY(m_messages.empty());
+        QVERIFY(!entryBox()->isEnabled());
+        QVERIFY(!insert->isEnabled());
+        // The pitch they went before is still the selected one.
+        QCOMPARE(pitchGrid()->row(), 3);
+        QCOMPARE(pitchGrid()->textMatrix(3, 0), q("4"));
+    }
+
+    void insertKeysWithTheBoxClosedDoNothing()
+    {
+        const auto id = add(1, 1, "");
+        QVERIFY(open());
+        QVERIFY(prepare(PitchPage));
+        focus("fgPitches");
+        KeyPressCounter reached;
+        pitchGrid()->installEventFilter(&reached);
+        press(Qt::Key_Insert);
+        press(Qt::Key_I, Qt::AltModifier);
+        pitchGrid()->removeEventFilter(&reached);
+        QCOMPARE(reached.presses, 0);
+        QCOMPARE(stored(id), q("c e g*"));
+        QVERIFY(m_messages.empty());
+    }
+
+    void shiftInsertStillPastesIntoTheBox()
+    {
+        const auto id = add(1, 1, "");
+        QVERIFY(open());
+        QVERIFY(prepare(PitchPage));
+        QVERIFY(appending());
+        QApplication::clipboard()->setText(q("b/"));
+        press(Qt::Key_Insert, Qt::ShiftModifier);
+        QCOMPARE(entryBox()->text(), q("b/"));
+        QCOMPARE(stored(id), q("c e g*"));
+        QVERIFY(entryBox()->isEnabled());
+    }
+};
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    velk::ui::setupApplication();
+    frmMovementEntryTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "frmMovementEntryTest.moc"
