@@ -509,6 +509,39 @@ void FindMelody(benchmark::State& state)
     state.counters["matches"] = static_cast<double>(rows);
 }
 
+// ---------------------------------------------------------------------------------------------------------
+// 9. One pitch appended to a line of 32,767 positions: Enter in the pitch entry box of the pitches page, with the
+// command state refreshed after it. Backspace takes it back between the measurements.
+
+void AppendPitch(benchmark::State& state)
+{
+    onProbeMovementWindow(state, [&](StartedWindow& window, std::int64_t id) {
+        MovementController& controller = window.controller;
+        for (std::int64_t i = 1; i < id; ++i) {
+            controller.records().recordset()->moveNext();
+        }
+        controller.TabClick(velk::movement::kTabPitches);
+        controller.ToolbarClick(velk::movement::New);
+        for (auto _ : state) {
+            controller.PitchKeyPress(13, "c*");
+            state.PauseTiming();
+            controller.PitchBackspace("", false);
+            state.ResumeTiming();
+        }
+        if (controller.pitches().pitchRows().size() != static_cast<std::size_t>(state.range(1))
+            || !window.view.told.empty()) {
+            state.SkipWithError("the pitch was not appended and taken back");
+        }
+    });
+}
+
+void sizesAndLongestLine(benchmark::internal::Benchmark* b)
+{
+    for (const std::int64_t size : kSizes) {
+        b->Args({size, velk::tools::kSynthLongestSequence});
+    }
+}
+
 void sizes(benchmark::internal::Benchmark* b)
 {
     for (const std::int64_t size : kSizes) {
@@ -568,6 +601,7 @@ BENCHMARK(SubjectSearchBare)->Apply(sizesAndSearches)->Unit(benchmark::kMillisec
 BENCHMARK(SubjectList)->Apply(sizes)->Unit(benchmark::kMillisecond);
 BENCHMARK(SubjectListBare)->Apply(sizes)->Unit(benchmark::kMillisecond);
 BENCHMARK(FindMelody)->Apply(sizesAndModes)->Unit(benchmark::kMillisecond);
+BENCHMARK(AppendPitch)->Apply(sizesAndLongestLine)->Unit(benchmark::kMillisecond);
 
 /// Peak resident memory (kB) of this process so far.
 long peakResidentKilobytes()
