@@ -221,6 +221,11 @@ bool frmMovement::eventFilter(QObject* watched, QEvent* event)
         }
         return false;
     }
+    if (event->type() == QEvent::KeyRelease && qobject_cast<QWidget*>(watched)
+        && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Backspace) {
+        m_backspaceRepeat.released(static_cast<QKeyEvent*>(event)->timestamp());
+        return false;
+    }
     if (event->type() != QEvent::KeyPress) {
         return false;
     }
@@ -236,9 +241,11 @@ bool frmMovement::eventFilter(QObject* watched, QEvent* event)
         m_controller->PitchKeyPress(Enter, std8(m_pitchesPage->entryBox()->text()));
         return true;
     }
-    if (widget == m_pitchesPage->entryBox() && key->key() == Qt::Key_Backspace && key->modifiers() == Qt::NoModifier
-        && m_controller->PitchBackspace(std8(m_pitchesPage->entryBox()->text()), key->isAutoRepeat())) {
-        return true;
+    if (widget == m_pitchesPage->entryBox() && key->key() == Qt::Key_Backspace && key->modifiers() == Qt::NoModifier) {
+        const bool held = m_backspaceRepeat.pressIsRepeat(key->isAutoRepeat(), key->timestamp());
+        if (m_controller->PitchBackspace(std8(m_pitchesPage->entryBox()->text()), held)) {
+            return true;
+        }
     }
     // Insert and Alt+I click the pitches page's Insert button, and only that: Alt+I would otherwise type an "i"
     // into the box while the button is disabled. Shift+Insert stays the box's paste.

@@ -25,11 +25,26 @@ private:
         return spellings.join(QLatin1Char(' '));
     }
 
-    // A key held down: the repeats the platform sends after the first press.
-    void repeat(Qt::Key key)
+    // A key held down, as an X server sends it: a press, then each repeat as a release and a press at one instant
+    // (marked as repeats by the toolkit, or not when it missed the pair), then the release.
+    void hold(Qt::Key key, int repeats, bool marked)
     {
-        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(), true);
-        QApplication::sendEvent(QApplication::focusWidget(), &press);
+        QWidget* focus = QApplication::focusWidget();
+        QVERIFY(focus != nullptr);
+        const auto send = [&](QEvent::Type type, bool repeat, ulong time) {
+            QKeyEvent event(type, key, Qt::NoModifier, QString(), repeat);
+            event.setTimestamp(time);
+            QApplication::sendEvent(focus, &event);
+        };
+        ulong time = 100000;
+        send(QEvent::KeyPress, false, time);
+        time += 600;
+        for (int i = 0; i < repeats; ++i) {
+            send(QEvent::KeyRelease, marked, time);
+            send(QEvent::KeyPress, marked, time);
+            time += 40;
+        }
+        send(QEvent::KeyRelease, false, time);
     }
 
     velk::ui::FlexGrid* pitchGrid()
@@ -152,14 +167,14 @@ private slots:
         press(Qt::Key_Return);
         QCOMPARE(pitchGrid()->rows(), 6);
 
-        // Held down to clear a typed spelling: the repeats clear the box and take no pitch.
-        QTest::keyClicks(QApplication::focusWidget(), q("c*"));
-        press(Qt::Key_Backspace);
-        repeat(Qt::Key_Backspace);
-        QCOMPARE(entryBox()->text(), QString());
-        repeat(Qt::Key_Backspace);
-        repeat(Qt::Key_Backspace);
-        QCOMPARE(pitchGrid()->rows(), 6);
+        // Held down to clear a typed spelling: the repeats clear the box and take no pitch, whether the toolkit
+        // marks them as repeats or not.
+        for (const bool marked : {true, false}) {
+            QTest::keyClicks(QApplication::focusWidget(), q("c*"));
+            hold(Qt::Key_Backspace, 5, marked);
+            QCOMPARE(entryBox()->text(), QString());
+            QCOMPARE(pitchGrid()->rows(), 6);
+        }
 
         press(Qt::Key_Backspace);
         QCOMPARE(pitchGrid()->rows(), 5);
