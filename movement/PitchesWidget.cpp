@@ -67,6 +67,11 @@ PitchesWidget::PitchesWidget(QWidget* parent)
     m_insertButton->setAutoDefault(false);
     m_insertButton->setFocusPolicy(Qt::NoFocus);
     m_insertButton->setEnabled(false);
+    // The window keeps the ink of closed fields on its pages; a command that cannot be given looks it.
+    QPalette greyWhenClosed = m_insertButton->palette();
+    greyWhenClosed.setColor(QPalette::Disabled, QPalette::ButtonText,
+                            greyWhenClosed.color(QPalette::Disabled, QPalette::ButtonText));
+    m_insertButton->setPalette(greyWhenClosed);
     connect(m_insertButton, &QPushButton::clicked, this,
             [this] { m_controller->InsertPitches(m_entryBox->text().toStdString()); });
     grid->addWidget(m_insertButton, 0, 2, Qt::AlignLeft);

@@ -207,6 +207,9 @@ private slots:
         QVERIFY(prepare(PitchPage));
         auto* insert = child<QPushButton>("cmdInsertPitch");
         QVERIFY(!insert->isEnabled());
+        // Closed, it looks closed, unlike the fields of the page, which keep their ink.
+        QVERIFY(insert->palette().color(QPalette::Disabled, QPalette::ButtonText)
+                != insert->palette().color(QPalette::Active, QPalette::ButtonText));
         focus("fgPitches");
         press(Qt::Key_Down);
         QCOMPARE(pitchGrid()->row(), 1);
