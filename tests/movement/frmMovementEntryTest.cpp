@@ -12,6 +12,8 @@ class frmMovementEntryTest : public QObject, protected velk::test::WindowFixture
     Q_OBJECT
 
 private:
+    std::int64_t m_movement = 0; // the movement shown
+
     // The movement's stored sequence as spellings separated by blanks.
     QString stored(std::int64_t movement)
     {
@@ -57,6 +59,13 @@ private:
         return child<QLineEdit>("txtPitch");
     }
 
+    // One movement (c e g*), the window open on its pitches page; false (the test failed) when it did not get there.
+    [[nodiscard]] bool openOnPitches()
+    {
+        m_movement = add(1, 1, "");
+        return open() && prepare(PitchPage);
+    }
+
     // The pitches page with the entry box open for appending, the focus in it.
     [[nodiscard]] bool appending()
     {
@@ -77,9 +86,7 @@ private slots:
 
     void aTypedRunIsAppendedAndStoredByCtrlS()
     {
-        const auto id = add(1, 1, "");
-        QVERIFY(open());
-        QVERIFY(prepare(PitchPage));
+        QVERIFY(openOnPitches());
         QVERIFY(appending());
         QTest::keyClicks(QApplication::focusWidget(), q("c d e f"));
         press(Qt::Key_Return);
@@ -87,17 +94,15 @@ private slots:
         QCOMPARE(pitchGrid()->textMatrix(6, 0), q("7"));
         QCOMPARE(pitchGrid()->row(), 6);
         QCOMPARE(entryBox()->text(), QString());
-        QCOMPARE(stored(id), q("c e g*"));
+        QCOMPARE(stored(m_movement), q("c e g*"));
         press(Qt::Key_S, Qt::ControlModifier);
-        QCOMPARE(stored(id), q("c e g* c d e f"));
+        QCOMPARE(stored(m_movement), q("c e g* c d e f"));
         QVERIFY(m_messages.empty());
     }
 
     void aRunWithAnUnknownSpellingNamesItAndStaysInTheBox()
     {
-        const auto id = add(1, 1, "");
-        QVERIFY(open());
-        QVERIFY(prepare(PitchPage));
+        QVERIFY(openOnPitches());
         QVERIFY(appending());
         QTest::keyClicks(QApplication::focusWidget(), q("c h e"));
         press(Qt::Key_Return);
@@ -119,14 +124,12 @@ private slots:
         press(Qt::Key_Return);
         QCOMPARE(pitchGrid()->rows(), 6);
         press(Qt::Key_S, Qt::ControlModifier);
-        QCOMPARE(stored(id), q("c e g* c a e"));
+        QCOMPARE(stored(m_movement), q("c e g* c a e"));
     }
 
     void aPastedRunOfSeveralLinesIsAppended()
     {
-        const auto id = add(1, 1, "");
-        QVERIFY(open());
-        QVERIFY(prepare(PitchPage));
+        QVERIFY(openOnPitches());
         QVERIFY(appending());
         QApplication::clipboard()->setText(q("d e\nf*\tg"));
         press(Qt::Key_V, Qt::ControlModifier);
@@ -135,16 +138,14 @@ private slots:
         QVERIFY2(m_messages.empty(), m_messages.empty() ? "" : m_messages[0].text.c_str());
         QCOMPARE(pitchGrid()->rows(), 7);
         press(Qt::Key_S, Qt::ControlModifier);
-        QCOMPARE(stored(id), q("c e g* d e f* g"));
+        QCOMPARE(stored(m_movement), q("c e g* d e f* g"));
     }
 
     // Longer than a line edit holds by default (32,767 characters): cut there, its last spelling would be "c", not
     // "c*".
     void aPastedLongLineIsEnteredWhole()
     {
-        const auto id = add(1, 1, "");
-        QVERIFY(open());
-        QVERIFY(prepare(PitchPage));
+        QVERIFY(openOnPitches());
         QVERIFY(appending());
         constexpr int kPitches = 11000;
         QApplication::clipboard()->setText(q("c* ").repeated(kPitches));
@@ -154,14 +155,12 @@ private slots:
         QCOMPARE(pitchGrid()->rows(), 3 + kPitches);
         press(Qt::Key_S, Qt::ControlModifier);
         QCOMPARE(count("tblMovementPitchJoin"), std::int64_t(3 + kPitches));
-        QCOMPARE(stored(id).split(QLatin1Char(' ')).last(), q("c*"));
+        QCOMPARE(stored(m_movement).split(QLatin1Char(' ')).last(), q("c*"));
     }
 
     void backspacePressedTakesBackAppendedPitchesAndHeldTakesNone()
     {
-        const auto id = add(1, 1, "");
-        QVERIFY(open());
-        QVERIFY(prepare(PitchPage));
+        QVERIFY(openOnPitches());
         QVERIFY(appending());
         QTest::keyClicks(QApplication::focusWidget(), q("g a b"));
         press(Qt::Key_Return);
@@ -186,7 +185,7 @@ private slots:
         // The stored pitches stay, and nothing was written.
         press(Qt::Key_Backspace);
         QCOMPARE(pitchGrid()->rows(), 3);
-        QCOMPARE(stored(id), q("c e g*"));
+        QCOMPARE(stored(m_movement), q("c e g*"));
         QCOMPARE(count("tblMovementPitchJoin"), std::int64_t(3));
         QVERIFY(m_window->controller().pitches().bPitchEditMode());
     }
@@ -202,9 +201,7 @@ private slots:
     void insertPutsTheTypedPitchesBeforeTheSelectedOne()
     {
         QFETCH(QString, how);
-        const auto id = add(1, 1, "");
-        QVERIFY(open());
-        QVERIFY(prepare(PitchPage));
+        QVERIFY(openOnPitches());
         auto* insert = child<QPushButton>("cmdInsertPitch");
         QVERIFY(!insert->isEnabled());
         // Closed, it looks closed, unlike the fields of the page, which keep their ink.
@@ -223,7 +220,7 @@ private slots:
         } else {
             QTest::mouseClick(insert, Qt::LeftButton);
         }
-        QCOMPARE(stored(id), q("c a b/ e g*"));
+        QCOMPARE(stored(m_movement), q("c a b/ e g*"));
         QVERIFY(m_messages.empty());
         QVERIFY(!entryBox()->isEnabled());
         QVERIFY(!insert->isEnabled());
@@ -234,9 +231,7 @@ private slots:
 
     void insertKeysWithTheBoxClosedDoNothing()
     {
-        const auto id = add(1, 1, "");
-        QVERIFY(open());
-        QVERIFY(prepare(PitchPage));
+        QVERIFY(openOnPitches());
         focus("fgPitches");
         KeyPressCounter reached;
         pitchGrid()->installEventFilter(&reached);
@@ -244,20 +239,18 @@ private slots:
         press(Qt::Key_I, Qt::AltModifier);
         pitchGrid()->removeEventFilter(&reached);
         QCOMPARE(reached.presses, 0);
-        QCOMPARE(stored(id), q("c e g*"));
+        QCOMPARE(stored(m_movement), q("c e g*"));
         QVERIFY(m_messages.empty());
     }
 
     void shiftInsertStillPastesIntoTheBox()
     {
-        const auto id = add(1, 1, "");
-        QVERIFY(open());
-        QVERIFY(prepare(PitchPage));
+        QVERIFY(openOnPitches());
         QVERIFY(appending());
         QApplication::clipboard()->setText(q("b/"));
         press(Qt::Key_Insert, Qt::ShiftModifier);
         QCOMPARE(entryBox()->text(), q("b/"));
-        QCOMPARE(stored(id), q("c e g*"));
+        QCOMPARE(stored(m_movement), q("c e g*"));
         QVERIFY(entryBox()->isEnabled());
     }
 };
