@@ -30,18 +30,21 @@ struct TypedPitches
 };
 
 /// A part of the text as a message names it: at most a few characters of it, so that a paste of anything at all
-/// makes a message that fits on the screen.
+/// makes a message that fits on the screen, and control characters shown as the replacement character.
 std::string shownPart(std::string_view part)
 {
     constexpr std::size_t kLongest = 24;
+    std::string shown = "\xE2\x80\x9C";
     std::size_t i = 0;
     for (std::size_t characters = 0; i < part.size() && characters < kLongest; ++characters) {
-        ++i;
+        const auto lead = static_cast<unsigned char>(part[i]);
+        const std::size_t start = i++;
         while (i < part.size() && (static_cast<unsigned char>(part[i]) & 0xC0) == 0x80) {
             ++i;
         }
+        shown += lead < 0x20 || lead == 0x7F ? std::string_view("\xEF\xBF\xBD") : part.substr(start, i - start);
     }
-    return "\xE2\x80\x9C" + std::string(part.substr(0, i)) + (i < part.size() ? "\xE2\x80\xA6" : "") + "\xE2\x80\x9D";
+    return shown + (i < part.size() ? "\xE2\x80\xA6" : "") + "\xE2\x80\x9D";
 }
 
 /// "Entry not found !", then the unknown parts of a run (each once, the first few by name).

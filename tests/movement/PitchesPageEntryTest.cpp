@@ -152,6 +152,10 @@ INSTANTIATE_TEST_SUITE_P(Runs, PhraseEntry, ::testing::Values(
     EntryCase {"ALongUnknownPartIsCut", {"new", "enter:c abcdefghijklmnopqrstuvwxyz"}, kStored, kStored,
                kNotFound + "\n\xE2\x80\x9C" "abcdefghijklmnopqrstuvwx\xE2\x80\xA6\xE2\x80\x9D is not a pitch "
                "spelling, so nothing was entered.", true, "c abcdefghijklmnopqrstuvwxyz"},
+    EntryCase {"ControlCharactersAreNotShown", {"new", std::string("enter:c a\x01\x1b[31m\x7f\0z", 18)}, kStored,
+               kStored, kNotFound + "\n\xE2\x80\x9C" "a\xEF\xBF\xBD\xEF\xBF\xBD[31m\xEF\xBF\xBD\xEF\xBF\xBDz"
+               "\xE2\x80\x9D is not a pitch spelling, so nothing was entered.", true,
+               std::string("c a\x01\x1b[31m\x7f\0z", 12)},
     EntryCase {"TheWholeTextASpellingIsOnePitch", {"new", "enter:c d", "save"}, kStored + " c d", kStored + " c d",
                "", false, ""},
     // One spelling with a blank beside it is no run: the single spelling's "not found", and the box is emptied.

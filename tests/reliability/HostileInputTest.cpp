@@ -139,11 +139,11 @@ TEST_P(HostileSubjects, AreStoredAsTypedAndFoundOnlyWhereTheyAre)
     const auto melody = melody::findMelody(catalogue.connectionString(), "c " + text, melody::Mode::Exact);
     EXPECT_FALSE(melody.ok());
     EXPECT_THROW(static_cast<void>(melody.value()), std::logic_error) << "a failure hands back no rows";
-    // The pitch box refuses it.
+    // The pitch box refuses it (as one text, or as a run of spellings with unknown parts).
     ctl->TabClick(movement::kTabPitches);
     ctl->ToolbarClick(Button::New);
     ctl->PitchKeyPress(13, text);
-    EXPECT_EQ(view.told.back().text, "Entry not found !");
+    EXPECT_EQ(view.told.back().text.rfind("Entry not found !", 0), 0u) << view.told.back().text;
     EXPECT_TRUE(ctl->pitches().pitchRows().empty());
 
     // It reads back into the window as it was typed, and the file is sound.
