@@ -39,6 +39,8 @@ def describe(name):
         return f"subject search, {how}, {hits}", size, ACTION_MS, bare
     if kind == "SubjectList":
         return "search window opening (subject list)", size, ACTION_MS, bare
+    if kind == "AppendPitch":
+        return f"one pitch appended to {int(rest[0]):,} positions", size, ACTION_MS, None
     if kind == "FindMelody":
         mode = ["exact", "classes", "transposed"][int(rest[0])]
         return f"melodic search, {mode}", size, ACTION_MS, "/".join(["FindMelodyScan"] + parts[1:])

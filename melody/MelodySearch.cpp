@@ -32,11 +32,6 @@ struct Hit
     bool operator==(const Hit&) const = default;
 };
 
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
-
 std::string inList(std::size_t count)
 {
     std::string list = "(";
@@ -339,18 +334,8 @@ std::string unknownSpellingMessage(const std::string& spelling)
 store::Result<ParsedMelody> parseMelody(const pitches::PitchLookup& lookup, const std::string& spellings)
 {
     ParsedMelody query;
-    std::size_t i = 0;
-    while (i < spellings.size()) {
-        if (isBlank(spellings[i])) {
-            ++i;
-            continue;
-        }
-        std::size_t end = i;
-        while (end < spellings.size() && !isBlank(spellings[end])) {
-            ++end;
-        }
-        const std::string spelling = spellings.substr(i, end - i);
-        i = end;
+    for (const std::string_view part : pitches::splitAtBlanks(spellings)) {
+        const std::string spelling(part);
         const pitches::Pitch* pitch = lookup.find(spelling);
         if (pitch == nullptr) {
             return store::Result<ParsedMelody>::failure(unknownSpellingMessage(spelling));

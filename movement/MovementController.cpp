@@ -326,6 +326,32 @@ std::optional<std::string> MovementController::CopyAsPae()
         std::nullopt);
 }
 
+bool MovementController::PitchBackspace(const std::string& text, bool autoRepeat)
+{
+    if (m_selectedTab != Tab::Pitches) {
+        return false;
+    }
+    const bool taken = m_pitches.pitchBackspace(text, autoRepeat);
+    if (taken) {
+        RefreshCommandState();
+    }
+    return taken;
+}
+
+void MovementController::InsertPitches(const std::string& text)
+{
+    if (m_selectedTab != Tab::Pitches || !m_pitches.bPitchEditMode()) {
+        return;
+    }
+    guarded<bool>(
+        [&] {
+            m_pitches.insertPitches(text);
+            return true;
+        },
+        false);
+    RefreshCommandState();
+}
+
 void MovementController::SetBoundText(const std::string& field, const std::string& text)
 {
     guarded<bool>(

@@ -53,6 +53,11 @@ public:
     /// The Pitches page's Copy as PAE: the movement's line in Plaine & Easie Code for the clipboard; nothing after
     /// telling the user why there is none.
     std::optional<std::string> CopyAsPae();
+    /// Backspace in the pitch box, with the box's text; true when the page took the key (see
+    /// PitchesPage::pitchBackspace), so the box must not see it.
+    bool PitchBackspace(const std::string& text, bool autoRepeat);
+    /// The pitches page's Insert, with the pitch box's text; only while the box is open on that page.
+    void InsertPitches(const std::string& text);
     /// Typing in a bound text box or a click on a bound check box.
     void SetBoundText(const std::string& field, const std::string& text);
     void SetBoundCheck(const std::string& field, bool checked);

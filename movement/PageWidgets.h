@@ -12,6 +12,7 @@
 class QCheckBox;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 
 namespace velk::tabulations
 {
@@ -119,6 +120,8 @@ public:
     void attach(MovementController& controller);
     /// The entry box, whose Enter the window hands to the logic.
     QLineEdit* entryBox() const;
+    /// The Insert button beside the entry box, open while the box is; the window gives it its keys.
+    QPushButton* insertButton() const;
 
     void showSequence(const std::vector<pitches::SequenceEntry>& entries) override;
     void appendPosition(const pitches::SequenceEntry& entry) override;
@@ -137,6 +140,7 @@ private:
     MovementController* m_controller = nullptr;
     ui::FlexGrid* m_sequenceGrid = nullptr;
     QLineEdit* m_entryBox = nullptr;
+    QPushButton* m_insertButton = nullptr;
     QLabel* m_sharpCount = nullptr;
     QLabel* m_flatCount = nullptr;
     bool m_inPitchSelChange = false;

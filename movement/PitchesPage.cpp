@@ -7,6 +7,9 @@
 #include "store/StoreError.h"
 #include "store/Value.h"
 
+#include <algorithm>
+#include <string_view>
+#include <unordered_set>
 #include <utility>
 
 namespace velk::movement
@@ -16,6 +19,88 @@ namespace
 
 constexpr const char* kEntryNotFound = "Entry not found !";
 constexpr const char* kSelectMovement = "Please select a movement from the grid on the movement tab.";
+
+/// The most positions a line holds: they are numbered with 16-bit integers.
+constexpr std::size_t kMostPositions = 32767;
+
+/// What the entry box's text stands for.
+struct TypedPitches
+{
+    std::vector<pitches::SequenceEntry> entries; ///< in order; none when the text is refused
+    bool run = false; ///< a run of spellings, not one spelling
+    std::string message; ///< why the text was refused
+};
+
+/// A part of the text as a message names it: at most a few characters of it, so that a paste of anything at all
+/// makes a message that fits on the screen, and control characters shown as the replacement character.
+std::string shownPart(std::string_view part)
+{
+    constexpr std::size_t kLongest = 24;
+    std::string shown = "\xE2\x80\x9C";
+    std::size_t i = 0;
+    for (std::size_t characters = 0; i < part.size() && characters < kLongest; ++characters) {
+        const auto lead = static_cast<unsigned char>(part[i]);
+        const std::size_t start = i++;
+        while (i < part.size() && (static_cast<unsigned char>(part[i]) & 0xC0) == 0x80) {
+            ++i;
+        }
+        shown += lead < 0x20 || lead == 0x7F ? std::string_view("\xEF\xBF\xBD") : part.substr(start, i - start);
+    }
+    return shown + (i < part.size() ? "\xE2\x80\xA6" : "") + "\xE2\x80\x9D";
+}
+
+/// "Entry not found !", then the unknown parts of a run (each once, the first few by name).
+std::string unknownPartsMessage(const std::vector<std::string_view>& unknown)
+{
+    constexpr std::size_t kNamed = 5;
+    const std::size_t named = std::min(unknown.size(), kNamed);
+    std::string names;
+    for (std::size_t i = 0; i < named; ++i) {
+        const bool lastNamed = i + 1 == named && unknown.size() <= kNamed;
+        names += (i == 0 ? "" : lastNamed ? " and " : ", ") + shownPart(unknown[i]);
+    }
+    if (unknown.size() > kNamed) {
+        names += " and " + std::to_string(unknown.size() - kNamed) + " more";
+    }
+    return std::string(kEntryNotFound) + "\n" + names
+        + (unknown.size() == 1 ? " is not a pitch spelling" : " are not pitch spellings") + ", so nothing was entered.";
+}
+
+/// One spelling when the whole text is one (the lookup's exact match); otherwise a run of at least two
+/// spellings separated by blanks, every one of them known.
+TypedPitches readTyped(const pitches::PitchLookup& lookup, const std::string& text)
+{
+    if (const pitches::Pitch* whole = lookup.find(text)) {
+        return {{{whole->id, whole->glyph}}, false, {}};
+    }
+    const std::vector<std::string_view> parts = pitches::splitAtBlanks(text);
+    if (parts.size() < 2) {
+        return {{}, false, kEntryNotFound};
+    }
+    TypedPitches typed;
+    typed.run = true;
+    typed.entries.reserve(parts.size());
+    std::vector<std::string_view> unknown;
+    std::unordered_set<std::string_view> seen;
+    for (const std::string_view part : parts) {
+        if (const pitches::Pitch* pitch = lookup.find(part)) {
+            typed.entries.push_back({pitch->id, pitch->glyph});
+        } else if (seen.insert(part).second) {
+            unknown.push_back(part);
+        }
+    }
+    if (!unknown.empty()) {
+        typed.entries.clear();
+        typed.message = unknownPartsMessage(unknown);
+    }
+    return typed;
+}
+
+std::string tooLongMessage(std::size_t positions)
+{
+    return "The line would have " + std::to_string(positions)
+        + " pitches, more than the 32,767 a line can hold, so nothing was entered.";
+}
 
 } // namespace
 
@@ -53,6 +138,7 @@ void PitchesPage::refreshEntryBox(bool editing)
 void PitchesPage::LoadMovementPitches(std::int64_t movementId)
 {
     m_pitchRows.clear();
+    m_appendedSinceNew = 0;
     m_pitchRow.reset();
     pitches::MovementPitches loaded;
     try {
@@ -140,6 +226,7 @@ void PitchesPage::NewPitches()
     }
     SetPitchEditing(true);
     m_pitchesDirty = true;
+    m_appendedSinceNew = 0;
     m_pitchTag.clear();
     m_pitchText.clear();
     refreshEntryBox(true);
@@ -164,25 +251,43 @@ void PitchesPage::enterPitch(const std::string& text)
         enterPae(text);
         return;
     }
-    const pitches::Pitch* found = m_pitchLookup.find(text);
+    const TypedPitches typed = readTyped(m_pitchLookup, text);
     if (!m_pitchTag.empty()) {
         const auto target = store::parseWholeNumber(m_pitchTag);
-        if (found && target && *target >= 0 && static_cast<std::size_t>(*target) < m_pitchRows.size()) {
-            const auto r = static_cast<std::size_t>(*target);
-            m_pitchRows[r] = {found->id, found->glyph};
-            m_view.replacePosition(r, m_pitchRows[r]);
-            setCurrentPitchRow(r, true);
-            SavePitches();
-        } else {
-            m_window.tell({kEntryNotFound});
+        if (typed.entries.empty() || !target || *target < 0
+            || static_cast<std::size_t>(*target) >= m_pitchRows.size()) {
+            m_window.tell({typed.message.empty() ? kEntryNotFound : typed.message});
+            return;
         }
+        const auto r = static_cast<std::size_t>(*target);
+        const std::size_t positions = m_pitchRows.size() + typed.entries.size() - 1;
+        if (typed.run && positions > kMostPositions) {
+            m_window.tell({tooLongMessage(positions)});
+            return;
+        }
+        m_appendedSinceNew = 0;
+        m_pitchRows[r] = typed.entries.front();
+        if (typed.run) {
+            m_pitchRows.insert(m_pitchRows.begin() + static_cast<std::ptrdiff_t>(r) + 1, typed.entries.begin() + 1,
+                               typed.entries.end());
+            m_view.showSequence(m_pitchRows);
+        } else {
+            m_view.replacePosition(r, m_pitchRows[r]);
+        }
+        setCurrentPitchRow(r, true);
+        SavePitches();
         return;
     }
-    if (found) {
-        m_pitchRows.push_back({found->id, found->glyph});
-        m_view.appendPosition(m_pitchRows.back());
-        m_view.showCurrentPosition(m_pitchRows.size() - 1, true);
-        m_pitchRow = m_pitchRows.size() - 1;
+    if (typed.run) {
+        const std::size_t positions = m_pitchRows.size() + typed.entries.size();
+        if (typed.entries.empty() || positions > kMostPositions) {
+            // The whole run stays in the box, to be corrected there.
+            refuseEntry(typed.entries.empty() ? typed.message : tooLongMessage(positions), text);
+            return;
+        }
+    }
+    if (!typed.entries.empty()) {
+        appendPositions(typed.entries);
     } else {
         m_window.tell({kEntryNotFound});
     }
@@ -213,6 +318,7 @@ void PitchesPage::enterPae(const std::string& text)
         // The target gives way to the incipit's pitches; they are stored at once, as one replaced pitch is.
         const auto r = static_cast<std::size_t>(*target);
         const auto at = m_pitchRows.begin() + static_cast<std::ptrdiff_t>(r);
+        m_appendedSinceNew = 0;
         m_pitchRows.insert(m_pitchRows.erase(at), entries.begin(), entries.end());
         m_view.showSequence(m_pitchRows);
         setCurrentPitchRow(r + entries.size() - 1, true);
@@ -223,6 +329,7 @@ void PitchesPage::enterPae(const std::string& text)
     }
     // Shown afresh in one go: an incipit may bring many pitches at once.
     m_pitchRows.insert(m_pitchRows.end(), entries.begin(), entries.end());
+    m_appendedSinceNew += entries.size();
     m_view.showSequence(m_pitchRows);
     m_view.showCurrentPosition(m_pitchRows.size() - 1, true);
     m_pitchRow = m_pitchRows.size() - 1;
@@ -259,6 +366,72 @@ store::Result<std::string> PitchesPage::CopyAsPae()
     return pitches::writePae(pitches::notateLine(spellings, capitalOctave()));
 }
 
+void PitchesPage::appendPositions(const std::vector<pitches::SequenceEntry>& entries)
+{
+    for (const auto& entry : entries) {
+        m_pitchRows.push_back(entry);
+        m_view.appendPosition(entry);
+    }
+    m_appendedSinceNew += entries.size();
+    m_view.showCurrentPosition(m_pitchRows.size() - 1, true);
+    m_pitchRow = m_pitchRows.size() - 1;
+}
+
+void PitchesPage::refuseEntry(const std::string& message, const std::string& typed)
+{
+    m_window.tell({message});
+    m_pitchText = typed;
+    refreshEntryBox(true);
+    m_view.setFocus(FocusTarget::PitchBox);
+}
+
+void PitchesPage::insertPitches(const std::string& text)
+{
+    if (!m_pitchEditMode) {
+        return;
+    }
+    const TypedPitches typed = readTyped(m_pitchLookup, text);
+    const std::size_t positions = m_pitchRows.size() + typed.entries.size();
+    if (typed.entries.empty() || positions > kMostPositions) {
+        refuseEntry(typed.entries.empty() ? typed.message : tooLongMessage(positions), text);
+        return;
+    }
+    const std::size_t at = m_pitchRow ? *m_pitchRow : m_pitchRows.size();
+    m_appendedSinceNew = 0;
+    m_pitchRows.insert(m_pitchRows.begin() + static_cast<std::ptrdiff_t>(at), typed.entries.begin(),
+                       typed.entries.end());
+    m_view.showSequence(m_pitchRows);
+    // The pitch the new ones went before stays current, so a further insertion there follows them.
+    setCurrentPitchRow(std::min(at + typed.entries.size(), m_pitchRows.size() - 1), true);
+    SavePitches();
+}
+
+bool PitchesPage::pitchBackspace(const std::string& text, bool autoRepeat)
+{
+    if (!m_pitchEditMode || !m_pitchTag.empty() || !text.empty()) {
+        return false;
+    }
+    // A key held down to clear the box goes on repeating once the box is empty: that must not take pitches back.
+    if (autoRepeat || m_appendedSinceNew == 0 || m_pitchRows.empty()) {
+        return true;
+    }
+    --m_appendedSinceNew;
+    m_pitchRows.pop_back();
+    if (m_pitchRows.empty()) {
+        m_view.showSequence(m_pitchRows);
+        m_view.showCurrentPosition(std::nullopt, false);
+        m_pitchRow.reset();
+    } else {
+        m_view.removePosition(m_pitchRows.size());
+        m_view.showCurrentPosition(m_pitchRows.size() - 1, true);
+        m_pitchRow = m_pitchRows.size() - 1;
+    }
+    // Removing the current row shows the next current glyph in the box; the box stays empty for the next press.
+    m_pitchText.clear();
+    refreshEntryBox(true);
+    return true;
+}
+
 void PitchesPage::DeletePitch()
 {
     if (movementId() < 1) {
@@ -266,6 +439,7 @@ void PitchesPage::DeletePitch()
     }
     const std::optional<std::size_t> deleted = m_pitchRow;
     m_pitchesDirty = true;
+    m_appendedSinceNew = 0;
     if (deleted && m_pitchRows.size() > 1) {
         m_pitchRows.erase(m_pitchRows.begin() + static_cast<std::ptrdiff_t>(*deleted));
         m_view.removePosition(*deleted);
@@ -339,6 +513,7 @@ store::Result<> PitchesPage::SavePitches()
     }
     SetPitchEditing(false);
     m_pitchesDirty = false;
+    m_appendedSinceNew = 0;
     setCurrentPitchRow(m_pitchRows.empty() ? std::nullopt : current, true);
     showAccidentalCounts();
     return {};
@@ -372,6 +547,11 @@ const std::string& PitchesPage::pitchTag() const
 const std::string& PitchesPage::pitchText() const
 {
     return m_pitchText;
+}
+
+std::size_t PitchesPage::appendedSinceNew() const
+{
+    return m_appendedSinceNew;
 }
 
 } // namespace velk::movement

@@ -15,7 +15,11 @@ namespace velk::movement
 {
 
 /// The pitches page: the sequence of the movement shown, the current position, the accidental counts, and
-/// entry (append, replace, delete, store). The movement is the records' last one shown.
+/// entry (append, replace, insert, delete, store). The movement is the records' last one shown. Every change of
+/// the sequence is stored through pitches::savePitches, with the whole new sequence.
+///
+/// What the entry box takes: one spelling, or, when the whole text is no spelling, a run of spellings separated
+/// by blanks, which is entered as a whole or (when a part is unknown) not at all.
 ///
 /// Catalogue errors (store::StoreError) of loading leave these calls; the window's entry points catch them.
 class PitchesPage
@@ -37,7 +41,17 @@ public:
     /// The pitch box's Enter with the box's text. A text that starts as Plaine & Easie Code (pitches::looksLikePae)
     /// is read as an incipit in the movement's octave setting: its pitches are appended, or in replace mode take
     /// the target's place; a fault of the code is told and the box keeps the text.
+    /// The pitch box's Enter with the box's text: appends, or replaces the target (the first pitch of a run
+    /// replaces it, the rest go after it) and stores.
     void enterPitch(const std::string& text);
+    /// Insert, with the box's text: the typed pitch or run goes before the current position (at the end when
+    /// there is none) and the sequence is stored, as a replacement is. The pitch that was current stays current.
+    /// Only while the box is open.
+    void insertPitches(const std::string& text);
+    /// Backspace pressed in the pitch box with its text; true when the key is the page's, that is when the box is
+    /// empty while appending. A press (not a key held down, autoRepeat) then takes back the last pitch appended
+    /// since New and not yet stored; stored pitches are never taken back.
+    bool pitchBackspace(const std::string& text, bool autoRepeat);
     void SetPitchEditing(bool on);
     void NewPitches();
     void EditPitches();
@@ -55,12 +69,18 @@ public:
     /// The pitch box's Tag: empty in append mode, the target row in replace mode.
     const std::string& pitchTag() const;
     const std::string& pitchText() const;
+    /// How many of the last positions were appended since New and are not yet stored.
+    std::size_t appendedSinceNew() const;
 
 private:
     void enterPae(const std::string& text);
     /// The movement's octave setting (its stored one, or the default from its voices). Throws store::StoreError.
     int capitalOctave() const;
     void setCurrentPitchRow(std::optional<std::size_t> row, bool scrollIntoView);
+    /// Appends positions to the line shown, the last one current; nothing is stored.
+    void appendPositions(const std::vector<pitches::SequenceEntry>& entries);
+    /// Shows the message of a refused entry and keeps the typed text in the open box.
+    void refuseEntry(const std::string& message, const std::string& typed);
     void refreshEntryBox(bool editing);
     void showAccidentalCounts();
     std::int64_t movementId() const;
@@ -77,6 +97,7 @@ private:
     std::optional<std::size_t> m_pitchRow;
     std::string m_pitchTag;
     std::string m_pitchText;
+    std::size_t m_appendedSinceNew = 0;
 };
 
 } // namespace velk::movement

@@ -19,6 +19,7 @@ namespace
 {
 
 constexpr double kPitchBoxPointSize = 15.75;
+constexpr int kEntryBoxLongest = 1 << 20;
 
 // Rows for the pitch grid: the position number, a tab and the glyph.
 QStringList pitchGridRows(const std::vector<pitches::SequenceEntry>& entries, std::size_t firstNumber)
@@ -58,7 +59,25 @@ PitchesWidget::PitchesWidget(QWidget* parent)
     m_entryBox->setObjectName(QStringLiteral("txtPitch"));
     m_entryBox->setFont(ui::velkFont(kPitchBoxPointSize));
     m_entryBox->setMinimumWidth(160);
+    // A pasted line of pitches is never cut short in the middle of a spelling (the box's own limit is 32,767
+    // characters, fewer than a long line's spellings take).
+    m_entryBox->setMaxLength(kEntryBoxLongest);
     grid->addWidget(m_entryBox, 0, 1);
+    m_insertButton = new QPushButton(QStringLiteral("&Insert"), side);
+    m_insertButton->setObjectName(QStringLiteral("cmdInsertPitch"));
+    m_insertButton->setToolTip(QStringLiteral("Insert the typed pitches before the selected one and store the line "
+                                              "(Insert or Alt+I)"));
+    m_insertButton->setAutoDefault(false);
+    m_insertButton->setFocusPolicy(Qt::NoFocus);
+    m_insertButton->setEnabled(false);
+    // The window keeps the ink of closed fields on its pages; a command that cannot be given looks it.
+    QPalette greyWhenClosed = m_insertButton->palette();
+    greyWhenClosed.setColor(QPalette::Disabled, QPalette::ButtonText,
+                            greyWhenClosed.color(QPalette::Disabled, QPalette::ButtonText));
+    m_insertButton->setPalette(greyWhenClosed);
+    connect(m_insertButton, &QPushButton::clicked, this,
+            [this] { m_controller->InsertPitches(m_entryBox->text().toStdString()); });
+    grid->addWidget(m_insertButton, 0, 2, Qt::AlignLeft);
     grid->addWidget(pageLabel("Label8", "Sharps", side), 1, 0);
     m_sharpCount = pageLabel("lblSharpCount", "0", side);
     grid->addWidget(m_sharpCount, 1, 1);
@@ -67,7 +86,9 @@ PitchesWidget::PitchesWidget(QWidget* parent)
     grid->addWidget(m_flatCount, 2, 1);
     auto* hint = pageLabel("lblPitchHint",
                            "Type a spelling and press Enter: a letter (capital for the lower register), then * for "
-                           "a sharp, ** for a double sharp, / for a flat, // for a double flat.",
+                           "a sharp, ** for a double sharp, / for a flat, // for a double flat. Several spellings "
+                           "with blanks between them enter a phrase; Backspace in the empty box takes back the last "
+                           "pitch appended.",
                            side);
     hint->setWordWrap(true);
     hint->setFont(ui::bookAntiqua(10, false));
@@ -98,7 +119,7 @@ PitchesWidget::PitchesWidget(QWidget* parent)
     connect(copyKey, &QShortcut::activated, this, &PitchesWidget::copyAsPae);
     grid->addWidget(copy, 5, 0, 1, 2, Qt::AlignLeft);
     grid->setRowStretch(6, 1);
-    grid->setColumnStretch(2, 1);
+    grid->setColumnStretch(3, 1);
     layout->addWidget(side, 1);
     connect(m_sequenceGrid, &ui::FlexGrid::selChange, this, &PitchesWidget::selChange);
 }
@@ -118,6 +139,11 @@ void PitchesWidget::copyAsPae()
     if (const auto text = m_controller->CopyAsPae()) {
         QGuiApplication::clipboard()->setText(QString::fromStdString(*text));
     }
+}
+
+QPushButton* PitchesWidget::insertButton() const
+{
+    return m_insertButton;
 }
 
 void PitchesWidget::selChange()
@@ -200,6 +226,7 @@ void PitchesWidget::showCounts(const std::string& sharps, const std::string& fla
 void PitchesWidget::showEntryBox(const EntryBox& box)
 {
     m_entryBox->setEnabled(box.editing);
+    m_insertButton->setEnabled(box.editing);
     m_entryBox->setFont(box.editing ? ui::bookAntiqua(kPitchBoxPointSize, false) : ui::velkFont(kPitchBoxPointSize));
     m_entryBox->setText(pageText(box.text));
 }

@@ -12,6 +12,7 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTabBar>
@@ -211,6 +212,18 @@ bool frmMovement::eventFilter(QObject* watched, QEvent* event)
             }
             return true;
         }
+        // The Insert button's access key, likewise at once.
+        if (watched == m_pitchesPage->insertButton()) {
+            if (m_pitchesPage->insertButton()->isEnabled()) {
+                m_pitchesPage->insertButton()->click();
+            }
+            return true;
+        }
+        return false;
+    }
+    if (event->type() == QEvent::KeyRelease && qobject_cast<QWidget*>(watched)
+        && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Backspace) {
+        m_backspaceRepeat.released(static_cast<QKeyEvent*>(event)->timestamp());
         return false;
     }
     if (event->type() != QEvent::KeyPress) {
@@ -226,6 +239,23 @@ bool frmMovement::eventFilter(QObject* watched, QEvent* event)
     auto* key = static_cast<QKeyEvent*>(event);
     if (widget == m_pitchesPage->entryBox() && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
         m_controller->PitchKeyPress(Enter, std8(m_pitchesPage->entryBox()->text()));
+        return true;
+    }
+    if (widget == m_pitchesPage->entryBox() && key->key() == Qt::Key_Backspace && key->modifiers() == Qt::NoModifier) {
+        const bool held = m_backspaceRepeat.pressIsRepeat(key->isAutoRepeat(), key->timestamp());
+        if (m_controller->PitchBackspace(std8(m_pitchesPage->entryBox()->text()), held)) {
+            return true;
+        }
+    }
+    // Insert and Alt+I click the pitches page's Insert button, and only that: Alt+I would otherwise type an "i"
+    // into the box while the button is disabled. Shift+Insert stays the box's paste.
+    const auto keypadFree = key->modifiers() & ~Qt::KeypadModifier;
+    if (m_pages->currentWidget() == m_pitchesPage
+        && ((key->key() == Qt::Key_Insert && keypadFree == Qt::NoModifier)
+            || (key->key() == Qt::Key_I && keypadFree == Qt::AltModifier))) {
+        if (!key->isAutoRepeat() && m_pitchesPage->insertButton()->isEnabled()) {
+            m_pitchesPage->insertButton()->click();
+        }
         return true;
     }
     // The five command keys belong to the window, whether their button is enabled or not: a text box would

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "movement/KeyRepeat.h"
 #include "movement/MovementController.h"
 #include "movement/MovementView.h"
 
@@ -79,6 +80,8 @@ private:
     TabulationsWidget* m_tabulationsPage = nullptr;
     SubjectsWidget* m_subjectsPage = nullptr;
     QWidget* m_noPage = nullptr;
+    /// Backspace held down in the pitch entry box repeats; only a press takes a pitch back.
+    KeyRepeat m_backspaceRepeat;
 };
 
 } // namespace velk::movement

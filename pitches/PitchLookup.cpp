@@ -76,6 +76,28 @@ bool PitchLookup::empty() const
     return m_pitches.empty();
 }
 
+std::vector<std::string_view> splitAtBlanks(std::string_view text)
+{
+    const auto isBlank = [](char c) {
+        return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+    };
+    std::vector<std::string_view> parts;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (isBlank(text[i])) {
+            ++i;
+            continue;
+        }
+        std::size_t end = i;
+        while (end < text.size() && !isBlank(text[end])) {
+            ++end;
+        }
+        parts.push_back(text.substr(i, end - i));
+        i = end;
+    }
+    return parts;
+}
+
 std::size_t codePointCount(std::string_view utf8)
 {
     std::size_t count = 0;

@@ -47,6 +47,10 @@ private:
     std::vector<Pitch> m_pitches;
 };
 
+/// The spellings of a run typed with blanks (spaces, tabs, line breaks) between them, in order; blanks at either
+/// end and several blanks in a row separate nothing. The views point into text.
+std::vector<std::string_view> splitAtBlanks(std::string_view text);
+
 /// The number of characters in a UTF-8 text, counted as SQLite's LIKE counts them: a byte from 0xC0 up starts a
 /// character that takes every continuation byte (0x80-0xBF) after it; any other byte is one character. The text
 /// ends at its first NUL byte, as SQLite's LIKE sees it.

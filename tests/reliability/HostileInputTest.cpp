@@ -147,7 +147,8 @@ TEST_P(HostileSubjects, AreStoredAsTypedAndFoundOnlyWhereTheyAre)
     if (pitches::looksLikePae(text)) {
         EXPECT_EQ(view.told.back().text.rfind("The Plaine & Easie Code ", 0), 0u) << view.told.back().text;
     } else {
-        EXPECT_EQ(view.told.back().text, "Entry not found !");
+        // As one text, or as a run of spellings with unknown parts.
+        EXPECT_EQ(view.told.back().text.rfind("Entry not found !", 0), 0u) << view.told.back().text;
     }
     EXPECT_TRUE(ctl->pitches().pitchRows().empty());
 
