@@ -1,5 +1,7 @@
 #include "pitches/StaffDrawing.h"
 
+#include "ui/Fonts.h"
+
 #include <QBrush>
 #include <QFont>
 #include <QFontMetricsF>
@@ -79,9 +81,10 @@ double aspect(const QPainterPath& unit)
     return unit.boundingRect().width();
 }
 
+// The numbers and a gap's spelling, in the windows' own family.
 QFont smallFont(double space)
 {
-    QFont font(QStringLiteral("serif"));
+    QFont font = ui::bookAntiqua(10, false);
     font.setPixelSize(std::max(7, static_cast<int>(std::lround(space * 1.35))));
     return font;
 }

@@ -138,6 +138,9 @@ void StaffView::ensureVisible(std::size_t index)
     const double right = left + viewport()->width();
     if (column.left() - margin <= m_drawing->firstColumnX()) {
         bar->setValue(0); // the clef with the first notes
+    } else if (column.right() < left || column.left() > right) {
+        // A jump (a click in the grid far away, Ctrl+End): the note in the middle.
+        bar->setValue(static_cast<int>(std::lround(column.center().x() - viewport()->width() / 2.0)));
     } else if (column.left() - margin < left) {
         bar->setValue(static_cast<int>(std::floor(column.left() - margin)));
     } else if (column.right() + margin > right) {
