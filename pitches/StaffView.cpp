@@ -16,6 +16,7 @@ namespace
 
 // The distance between two staff lines on screen: a staff about as tall as two lines of the grid's glyphs.
 constexpr double kScreenStaffSpace = 13;
+constexpr int kPreferredWidth = 640;
 
 } // namespace
 
@@ -86,8 +87,9 @@ QSize StaffView::sizeHint() const
 {
     const int frame = 2 * frameWidth();
     const int bar = horizontalScrollBar()->sizeHint().height();
-    return {static_cast<int>(std::ceil(m_drawing->size().width())) + frame,
-            static_cast<int>(std::ceil(m_drawing->size().height())) + frame + bar};
+    // A long line scrolls: it asks for no more than a comfortable width, whatever its length.
+    const int width = std::min(static_cast<int>(std::ceil(m_drawing->size().width())), kPreferredWidth);
+    return {width + frame, static_cast<int>(std::ceil(m_drawing->size().height())) + frame + bar};
 }
 
 QSize StaffView::minimumSizeHint() const
