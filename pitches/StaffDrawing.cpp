@@ -101,9 +101,11 @@ StaffDrawing::StaffDrawing(NotatedLine line, double staffSpace, std::size_t note
     int highest = 11;
     for (const auto& note : m_line.notes) {
         if (note.pitch) {
+            // Room for the notehead and its accidental: a flat stands well above its note, a sharp either side.
             const int step = staffStep(*note.pitch, m_line.clef);
-            lowest = std::min(lowest, step - 2);
-            highest = std::max(highest, step + 2);
+            const int alter = note.pitch->alter;
+            lowest = std::min(lowest, step - (alter > 0 ? 3 : 2));
+            highest = std::max(highest, step + (alter < 0 ? 4 : alter > 0 ? 3 : 2));
         } else {
             m_hasGaps = true;
         }

@@ -124,7 +124,8 @@ void StaffView::resizeEvent(QResizeEvent* event)
 
 void StaffView::updateScrollRange()
 {
-    const int width = static_cast<int>(std::ceil(m_drawing->size().width()));
+    // A column of room past the last note, so that a note just appended is never drawn against the edge.
+    const int width = static_cast<int>(std::ceil(m_drawing->size().width() + m_drawing->columnWidth()));
     QScrollBar* bar = horizontalScrollBar();
     bar->setRange(0, std::max(0, width - viewport()->width()));
     bar->setPageStep(std::max(1, viewport()->width()));
