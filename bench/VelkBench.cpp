@@ -680,119 +680,120 @@ void FindMelodyScan(benchmark::State& state)
         benchmark::DoNotOptimize(found);
     }
     state.counters["matches"] = static_cast<double>(found);
-    // ---------------------------------------------------------------------------------------------------------
-    // 9. One pitch appended to a line of 32,767 positions: Enter in the pitch entry box of the pitches page, with the
-    // command state refreshed after it. Backspace takes it back between the measurements.
+}
 
-    void AppendPitch(benchmark::State & state)
-    {
-        onProbeMovementWindow(state, [&](StartedWindow& window, std::int64_t id) {
-            MovementController& controller = window.controller;
-            for (std::int64_t i = 1; i < id; ++i) {
-                controller.records().recordset()->moveNext();
-            }
-            controller.TabClick(velk::movement::kTabPitches);
-            controller.ToolbarClick(velk::movement::New);
-            for (auto _ : state) {
-                controller.PitchKeyPress(13, "c*");
-                state.PauseTiming();
-                controller.PitchBackspace("", false);
-                state.ResumeTiming();
-            }
-            if (controller.pitches().pitchRows().size() != static_cast<std::size_t>(state.range(1))
-                || !window.view.told.empty()) {
-                state.SkipWithError("the pitch was not appended and taken back");
-            }
-        });
+// ---------------------------------------------------------------------------------------------------------
+// 9. One pitch appended to a line of 32,767 positions: Enter in the pitch entry box of the pitches page, with the
+// command state refreshed after it. Backspace takes it back between the measurements.
+
+void AppendPitch(benchmark::State& state)
+{
+    onProbeMovementWindow(state, [&](StartedWindow& window, std::int64_t id) {
+        MovementController& controller = window.controller;
+        for (std::int64_t i = 1; i < id; ++i) {
+            controller.records().recordset()->moveNext();
+        }
+        controller.TabClick(velk::movement::kTabPitches);
+        controller.ToolbarClick(velk::movement::New);
+        for (auto _ : state) {
+            controller.PitchKeyPress(13, "c*");
+            state.PauseTiming();
+            controller.PitchBackspace("", false);
+            state.ResumeTiming();
+        }
+        if (controller.pitches().pitchRows().size() != static_cast<std::size_t>(state.range(1))
+            || !window.view.told.empty()) {
+            state.SkipWithError("the pitch was not appended and taken back");
+        }
+    });
+}
+
+void sizesAndLongestLine(benchmark::internal::Benchmark* b)
+{
+    for (const std::int64_t size : kSizes) {
+        b->Args({size, velk::tools::kSynthLongestSequence});
     }
+}
 
-    void sizesAndLongestLine(benchmark::internal::Benchmark * b)
-    {
-        for (const std::int64_t size : kSizes) {
-            b->Args({size, velk::tools::kSynthLongestSequence});
+void sizes(benchmark::internal::Benchmark* b)
+{
+    for (const std::int64_t size : kSizes) {
+        b->Args({size});
+    }
+}
+
+void sizesAndSequences(benchmark::internal::Benchmark* b)
+{
+    for (const std::int64_t size : kSizes) {
+        for (const std::int64_t length : {100, 10000, 32767}) {
+            b->Args({size, length});
         }
     }
+}
 
-    void sizes(benchmark::internal::Benchmark * b)
-    {
-        for (const std::int64_t size : kSizes) {
-            b->Args({size});
-        }
-    }
-
-    void sizesAndSequences(benchmark::internal::Benchmark * b)
-    {
-        for (const std::int64_t size : kSizes) {
-            for (const std::int64_t length : {100, 10000, 32767}) {
-                b->Args({size, length});
-            }
-        }
-    }
-
-    void sizesSyncAndEdits(benchmark::internal::Benchmark * b)
-    {
-        for (const std::int64_t size : kSizes) {
-            for (const std::int64_t edit :
-                 {kReorder, kReplaceOne, kAppendOne, kDeleteLast, kDeleteMiddle, kInsertFirst}) {
-                // The edits of one pitch at the size the targets are set for.
-                if (edit == kReorder || size == kSizes[2]) {
-                    b->Args({size, 0, edit});
-                    b->Args({size, 1, edit});
-                }
-            }
-        }
-    }
-
-    void sizesAndSearches(benchmark::internal::Benchmark * b)
-    {
-        for (const std::int64_t size : kSizes) {
-            for (const int wildcard : {0, 1}) {
-                for (const int common : {0, 1}) {
-                    b->Args({size, wildcard, common});
-                }
+void sizesSyncAndEdits(benchmark::internal::Benchmark* b)
+{
+    for (const std::int64_t size : kSizes) {
+        for (const std::int64_t edit : {kReorder, kReplaceOne, kAppendOne, kDeleteLast, kDeleteMiddle, kInsertFirst}) {
+            // The edits of one pitch at the size the targets are set for.
+            if (edit == kReorder || size == kSizes[2]) {
+                b->Args({size, 0, edit});
+                b->Args({size, 1, edit});
             }
         }
     }
+}
 
-    void sizesAndModes(benchmark::internal::Benchmark * b)
-    {
-        for (const std::int64_t size : kSizes) {
-            for (const int mode : {0, 1, 2}) {
-                b->Args({size, mode});
+void sizesAndSearches(benchmark::internal::Benchmark* b)
+{
+    for (const std::int64_t size : kSizes) {
+        for (const int wildcard : {0, 1}) {
+            for (const int common : {0, 1}) {
+                b->Args({size, wildcard, common});
             }
         }
     }
+}
 
-    BENCHMARK(StartUp)->Apply(sizes)->Unit(benchmark::kMillisecond);
-    BENCHMARK(StartUpBare)->Apply(sizes)->Unit(benchmark::kMillisecond);
-    BENCHMARK(RecordMove)->Apply(sizes)->Unit(benchmark::kMillisecond);
-    BENCHMARK(RecordMoveBare)->Apply(sizes)->Unit(benchmark::kMillisecond);
-    BENCHMARK(LoadMovementPitches)->Apply(sizesAndSequences)->Unit(benchmark::kMillisecond);
-    BENCHMARK(LoadMovementPitchesBare)->Apply(sizesAndSequences)->Unit(benchmark::kMillisecond);
-    BENCHMARK(LoadTabulations)->Apply(sizesAndSequences)->Unit(benchmark::kMillisecond);
-    BENCHMARK(LoadTabulationsBare)->Apply(sizesAndSequences)->Unit(benchmark::kMillisecond);
-    BENCHMARK(SavePitches)->Apply(sizesSyncAndEdits)->Unit(benchmark::kMillisecond);
-    BENCHMARK(SavePitchesBare)->Apply(sizesSyncAndEdits)->Unit(benchmark::kMillisecond);
-    BENCHMARK(SubjectSearch)->Apply(sizesAndSearches)->Unit(benchmark::kMillisecond);
-    BENCHMARK(SubjectSearchBare)->Apply(sizesAndSearches)->Unit(benchmark::kMillisecond);
-    BENCHMARK(SubjectList)->Apply(sizes)->Unit(benchmark::kMillisecond);
-    BENCHMARK(SubjectListBare)->Apply(sizes)->Unit(benchmark::kMillisecond);
-    BENCHMARK(FindMelody)->Apply(sizesAndModes)->Unit(benchmark::kMillisecond);
-    BENCHMARK(FindMelodyScan)->Apply(sizesAndModes)->Unit(benchmark::kMillisecond);
-    BENCHMARK(AppendPitch)->Apply(sizesAndLongestLine)->Unit(benchmark::kMillisecond);
-
-    /// Peak resident memory (kB) of this process so far.
-    long peakResidentKilobytes()
-    {
-        std::ifstream status("/proc/self/status");
-        std::string line;
-        while (std::getline(status, line)) {
-            if (line.rfind("VmHWM:", 0) == 0) {
-                return std::strtol(line.c_str() + 6, nullptr, 10);
-            }
+void sizesAndModes(benchmark::internal::Benchmark* b)
+{
+    for (const std::int64_t size : kSizes) {
+        for (const int mode : {0, 1, 2}) {
+            b->Args({size, mode});
         }
-        return -1;
     }
+}
+
+BENCHMARK(StartUp)->Apply(sizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(StartUpBare)->Apply(sizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(RecordMove)->Apply(sizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(RecordMoveBare)->Apply(sizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(LoadMovementPitches)->Apply(sizesAndSequences)->Unit(benchmark::kMillisecond);
+BENCHMARK(LoadMovementPitchesBare)->Apply(sizesAndSequences)->Unit(benchmark::kMillisecond);
+BENCHMARK(LoadTabulations)->Apply(sizesAndSequences)->Unit(benchmark::kMillisecond);
+BENCHMARK(LoadTabulationsBare)->Apply(sizesAndSequences)->Unit(benchmark::kMillisecond);
+BENCHMARK(SavePitches)->Apply(sizesSyncAndEdits)->Unit(benchmark::kMillisecond);
+BENCHMARK(SavePitchesBare)->Apply(sizesSyncAndEdits)->Unit(benchmark::kMillisecond);
+BENCHMARK(SubjectSearch)->Apply(sizesAndSearches)->Unit(benchmark::kMillisecond);
+BENCHMARK(SubjectSearchBare)->Apply(sizesAndSearches)->Unit(benchmark::kMillisecond);
+BENCHMARK(SubjectList)->Apply(sizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(SubjectListBare)->Apply(sizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(FindMelody)->Apply(sizesAndModes)->Unit(benchmark::kMillisecond);
+BENCHMARK(FindMelodyScan)->Apply(sizesAndModes)->Unit(benchmark::kMillisecond);
+BENCHMARK(AppendPitch)->Apply(sizesAndLongestLine)->Unit(benchmark::kMillisecond);
+
+/// Peak resident memory (kB) of this process so far.
+long peakResidentKilobytes()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0) {
+            return std::strtol(line.c_str() + 6, nullptr, 10);
+        }
+    }
+    return -1;
+}
 
 } // namespace
 

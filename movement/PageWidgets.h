@@ -10,6 +10,7 @@
 #include <vector>
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -18,6 +19,11 @@ namespace velk::tabulations
 {
 class ClassChart;
 } // namespace velk::tabulations
+
+namespace velk::pitches
+{
+class StaffView;
+} // namespace velk::pitches
 
 namespace velk::ui
 {
@@ -110,7 +116,8 @@ private:
     ui::RichTextBox* m_description = nullptr;
 };
 
-/// The pitches page: the sequence, the entry box, the accidental counts and the spelling chart.
+/// The pitches page: the sequence, its staff and octave setting, the entry box, the accidental counts and the
+/// spelling chart.
 class PitchesWidget : public QWidget, public PitchesPageView
 {
     Q_OBJECT
@@ -131,14 +138,20 @@ public:
     void showCounts(const std::string& sharps, const std::string& flats) override;
     void showEntryBox(const EntryBox& box) override;
     void setFocus(FocusTarget target) override;
+    void showStaff(const pitches::NotatedLine& line) override;
+    void showOctaveChoice(const OctaveChoice& choice) override;
 
 private:
+    QWidget* besideGrid(QWidget* entry);
     void selChange();
     /// Copy as PAE (its button, Ctrl+Shift+C on the page): the line on the clipboard in Plaine & Easie Code.
     void copyAsPae();
+    void staffNoteClicked(std::size_t index);
 
     MovementController* m_controller = nullptr;
     ui::FlexGrid* m_sequenceGrid = nullptr;
+    pitches::StaffView* m_staff = nullptr;
+    QComboBox* m_capitalOctave = nullptr;
     QLineEdit* m_entryBox = nullptr;
     QPushButton* m_insertButton = nullptr;
     QLabel* m_sharpCount = nullptr;

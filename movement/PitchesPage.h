@@ -2,6 +2,7 @@
 
 #include "movement/MovementRecords.h"
 #include "movement/MovementView.h"
+#include "pitches/MovementLine.h"
 #include "pitches/PitchLookup.h"
 #include "pitches/PitchSequence.h"
 
@@ -61,6 +62,9 @@ public:
     /// The page's sequence in Plaine & Easie Code in the movement's octave setting, for the clipboard; a failure
     /// says why there is none. Throws store::StoreError.
     store::Result<std::string> CopyAsPae();
+    /// Stores the movement's octave setting at once (nothing: the default from its voices) and draws the staff in
+    /// it. A failure is told and keeps the setting as it was.
+    store::Result<> SetCapitalOctave(std::optional<int> octave);
 
     bool bPitchEditMode() const;
     bool bPitchesDirty() const;
@@ -71,11 +75,11 @@ public:
     const std::string& pitchText() const;
     /// How many of the last positions were appended since New and are not yet stored.
     std::size_t appendedSinceNew() const;
+    /// The octave of the capitals the staff is drawn in.
+    int capitalOctave() const;
 
 private:
     void enterPae(const std::string& text);
-    /// The movement's octave setting (its stored one, or the default from its voices). Throws store::StoreError.
-    int capitalOctave() const;
     void setCurrentPitchRow(std::optional<std::size_t> row, bool scrollIntoView);
     /// Appends positions to the line shown, the last one current; nothing is stored.
     void appendPositions(const std::vector<pitches::SequenceEntry>& entries);
@@ -84,6 +88,10 @@ private:
     void refreshEntryBox(bool editing);
     void showAccidentalCounts();
     std::int64_t movementId() const;
+    void loadOctaveSetting(std::int64_t movementId);
+    void showOctaveChoice();
+    /// Draws the staff from the rows and the octave setting; called after every change of either.
+    void showStaff();
 
     WindowView& m_window;
     PitchesPageView& m_view;
@@ -98,6 +106,7 @@ private:
     std::string m_pitchTag;
     std::string m_pitchText;
     std::size_t m_appendedSinceNew = 0;
+    std::optional<pitches::OctaveSetting> m_octave; ///< nothing without a stored movement shown
 };
 
 } // namespace velk::movement
