@@ -297,6 +297,11 @@ void MovementController::PitchSelectionChanged(std::optional<std::size_t> row)
     m_pitches.PitchSelectionChanged(row);
 }
 
+void MovementController::CapitalOctaveChosen(std::optional<int> octave)
+{
+    m_pitches.SetCapitalOctave(octave);
+}
+
 void MovementController::PitchKeyPress(int code, const std::string& text)
 {
     if (code != Enter || !m_pitches.bPitchEditMode()) {

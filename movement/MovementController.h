@@ -48,6 +48,8 @@ public:
     bool GridRowChosen(std::size_t row);
     /// The pitch grid's current row changed (by the user or the program).
     void PitchSelectionChanged(std::optional<std::size_t> row);
+    /// The octave setting chosen on the pitches page (nothing: the default from the voices).
+    void CapitalOctaveChosen(std::optional<int> octave);
     /// The pitch box's key-press handler; acts on Enter with the box's text.
     void PitchKeyPress(int code, const std::string& text);
     /// Typing in a bound text box or a click on a bound check box.

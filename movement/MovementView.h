@@ -1,6 +1,7 @@
 #pragma once
 
 #include "movement/Toolbar.h"
+#include "pitches/Notation.h"
 #include "pitches/PitchSequence.h"
 #include "tabulations/Tabulation.h"
 
@@ -106,6 +107,15 @@ struct EntryBox
     bool editing = false;
 };
 
+/// The octave setting's control on the pitches page: the octave of the capitals the voices give, the one chosen
+/// (nothing: the voices' default), and whether it can be changed (only for a stored movement).
+struct OctaveChoice
+{
+    int fromVoices = pitches::kHighestCapitalOctave;
+    std::optional<int> chosen;
+    bool enabled = false;
+};
+
 /// The pitches page: the sequence (rows are positions, number i+1 beside the glyph), the current position,
 /// the accidental counts and the entry box.
 class PitchesPageView
@@ -127,6 +137,9 @@ public:
     virtual void showEntryBox(const EntryBox& box) = 0;
     /// Puts the keyboard focus in the pitch grid or the entry box.
     virtual void setFocus(FocusTarget target) = 0;
+    /// The sequence as written music, position for position with the grid's rows.
+    virtual void showStaff(const pitches::NotatedLine& line) = 0;
+    virtual void showOctaveChoice(const OctaveChoice& choice) = 0;
 };
 
 /// What the tabulations page shows, finished: the rows of both grids, the bars of the class chart (glyph and

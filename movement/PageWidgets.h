@@ -10,6 +10,7 @@
 #include <vector>
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 
@@ -17,6 +18,11 @@ namespace velk::tabulations
 {
 class ClassChart;
 } // namespace velk::tabulations
+
+namespace velk::pitches
+{
+class StaffView;
+} // namespace velk::pitches
 
 namespace velk::ui
 {
@@ -109,7 +115,8 @@ private:
     ui::RichTextBox* m_description = nullptr;
 };
 
-/// The pitches page: the sequence, the entry box, the accidental counts and the spelling chart.
+/// The pitches page: the sequence, its staff and octave setting, the entry box, the accidental counts and the
+/// spelling chart.
 class PitchesWidget : public QWidget, public PitchesPageView
 {
     Q_OBJECT
@@ -128,12 +135,18 @@ public:
     void showCounts(const std::string& sharps, const std::string& flats) override;
     void showEntryBox(const EntryBox& box) override;
     void setFocus(FocusTarget target) override;
+    void showStaff(const pitches::NotatedLine& line) override;
+    void showOctaveChoice(const OctaveChoice& choice) override;
 
 private:
+    QWidget* besideGrid(QWidget* entry);
     void selChange();
+    void staffNoteClicked(std::size_t index);
 
     MovementController* m_controller = nullptr;
     ui::FlexGrid* m_sequenceGrid = nullptr;
+    pitches::StaffView* m_staff = nullptr;
+    QComboBox* m_capitalOctave = nullptr;
     QLineEdit* m_entryBox = nullptr;
     QLabel* m_sharpCount = nullptr;
     QLabel* m_flatCount = nullptr;

@@ -1,6 +1,7 @@
 #include "movement/PitchesPage.h"
 
 #include "melody/MelodyIndex.h"
+#include "pitches/Notation.h"
 #include "store/Connection.h"
 #include "store/StoreError.h"
 #include "store/Value.h"
@@ -59,6 +60,9 @@ void PitchesPage::LoadMovementPitches(std::int64_t movementId)
         // Never the pitches of another movement: the page shows none, as it holds none.
         m_view.showSequence(m_pitchRows);
         m_view.showCounts("0", "0");
+        m_octave.reset();
+        showOctaveChoice();
+        showStaff();
         m_pitchesDirty = false;
         m_pitchText.clear();
         setCurrentPitchRow(std::nullopt, false);
@@ -67,6 +71,8 @@ void PitchesPage::LoadMovementPitches(std::int64_t movementId)
     }
     m_pitchRows = loaded.entries;
     m_view.showSequence(m_pitchRows);
+    loadOctaveSetting(movementId);
+    showStaff();
     m_view.showCounts(std::to_string(loaded.sharpCount), std::to_string(loaded.flatCount));
     m_pitchesDirty = false;
     if (!m_pitchRows.empty()) {
@@ -83,6 +89,9 @@ void PitchesPage::enter()
     if (movementId() < 1) {
         m_pitchRows.clear();
         m_view.showSequence(m_pitchRows);
+        m_octave.reset();
+        showOctaveChoice();
+        showStaff();
         setCurrentPitchRow(std::nullopt, false);
         m_window.tell({kSelectMovement});
         return;
@@ -165,6 +174,7 @@ void PitchesPage::enterPitch(const std::string& text)
             const auto r = static_cast<std::size_t>(*target);
             m_pitchRows[r] = {found->id, found->glyph};
             m_view.replacePosition(r, m_pitchRows[r]);
+            showStaff();
             setCurrentPitchRow(r, true);
             SavePitches();
         } else {
@@ -175,6 +185,7 @@ void PitchesPage::enterPitch(const std::string& text)
     if (found) {
         m_pitchRows.push_back({found->id, found->glyph});
         m_view.appendPosition(m_pitchRows.back());
+        showStaff();
         m_view.showCurrentPosition(m_pitchRows.size() - 1, true);
         m_pitchRow = m_pitchRows.size() - 1;
     } else {
@@ -199,6 +210,7 @@ void PitchesPage::DeletePitch()
         m_pitchRows.clear();
         m_view.showSequence(m_pitchRows);
     }
+    showStaff();
     m_pitchRow.reset();
     m_pitchText.clear();
     m_pitchTag.clear();
@@ -267,6 +279,82 @@ store::Result<> PitchesPage::SavePitches()
     m_pitchesDirty = false;
     setCurrentPitchRow(m_pitchRows.empty() ? std::nullopt : current, true);
     showAccidentalCounts();
+    return {};
+}
+
+void PitchesPage::loadOctaveSetting(std::int64_t movementId)
+{
+    auto* recordset = m_records.recordset();
+    if (recordset) {
+        m_octave = pitches::loadOctaveSetting(recordset->connection(), movementId);
+    } else {
+        store::Connection connection = store::Connection::open(m_connectionString, store::AccessMode::ReadOnly);
+        m_octave = pitches::loadOctaveSetting(connection, movementId);
+    }
+    showOctaveChoice();
+}
+
+void PitchesPage::showOctaveChoice()
+{
+    OctaveChoice choice;
+    if (m_octave) {
+        choice.fromVoices = pitches::defaultCapitalOctave(m_octave->voices);
+        // A stored value Velk does not use counts as no choice, as it does for the staff.
+        if (m_octave->stored && *m_octave->stored >= pitches::kLowestCapitalOctave
+            && *m_octave->stored <= pitches::kHighestCapitalOctave) {
+            choice.chosen = static_cast<int>(*m_octave->stored);
+        }
+        choice.enabled = true;
+    }
+    m_view.showOctaveChoice(choice);
+}
+
+int PitchesPage::capitalOctave() const
+{
+    return m_octave ? m_octave->capitalOctave() : pitches::kHighestCapitalOctave;
+}
+
+void PitchesPage::showStaff()
+{
+    std::vector<std::string> spellings;
+    spellings.reserve(m_pitchRows.size());
+    for (const auto& entry : m_pitchRows) {
+        const pitches::Pitch* pitch = m_pitchLookup.byId(entry.pitchId);
+        spellings.push_back(pitch && pitch->spelling ? *pitch->spelling : std::string());
+    }
+    m_view.showStaff(pitches::notateLine(spellings, capitalOctave()));
+}
+
+store::Result<> PitchesPage::SetCapitalOctave(std::optional<int> octave)
+{
+    const std::int64_t id = movementId();
+    if (!m_octave || id < 1) {
+        return store::Result<>::failure(kSelectMovement);
+    }
+    if (octave && (*octave < pitches::kLowestCapitalOctave || *octave > pitches::kHighestCapitalOctave)) {
+        return store::Result<>::failure("The octave of the capitals is 2, 3 or 4.");
+    }
+    try {
+        // Through the window's read-write connection where there is one, as the sequence is stored.
+        auto* recordset = m_records.recordset();
+        if (recordset && !recordset->connection().isReadOnly()) {
+            pitches::storeCapitalOctave(recordset->connection(), id, octave);
+        } else {
+            store::Connection connection = store::Connection::open(m_connectionString, store::AccessMode::ReadWrite);
+            pitches::storeCapitalOctave(connection, id, octave);
+        }
+        if (recordset && recordset->columnIndex(pitches::kCapitalOctaveColumn) >= 0) {
+            recordset->takeStoredValue(id, pitches::kCapitalOctaveColumn,
+                                       octave ? store::Value(std::int64_t {*octave}) : store::Value());
+        }
+    } catch (const store::StoreError& error) {
+        m_window.tell({error.what(), "Velk", MessageIcon::Warning});
+        showOctaveChoice();
+        return store::Result<>::failure(error.what());
+    }
+    m_octave->stored = octave;
+    showOctaveChoice();
+    showStaff();
     return {};
 }
 

@@ -2,6 +2,7 @@
 
 #include "movement/MovementRecords.h"
 #include "movement/MovementView.h"
+#include "pitches/MovementLine.h"
 #include "pitches/PitchLookup.h"
 #include "pitches/PitchSequence.h"
 
@@ -42,6 +43,9 @@ public:
     void DeletePitch();
     void UndoPitchEdit();
     store::Result<> SavePitches();
+    /// Stores the movement's octave setting at once (nothing: the default from its voices) and draws the staff in
+    /// it. A failure is told and keeps the setting as it was.
+    store::Result<> SetCapitalOctave(std::optional<int> octave);
 
     bool bPitchEditMode() const;
     bool bPitchesDirty() const;
@@ -50,12 +54,18 @@ public:
     /// The pitch box's Tag: empty in append mode, the target row in replace mode.
     const std::string& pitchTag() const;
     const std::string& pitchText() const;
+    /// The octave of the capitals the staff is drawn in.
+    int capitalOctave() const;
 
 private:
     void setCurrentPitchRow(std::optional<std::size_t> row, bool scrollIntoView);
     void refreshEntryBox(bool editing);
     void showAccidentalCounts();
     std::int64_t movementId() const;
+    void loadOctaveSetting(std::int64_t movementId);
+    void showOctaveChoice();
+    /// Draws the staff from the rows and the octave setting; called after every change of either.
+    void showStaff();
 
     WindowView& m_window;
     PitchesPageView& m_view;
@@ -69,6 +79,7 @@ private:
     std::optional<std::size_t> m_pitchRow;
     std::string m_pitchTag;
     std::string m_pitchText;
+    std::optional<pitches::OctaveSetting> m_octave; ///< nothing without a stored movement shown
 };
 
 } // namespace velk::movement

@@ -1,14 +1,17 @@
 #include "movement/MovementController.h"
 #include "movement/PageWidgets.h"
 #include "pitches/PitchChartDialog.h"
+#include "pitches/StaffView.h"
 #include "ui/FlexGrid.h"
 #include "ui/Fonts.h"
 
+#include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 namespace velk::movement
 {
@@ -84,8 +87,40 @@ PitchesWidget::PitchesWidget(QWidget* parent)
     grid->addWidget(chart, 4, 0, 1, 2, Qt::AlignLeft);
     grid->setRowStretch(5, 1);
     grid->setColumnStretch(2, 1);
-    layout->addWidget(side, 1);
+    layout->addWidget(besideGrid(side), 1);
     connect(m_sequenceGrid, &ui::FlexGrid::selChange, this, &PitchesWidget::selChange);
+}
+
+// The staff above the octave setting and the entry controls.
+QWidget* PitchesWidget::besideGrid(QWidget* entry)
+{
+    auto* column = new QWidget(this);
+    auto* layout = new QVBoxLayout(column);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_staff = new pitches::StaffView(column);
+    layout->addWidget(m_staff);
+    connect(m_staff, &pitches::StaffView::noteClicked, this, &PitchesWidget::staffNoteClicked);
+
+    auto* octave = new QHBoxLayout;
+    auto* caption = pageLabel("lblCapitalOctave", "Octave of capitals", column);
+    octave->addWidget(caption);
+    m_capitalOctave = new QComboBox(column);
+    m_capitalOctave->setObjectName(QStringLiteral("cboCapitalOctave"));
+    m_capitalOctave->setToolTip(QStringLiteral("The octave the capital letters stand for (middle C is C4); the small "
+                                               "letters are the octave above them"));
+    m_capitalOctave->addItems({QString(), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4")});
+    m_capitalOctave->setEnabled(false);
+    caption->setBuddy(m_capitalOctave);
+    octave->addWidget(m_capitalOctave);
+    octave->addStretch(1);
+    layout->addLayout(octave);
+    connect(m_capitalOctave, &QComboBox::activated, this, [this](int index) {
+        m_controller->CapitalOctaveChosen(index > 0 ? std::optional<int>(pitches::kLowestCapitalOctave + index - 1)
+                                                    : std::nullopt);
+    });
+
+    layout->addWidget(entry, 1);
+    return column;
 }
 
 void PitchesWidget::attach(MovementController& controller)
@@ -110,8 +145,21 @@ void PitchesWidget::selChange()
     }
     const int row = m_sequenceGrid->row();
     m_inPitchSelChange = false;
-    m_controller->PitchSelectionChanged(row >= 0 ? std::optional<std::size_t>(static_cast<std::size_t>(row))
-                                                 : std::nullopt);
+    const auto current = row >= 0 ? std::optional<std::size_t>(static_cast<std::size_t>(row)) : std::nullopt;
+    m_staff->setCurrent(current, true);
+    m_controller->PitchSelectionChanged(current);
+}
+
+void PitchesWidget::staffNoteClicked(std::size_t index)
+{
+    const int row = static_cast<int>(index);
+    if (row >= m_sequenceGrid->rows()) {
+        return;
+    }
+    m_sequenceGrid->setCurrentCell(row, 1);
+    if (!m_sequenceGrid->rowIsVisible(row)) {
+        m_sequenceGrid->setTopRow(row);
+    }
 }
 
 void PitchesWidget::showSequence(const std::vector<pitches::SequenceEntry>& entries)
@@ -167,6 +215,7 @@ void PitchesWidget::showCurrentPosition(std::optional<std::size_t> row, bool scr
         }
     }
     m_inPitchSelChange = false;
+    m_staff->setCurrent(row, scrollIntoView);
 }
 
 void PitchesWidget::showCounts(const std::string& sharps, const std::string& flats)
@@ -180,6 +229,20 @@ void PitchesWidget::showEntryBox(const EntryBox& box)
     m_entryBox->setEnabled(box.editing);
     m_entryBox->setFont(box.editing ? ui::bookAntiqua(kPitchBoxPointSize, false) : ui::velkFont(kPitchBoxPointSize));
     m_entryBox->setText(pageText(box.text));
+}
+
+void PitchesWidget::showStaff(const pitches::NotatedLine& line)
+{
+    m_staff->setLine(line);
+    const int row = m_sequenceGrid->row();
+    m_staff->setCurrent(row >= 0 ? std::optional<std::size_t>(static_cast<std::size_t>(row)) : std::nullopt, true);
+}
+
+void PitchesWidget::showOctaveChoice(const OctaveChoice& choice)
+{
+    m_capitalOctave->setItemText(0, QStringLiteral("From the voices (%1)").arg(choice.fromVoices));
+    m_capitalOctave->setCurrentIndex(choice.chosen ? *choice.chosen - pitches::kLowestCapitalOctave + 1 : 0);
+    m_capitalOctave->setEnabled(choice.enabled);
 }
 
 void PitchesWidget::setFocus(FocusTarget target)

@@ -11,7 +11,12 @@
 namespace velk::pitches
 {
 
-std::optional<MovementLine> loadMovementLine(store::Connection& connection, std::int64_t movementId)
+int OctaveSetting::capitalOctave() const
+{
+    return pitches::capitalOctave(stored, voices);
+}
+
+std::optional<OctaveSetting> loadOctaveSetting(store::Connection& connection, std::int64_t movementId)
 {
     const bool hasOctave = store::hasColumn(connection, "tblMovement", kCapitalOctaveColumn);
     const std::string octaveColumn = hasOctave ? kCapitalOctaveColumn : "NULL";
@@ -22,12 +27,24 @@ std::optional<MovementLine> loadMovementLine(store::Connection& connection, std:
         return std::nullopt;
     }
     const auto& row = movement.rows().front();
+    OctaveSetting setting;
+    setting.voices = {row.at(0).toBool(), row.at(1).toBool(), row.at(2).toBool(), row.at(3).toBool()};
+    if (!row.at(4).isNull() && row.at(4).isInteger()) {
+        setting.stored = row.at(4).toInt64();
+    }
+    return setting;
+}
+
+std::optional<MovementLine> loadMovementLine(store::Connection& connection, std::int64_t movementId)
+{
+    const std::optional<OctaveSetting> setting = loadOctaveSetting(connection, movementId);
+    if (!setting) {
+        return std::nullopt;
+    }
     MovementLine result;
     result.movementId = movementId;
-    result.voices = {row.at(0).toBool(), row.at(1).toBool(), row.at(2).toBool(), row.at(3).toBool()};
-    if (!row.at(4).isNull() && row.at(4).isInteger()) {
-        result.storedOctave = row.at(4).toInt64();
-    }
+    result.voices = setting->voices;
+    result.storedOctave = setting->stored;
     std::vector<std::string> spellings;
     connection.forEachRow("SELECT j.iPitchID, p.txtPitch FROM tblMovementPitchJoin j "
                           "LEFT JOIN tblPitchLookup p ON p.iPitchID = j.iPitchID "
@@ -36,7 +53,7 @@ std::optional<MovementLine> loadMovementLine(store::Connection& connection, std:
                               result.pitchIds.push_back(static_cast<std::int32_t>(position.at(0).toInt64()));
                               spellings.push_back(position.at(1).isNull() ? std::string() : position.at(1).toText());
                           });
-    result.line = notateLine(spellings, capitalOctave(result.storedOctave, result.voices));
+    result.line = notateLine(spellings, setting->capitalOctave());
     return result;
 }
 

@@ -17,6 +17,19 @@ namespace velk::pitches
 /// Null for the default from its voices). Catalogues made before it lack it until opened for writing.
 inline constexpr const char* kCapitalOctaveColumn = "iCapitalOctave";
 
+/// A movement's octave setting as stored, and the voices that give its default.
+struct OctaveSetting
+{
+    std::optional<std::int64_t> stored; ///< iCapitalOctave as stored (Null, or a catalogue without it)
+    Voices voices;
+
+    /// The octave of the capitals in force: the stored one when it is 2, 3 or 4, the voices' default otherwise.
+    int capitalOctave() const;
+};
+
+/// Reads a movement's voices and octave setting. Nothing when no movement has the id. Throws store::StoreError.
+std::optional<OctaveSetting> loadOctaveSetting(store::Connection& connection, std::int64_t movementId);
+
 /// What a movement's line needs to be drawn, played or written out.
 struct MovementLine
 {

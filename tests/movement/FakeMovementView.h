@@ -30,6 +30,8 @@ public:
     std::string flats = "0";
     std::string pitchBox;
     bool pitchBoxEditing = false;
+    pitches::NotatedLine staff;
+    movement::OctaveChoice octaveChoice;
     std::vector<tabulations::TabulationRow> classRows;
     std::vector<tabulations::TabulationRow> realRows;
     std::vector<std::pair<std::string, double>> classBars;
@@ -119,6 +121,14 @@ public:
     {
         pitchBox = box.text;
         pitchBoxEditing = box.editing;
+    }
+    void showStaff(const pitches::NotatedLine& line) override
+    {
+        staff = line;
+    }
+    void showOctaveChoice(const movement::OctaveChoice& choice) override
+    {
+        octaveChoice = choice;
     }
     void showTabulations(const movement::TabulationsDisplay& shown) override
     {

@@ -261,4 +261,122 @@ TEST_F(ThreeMovements, FindOpensTheSearchFromTheDataAndPitchPages)
     EXPECT_EQ(view.searches, 2);
 }
 
+std::vector<std::string> staffSpellings(const pitches::NotatedLine& line)
+{
+    std::vector<std::string> spellings;
+    for (const auto& note : line.notes) {
+        spellings.push_back(note.spelling);
+    }
+    return spellings;
+}
+
+using Spellings = std::vector<std::string>;
+
+TEST_F(ThreeMovements, TheStaffFollowsEveryChangeOfTheLine)
+{
+    ctl->TabClick(movement::kTabPitches);
+    EXPECT_EQ(staffSpellings(view.staff), (Spellings {"c", "d*", "e/", "c", "f**"}));
+    ctl->ToolbarClick(Button::New);
+    ctl->PitchKeyPress(13, "g");
+    EXPECT_EQ(staffSpellings(view.staff), (Spellings {"c", "d*", "e/", "c", "f**", "g"})) << "appended, not stored";
+    ctl->ToolbarClick(Button::Save);
+    ctl->PitchSelectionChanged(1);
+    ctl->ToolbarClick(Button::Edit);
+    ctl->PitchKeyPress(13, "b/");
+    EXPECT_EQ(staffSpellings(view.staff), (Spellings {"c", "b/", "e/", "c", "f**", "g"}));
+    ctl->PitchSelectionChanged(0);
+    ctl->ToolbarClick(Button::Delete);
+    EXPECT_EQ(staffSpellings(view.staff), (Spellings {"b/", "e/", "c", "f**", "g"}));
+    ctl->ToolbarClick(Button::New);
+    ctl->PitchKeyPress(13, "A");
+    view.answers = {true};
+    ctl->ToolbarClick(Button::Undo);
+    EXPECT_EQ(staffSpellings(view.staff), (Spellings {"b/", "e/", "c", "f**", "g"})) << "undone";
+}
+
+struct OctaveCase
+{
+    const char* voices; // the columns set, among chkSoprano, chkAlto, chkTenor, chkBass
+    int fromVoices;
+    pitches::Clef clef;
+};
+
+class OctaveSetting : public ThreeMovements, public ::testing::WithParamInterface<OctaveCase>
+{
+};
+
+TEST_P(OctaveSetting, DefaultsFromTheVoicesAndIsStoredAtOnce)
+{
+    const auto c = GetParam();
+    for (const char* voice : {"chkSoprano", "chkAlto", "chkTenor", "chkBass"}) {
+        const bool set = std::string(c.voices).find(voice) != std::string::npos;
+        db().execute(std::string("update tblMovement set ") + voice + " = ? where iMovementID = ?",
+                     {std::int64_t {set ? 1 : 0}, first});
+    }
+    ctl->TabClick(movement::kTabPitches);
+    EXPECT_EQ(view.octaveChoice.fromVoices, c.fromVoices);
+    EXPECT_EQ(view.octaveChoice.chosen, std::nullopt);
+    EXPECT_TRUE(view.octaveChoice.enabled);
+    EXPECT_EQ(view.staff.clef, c.clef);
+    ASSERT_TRUE(view.staff.notes.front().pitch);
+    EXPECT_EQ(view.staff.notes.front().pitch->octave, c.fromVoices + 1) << "a small c";
+
+    ctl->CapitalOctaveChosen(2);
+    EXPECT_EQ(storedField(first, "iCapitalOctave").toInt64(), 2);
+    EXPECT_EQ(view.octaveChoice.chosen, 2);
+    EXPECT_EQ(view.staff.clef, pitches::Clef::Bass);
+    EXPECT_EQ(view.staff.notes.front().pitch->octave, 3);
+    EXPECT_EQ(staffSpellings(view.staff).size(), 5u);
+
+    // Kept when the page is entered again; the movement's other fields untouched.
+    ctl->TabClick(movement::kTabMovementData);
+    ctl->TabClick(movement::kTabPitches);
+    EXPECT_EQ(view.octaveChoice.chosen, 2);
+    EXPECT_EQ(storedField(first, "Sub1").toText(), "Night");
+
+    ctl->CapitalOctaveChosen(std::nullopt);
+    EXPECT_TRUE(storedField(first, "iCapitalOctave").isNull());
+    EXPECT_EQ(view.staff.clef, c.clef);
+    EXPECT_TRUE(view.told.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Voices,
+                         OctaveSetting,
+                         ::testing::Values(OctaveCase {"", 4, pitches::Clef::Treble},
+                                           OctaveCase {"chkSoprano chkBass", 4, pitches::Clef::Treble},
+                                           OctaveCase {"chkAlto chkTenor", 4, pitches::Clef::Treble},
+                                           OctaveCase {"chkTenor", 3, pitches::Clef::TrebleOctaveDown},
+                                           OctaveCase {"chkTenor chkBass", 3, pitches::Clef::TrebleOctaveDown},
+                                           OctaveCase {"chkBass", 2, pitches::Clef::Bass}));
+
+TEST_F(ThreeMovements, AFailedOctaveStoreIsToldAndKeepsTheSetting)
+{
+    ctl->TabClick(movement::kTabPitches);
+    failWritesTo("tblMovement");
+    ctl->CapitalOctaveChosen(2);
+    ASSERT_EQ(view.told.size(), 1u);
+    EXPECT_NE(view.told.back().text.find("disk is full"), std::string::npos);
+    EXPECT_EQ(view.octaveChoice.chosen, std::nullopt);
+    EXPECT_EQ(view.staff.clef, pitches::Clef::Treble);
+    EXPECT_TRUE(storedField(first, "iCapitalOctave").isNull());
+}
+
+TEST_F(ThreeMovements, AnOctaveOutsideTheSettingsIsRefused)
+{
+    ctl->TabClick(movement::kTabPitches);
+    EXPECT_FALSE(ctl->pitches().SetCapitalOctave(5).ok());
+    EXPECT_FALSE(ctl->pitches().SetCapitalOctave(1).ok());
+    EXPECT_TRUE(storedField(first, "iCapitalOctave").isNull());
+}
+
+TEST_F(MovementControllerTest, WithoutAMovementTheOctaveCannotBeSet)
+{
+    MovementController ctl(view, catalogue.connectionString());
+    ASSERT_TRUE(ctl.Load().ok());
+    ctl.TabClick(movement::kTabPitches);
+    EXPECT_FALSE(view.octaveChoice.enabled);
+    EXPECT_TRUE(view.staff.notes.empty());
+    EXPECT_FALSE(ctl.pitches().SetCapitalOctave(3).ok());
+}
+
 } // namespace
