@@ -1,7 +1,7 @@
 #include "exchange/CataloguePrinting.h"
 
-#include "exchange/IncipitDrawing.h"
 #include "exchange/OutputFile.h"
+#include "pitches/StaffDrawing.h"
 #include "rtf/Rtf.h"
 #include "ui/Fonts.h"
 #include "ui/RichTextBox.h"
@@ -17,6 +17,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 
+#include <optional>
 #include <string_view>
 
 namespace velk::exchange
@@ -24,6 +25,8 @@ namespace velk::exchange
 
 namespace
 {
+
+constexpr double kStaffSpace = 5.5; // points between two staff lines
 
 QString qs(const std::string& text)
 {
@@ -143,7 +146,8 @@ private:
             ui::fillTextDocument(description, rtf::parseRtf(movement.descriptionRtf));
             description.setTextWidth(m_body.width());
         }
-        const double staff = movement.incipit.notes.empty() ? 0 : incipitHeight(pt(6)) + pt(4);
+        const std::optional<pitches::StaffDrawing> incipit = staffFor(movement.incipit);
+        const double staff = incipit ? incipit->size().height() + pt(4) : 0;
         const double descriptionHeight = movement.descriptionRtf.empty() ? 0 : description.size().height() + pt(6);
         const double deviation = movement.deviation.empty() ? 0 : lineHeight(m_textFont) + pt(2);
         const double height
@@ -170,8 +174,7 @@ private:
             if (m_y + staff > m_body.bottom()) {
                 startPage(work);
             }
-            drawIncipit(m_painter, QRectF(m_body.left(), m_y, m_body.width(), incipitHeight(pt(6))), movement.incipit,
-                        pt(6));
+            incipit->paint(m_painter, QPointF(m_body.left(), m_y));
             m_y += staff;
         }
         if (descriptionHeight > 0) {
@@ -189,6 +192,21 @@ private:
             m_y += deviation;
         }
         m_y += pt(16);
+    }
+
+    // The first notes of a line on a staff, as many as the page's width holds.
+    std::optional<pitches::StaffDrawing> staffFor(const pitches::NotatedLine& line) const
+    {
+        if (line.notes.empty()) {
+            return std::nullopt;
+        }
+        pitches::StaffDrawing drawing(line, pt(kStaffSpace));
+        if (drawing.size().width() > m_body.width() && drawing.columnWidth() > 0) {
+            const double room = std::max(0.0, m_body.width() - drawing.firstColumnX());
+            drawing
+                = pitches::StaffDrawing(line, pt(kStaffSpace), static_cast<std::size_t>(room / drawing.columnWidth()));
+        }
+        return drawing;
     }
 
     // The description block by block, going on to the next page where a paragraph does not fit.
