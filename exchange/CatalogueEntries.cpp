@@ -153,6 +153,27 @@ CatalogueEntries readEntries(store::Connection& connection, const Selection& sel
     return result;
 }
 
+std::optional<std::int64_t> wholeNumber(const store::Value& value)
+{
+    if (value.isNull()) {
+        return std::nullopt;
+    }
+    return value.toInt64();
+}
+
+std::vector<std::string> voiceNames(const CatalogueEntries& entries, const MovementEntry& entry)
+{
+    static const std::pair<const char*, const char*> kVoices[] {
+        {"chkSoprano", "Soprano"}, {"chkAlto", "Alto"}, {"chkTenor", "Tenor"}, {"chkBass", "Bass"}};
+    std::vector<std::string> names;
+    for (const auto& [column, name] : kVoices) {
+        if (entries.field(entry, column).toBool()) {
+            names.emplace_back(name);
+        }
+    }
+    return names;
+}
+
 std::string fieldText(const store::Value& value)
 {
     return utf8Text(value.toText());

@@ -56,6 +56,12 @@ struct CatalogueEntries
     const store::Value& field(const MovementEntry& entry, std::string_view name) const;
 };
 
+/// A whole-number field; nothing for Null.
+std::optional<std::int64_t> wholeNumber(const store::Value& value);
+
+/// The voices ticked for a movement, in score order ("Soprano", "Alto", "Tenor", "Bass").
+std::vector<std::string> voiceNames(const CatalogueEntries& entries, const MovementEntry& entry);
+
 /// Reads the selected movements and their sequences on a connection the caller holds. Movement ids of a
 /// Movements selection that no longer exist are left out. Throws store::StoreError.
 CatalogueEntries readEntries(store::Connection& connection, const Selection& selection);

@@ -74,14 +74,6 @@ std::string clefElement(pitches::Clef clef)
     return "<clef><sign>G</sign><line>2</line></clef>";
 }
 
-std::optional<std::int64_t> whole(const store::Value& value)
-{
-    if (value.isNull()) {
-        return std::nullopt;
-    }
-    return value.toInt64();
-}
-
 } // namespace
 
 std::string movementName(const std::optional<std::int64_t>& ktn, const std::optional<std::int64_t>& mvmt)
@@ -176,20 +168,16 @@ store::Result<std::string> musicXml(const ScoreHeading& heading, const pitches::
 ScoreHeading scoreHeading(const CatalogueEntries& entries, const MovementEntry& entry)
 {
     ScoreHeading heading;
-    heading.ktn = whole(entries.field(entry, "iKTN"));
-    heading.mvmt = whole(entries.field(entry, "iMvmt"));
+    heading.ktn = wholeNumber(entries.field(entry, "iKTN"));
+    heading.mvmt = wholeNumber(entries.field(entry, "iMvmt"));
     for (const char* column : {"Sub1", "Sub2", "Sub3", "Sub4", "Sub5", "Sub6"}) {
         const std::string subject = fieldText(entries.field(entry, column));
         if (!subject.empty()) {
             heading.subjects.push_back(subject);
         }
     }
-    const std::pair<const char*, const char*> voices[] {
-        {"chkSoprano", "Soprano"}, {"chkAlto", "Alto"}, {"chkTenor", "Tenor"}, {"chkBass", "Bass"}};
-    for (const auto& [column, name] : voices) {
-        if (entries.field(entry, column).toBool()) {
-            heading.partName += (heading.partName.empty() ? "" : ", ") + std::string(name);
-        }
+    for (const auto& name : voiceNames(entries, entry)) {
+        heading.partName += (heading.partName.empty() ? "" : ", ") + name;
     }
     if (heading.partName.empty()) {
         heading.partName = "Voice";

@@ -13,14 +13,6 @@ namespace velk::exchange
 namespace
 {
 
-std::optional<std::int64_t> whole(const store::Value& value)
-{
-    if (value.isNull()) {
-        return std::nullopt;
-    }
-    return value.toInt64();
-}
-
 std::string number(const std::optional<std::int64_t>& value)
 {
     return value ? std::to_string(*value) : std::string("?");
@@ -44,8 +36,8 @@ PrintedMovement printedMovement(const CatalogueEntries& entries, const MovementE
     const auto text = [&](const char* column) {
         return fieldText(entries.field(entry, column));
     };
-    movement.heading = "KTN " + number(whole(entries.field(entry, "iKTN"))) + " · Movement "
-        + number(whole(entries.field(entry, "iMvmt")));
+    movement.heading = "KTN " + number(wholeNumber(entries.field(entry, "iKTN"))) + " · Movement "
+        + number(wholeNumber(entries.field(entry, "iMvmt")));
     const auto add = [&](const char* label, std::string value) {
         if (!value.empty()) {
             movement.facts.push_back({label, std::move(value)});
@@ -55,15 +47,7 @@ PrintedMovement printedMovement(const CatalogueEntries& entries, const MovementE
     const std::string opening = text("strOpeningKey");
     const std::string closing = text("strClosingKey");
     add("Keys", opening == closing ? opening : joinedWith({opening, closing}, " – "));
-    std::vector<std::string> voices;
-    const std::pair<const char*, const char*> names[] {
-        {"chkSoprano", "Soprano"}, {"chkAlto", "Alto"}, {"chkTenor", "Tenor"}, {"chkBass", "Bass"}};
-    for (const auto& [column, name] : names) {
-        if (entries.field(entry, column).toBool()) {
-            voices.emplace_back(name);
-        }
-    }
-    std::string voiceText = joinedWith(voices, ", ");
+    std::string voiceText = joinedWith(voiceNames(entries, entry), ", ");
     if (entries.field(entry, "chkAccompanied").toBool()) {
         voiceText += voiceText.empty() ? "accompanied" : "; accompanied";
     }
@@ -102,7 +86,7 @@ PrintedCatalogue printedCatalogue(const CatalogueEntries& entries, const std::st
     PrintedCatalogue catalogue;
     catalogue.title = title;
     for (const auto& entry : entries.entries) {
-        const auto ktn = whole(entries.field(entry, "iKTN"));
+        const auto ktn = wholeNumber(entries.field(entry, "iKTN"));
         if (catalogue.works.empty() || catalogue.works.back().ktn != ktn) {
             catalogue.works.push_back({ktn, "KTN " + number(ktn), {}});
         }
