@@ -209,23 +209,26 @@ private:
         return drawing;
     }
 
-    // The description block by block, going on to the next page where a paragraph does not fit.
+    // The description block by block, going on to the next page where a paragraph does not fit. Each block is
+    // drawn by itself, so none is printed twice at a page's edge.
     void paintDescription(const PrintedWork& work, QTextDocument& description)
     {
         auto* layout = description.documentLayout();
-        QAbstractTextDocumentLayout::PaintContext context;
         for (QTextBlock block = description.begin(); block.isValid(); block = block.next()) {
             const QRectF rect = layout->blockBoundingRect(block);
+            const QTextBlock next = block.next();
+            const double advance
+                = (next.isValid() ? layout->blockBoundingRect(next).top() : layout->documentSize().height())
+                - rect.top();
             if (m_y + rect.height() > m_body.bottom() && m_y > m_body.top()) {
                 startPage(work);
             }
             m_painter.save();
             m_painter.translate(m_body.left(), m_y - rect.top());
-            context.clip = rect;
-            context.palette.setColor(QPalette::Text, Qt::black);
-            layout->draw(&m_painter, context);
+            m_painter.setPen(Qt::black);
+            block.layout()->draw(&m_painter, QPointF(0, 0));
             m_painter.restore();
-            m_y += rect.height();
+            m_y += std::max(advance, rect.height());
         }
     }
 

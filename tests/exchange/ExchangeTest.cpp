@@ -514,6 +514,37 @@ TEST_F(PrintedCatalogueTest, WorksStartOnNewPagesWithEveryEntryInOrder)
     EXPECT_EQ(std::count(text.begin(), text.end(), '\f'), 2) << text;
 }
 
+TEST_F(PrintedCatalogueTest, ALongDescriptionGoesOnOverPagesUnderTheWorksHeader)
+{
+    std::string rtf = "{\\rtf1\\ansi ";
+    std::vector<std::string> paragraphs;
+    for (int i = 1; i <= 200; ++i) {
+        paragraphs.push_back("Paragraph " + std::to_string(i) + " of the long note.");
+        rtf += paragraphs.back() + "\\par ";
+    }
+    rtf += "}";
+    auto c = m_catalogue.writer();
+    addMovement(c, {{"iKTN", store::Value(7)}, {"iMvmt", store::Value(1)}, {"Description", store::Value(rtf)}}, {"c"});
+    c.close();
+    const std::string out = (m_catalogue.folder() / "long.pdf").string();
+    const ToolRun run = tool({"print", m_catalogue.file(), "--pdf", out, "--ktn", "7"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string text = pdfText(out);
+    EXPECT_EQ(firstOutOfOrder(text, paragraphs), "") << text;
+    for (const auto& paragraph : paragraphs) {
+        EXPECT_EQ(text.find(paragraph), text.rfind(paragraph)) << paragraph << " printed twice";
+    }
+    // Every page carries the running header and its number.
+    const auto pages = std::count(text.begin(), text.end(), '\f');
+    EXPECT_GE(pages, 3) << text;
+    std::vector<std::string> headers;
+    for (int page = 1; page <= pages; ++page) {
+        headers.push_back("KTN 7");
+        headers.push_back(std::to_string(page) + "\n");
+    }
+    EXPECT_EQ(firstOutOfOrder(text, headers), "") << text;
+}
+
 TEST_F(PrintedCatalogueTest, OneWorkOrAClearMessage)
 {
     const std::string out = (m_catalogue.folder() / "work.pdf").string();
