@@ -58,6 +58,55 @@ std::int64_t addMovement(store::Connection& c,
 }
 
 // ------------------------------------------------------------------------------------------------------------
+// Which movements a selection reads, and in what order
+
+struct SelectionCase
+{
+    const char* name;
+    Selection selection;
+    std::vector<std::int64_t> ids; // by the order of insertion below: 1 (KTN 2/1), 2 (KTN 1/2), 3 (KTN 1/1)
+};
+
+class Selections : public ::testing::TestWithParam<SelectionCase>
+{
+};
+
+void PrintTo(const SelectionCase& param, std::ostream* out)
+{
+    *out << param.name;
+}
+
+TEST_P(Selections, ReadTheirMovementsInOrderEachOnce)
+{
+    test::TempCatalogue catalogue;
+    auto c = catalogue.writer();
+    addMovement(c, {{"iKTN", store::Value(2)}, {"iMvmt", store::Value(1)}}, {"c", "d"});
+    addMovement(c, {{"iKTN", store::Value(1)}, {"iMvmt", store::Value(2)}}, {"e"});
+    addMovement(c, {{"iKTN", store::Value(1)}, {"iMvmt", store::Value(1)}}, {});
+    const CatalogueEntries entries = readEntries(c, GetParam().selection);
+    std::vector<std::int64_t> ids;
+    for (const auto& entry : entries.entries) {
+        ids.push_back(entries.field(entry, "iMovementID").toInt64());
+        const auto expected = ids.back() == 1 ? std::vector<std::string> {"c", "d"}
+            : ids.back() == 2                 ? std::vector<std::string> {"e"}
+                                              : std::vector<std::string> {};
+        EXPECT_EQ(entry.spellings, expected) << ids.back();
+    }
+    EXPECT_EQ(ids, GetParam().ids);
+    EXPECT_TRUE(entries.columnIndex("Description"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    All,
+    Selections,
+    ::testing::Values(SelectionCase {"Everything", Selection::all(), {3, 2, 1}},
+                      SelectionCase {"OneWork", Selection::work(1), {3, 2}},
+                      SelectionCase {"NoSuchWork", Selection::work(5), {}},
+                      SelectionCase {"SearchResults", Selection::movements({1, 3, 1, 99, 2}), {1, 3, 2}},
+                      SelectionCase {"NoResults", Selection::movements({}), {}}),
+    [](const ::testing::TestParamInfo<SelectionCase>& info) { return std::string(info.param.name); });
+
+// ------------------------------------------------------------------------------------------------------------
 // MusicXML, validated by xmllint against the MusicXML 4.0 schema and read back by its XPath
 
 struct WrittenNote
