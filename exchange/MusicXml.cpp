@@ -123,6 +123,9 @@ store::Result<std::string> musicXml(const ScoreHeading& heading, const pitches::
 
     const std::size_t count = line.notes.size();
     const std::size_t measures = count == 0 ? 1 : (count + kNotesPerMeasure - 1) / kNotesPerMeasure;
+    // The alteration last written for each step and octave anywhere on the line: with no bar line drawn, a reader
+    // carries an accidental on past the measure's end, so a note that differs from it gets a cautionary one.
+    std::map<std::pair<char, int>, int> lastWritten;
     for (std::size_t measure = 0; measure < measures; ++measure) {
         xml += "    <measure number=\"" + std::to_string(measure + 1) + "\">\n";
         if (measure == 0) {
@@ -131,7 +134,7 @@ store::Result<std::string> musicXml(const ScoreHeading& heading, const pitches::
                 + std::to_string(kNotesPerMeasure) + "</beats><beat-type>4</beat-type></time>" + clefElement(line.clef)
                 + "</attributes>\n";
         }
-        // The alteration in force for each step and octave within the measure, as a reader of the printed line sees it.
+        // The alteration in force for each step and octave within the measure.
         std::map<std::pair<char, int>, int> inForce;
         const std::size_t end = std::min(count, (measure + 1) * kNotesPerMeasure);
         for (std::size_t i = measure * kNotesPerMeasure; i < end; ++i) {
@@ -146,11 +149,16 @@ store::Result<std::string> musicXml(const ScoreHeading& heading, const pitches::
             xml += "<duration>1</duration><voice>1</voice><type>quarter</type>";
             const auto key = std::make_pair(pitch.step, pitch.octave);
             const auto found = inForce.find(key);
+            const auto seen = lastWritten.find(key);
             const int before = found == inForce.end() ? 0 : found->second;
+            const int shown = seen == lastWritten.end() ? 0 : seen->second;
             if (pitch.alter != before) {
                 xml += std::string("<accidental>") + accidentalName(pitch.alter) + "</accidental>";
+            } else if (pitch.alter != shown) {
+                xml += std::string("<accidental cautionary=\"yes\">") + accidentalName(pitch.alter) + "</accidental>";
             }
             inForce[key] = pitch.alter;
+            lastWritten[key] = pitch.alter;
             xml += "<stem>none</stem></note>\n";
         }
         // The measures only carry the notes: no bar line is drawn between them, and the last ends the line.

@@ -28,7 +28,8 @@ inline constexpr int kNotesPerMeasure = 4;
 /// The movement's line as a MusicXML 4.0 partwise score: one part on one staff, the clef of its octave setting
 /// (treble, treble with an 8 below, bass), the title from KTN and movement number and the subjects as credit text.
 /// Each note carries the step, alteration and octave of its written pitch; an accidental is printed where the
-/// alteration differs from the last note of that step and octave in the measure. A line holding a position whose
+/// alteration differs from the last note of that step and octave in the measure, and a cautionary one where it
+/// differs from the last such note of an earlier measure (the bar lines are not drawn). A line holding a position whose
 /// spelling follows no scheme (an imported vocabulary's) is refused with a message naming it and its position.
 store::Result<std::string> musicXml(const ScoreHeading& heading, const pitches::NotatedLine& line);
 

@@ -230,6 +230,32 @@ INSTANTIATE_TEST_SUITE_P(
                                      {"E", 0, 4}}}),
     [](const ::testing::TestParamInfo<MusicXmlCase>& info) { return std::string(info.param.name); });
 
+TEST(MusicXmlAccidentals, AreWrittenAsAReaderOfALineWithoutBarLinesNeedsThem)
+{
+    test::TempCatalogue catalogue;
+    auto c = catalogue.writer();
+    // Two measures of four notes; the second measure's first G follows the first measure's G sharp.
+    const auto id = addMovement(c, {{"iKTN", store::Value(1)}, {"iMvmt", store::Value(1)}},
+                                {"g*", "g", "g*", "c", "g", "g*", "g*", "g/"});
+    c.close();
+    const std::string out = (catalogue.folder() / "line.musicxml").string();
+    const ToolRun exported = tool({"export", catalogue.file(), std::to_string(id), "--musicxml", out});
+    ASSERT_EQ(exported.exitCode, 0) << exported.err;
+    const ToolRun valid
+        = runProgram("xmllint", {"--noout", "--nonet", "--schema", VELK_TEST_DATA "/musicxml/musicxml.xsd", out});
+    EXPECT_EQ(valid.exitCode, 0) << valid.err;
+    const std::vector<std::string> expected {"sharp", "natural", "sharp", "", "natural (cautionary)",
+                                             "sharp", "",        "flat"};
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const std::string note = "(//note)[" + std::to_string(i + 1) + "]";
+        std::string shown = xpath(out, "string(" + note + "/accidental)");
+        if (xpath(out, "string(" + note + "/accidental/@cautionary)") == "yes") {
+            shown += " (cautionary)";
+        }
+        EXPECT_EQ(shown, expected[i]) << "note " << i + 1;
+    }
+}
+
 TEST(MusicXmlExportFailure, NamesWhatIsWrongAndWritesNothing)
 {
     test::TempCatalogue catalogue;
