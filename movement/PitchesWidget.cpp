@@ -102,7 +102,7 @@ QWidget* PitchesWidget::besideGrid(QWidget* entry)
     connect(m_staff, &pitches::StaffView::noteClicked, this, &PitchesWidget::staffNoteClicked);
 
     auto* octave = new QHBoxLayout;
-    auto* caption = pageLabel("lblCapitalOctave", "Octave of capitals", column);
+    auto* caption = pageLabel("lblCapitalOctave", "&Octave of capitals", column);
     octave->addWidget(caption);
     m_capitalOctave = new QComboBox(column);
     m_capitalOctave->setObjectName(QStringLiteral("cboCapitalOctave"));

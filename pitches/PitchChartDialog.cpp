@@ -1,6 +1,7 @@
 #include "pitches/PitchChartDialog.h"
 
 #include "ui/Fonts.h"
+#include "ui/MusicText.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
@@ -34,7 +35,8 @@ QString fromUtf8(const std::string& text)
 
 QLabel* plainLabel(const QString& text, const QFont& font, const QString& name, QWidget* parent)
 {
-    auto* label = new QLabel(parent);
+    // A glyph's double sharp or double flat is drawn as legibly as its sharp or flat.
+    auto* label = new ui::MusicLabel(parent);
     label->setObjectName(name);
     label->setTextFormat(Qt::PlainText);
     label->setText(text);
@@ -139,6 +141,7 @@ void PitchChartDialog::setupUi()
     layout->addWidget(othersCaption);
     m_others = readOnlyTable(QStringLiteral("tblOtherSpellings"), this);
     m_others->setColumnCount(2);
+    m_others->setItemDelegate(new ui::MusicTextDelegate(m_others));
     m_others->setHorizontalHeaderLabels({QStringLiteral("Pitch"), QStringLiteral("Type")});
     m_others->verticalHeader()->hide();
     layout->addWidget(m_others);

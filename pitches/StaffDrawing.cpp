@@ -1,5 +1,7 @@
 #include "pitches/StaffDrawing.h"
 
+#include "ui/Fonts.h"
+
 #include <QBrush>
 #include <QFont>
 #include <QFontMetricsF>
@@ -79,9 +81,10 @@ double aspect(const QPainterPath& unit)
     return unit.boundingRect().width();
 }
 
+// The numbers and a gap's spelling, in the windows' own family.
 QFont smallFont(double space)
 {
-    QFont font(QStringLiteral("serif"));
+    QFont font = ui::bookAntiqua(10, false);
     font.setPixelSize(std::max(7, static_cast<int>(std::lround(space * 1.35))));
     return font;
 }
@@ -98,9 +101,11 @@ StaffDrawing::StaffDrawing(NotatedLine line, double staffSpace, std::size_t note
     int highest = 11;
     for (const auto& note : m_line.notes) {
         if (note.pitch) {
+            // Room for the notehead and its accidental: a flat stands well above its note, a sharp either side.
             const int step = staffStep(*note.pitch, m_line.clef);
-            lowest = std::min(lowest, step - 2);
-            highest = std::max(highest, step + 2);
+            const int alter = note.pitch->alter;
+            lowest = std::min(lowest, step - (alter > 0 ? 3 : 2));
+            highest = std::max(highest, step + (alter < 0 ? 4 : alter > 0 ? 3 : 2));
         } else {
             m_hasGaps = true;
         }

@@ -16,6 +16,7 @@ namespace
 
 // The distance between two staff lines on screen: a staff about as tall as two lines of the grid's glyphs.
 constexpr double kScreenStaffSpace = 13;
+constexpr int kPreferredWidth = 640;
 
 } // namespace
 
@@ -86,8 +87,9 @@ QSize StaffView::sizeHint() const
 {
     const int frame = 2 * frameWidth();
     const int bar = horizontalScrollBar()->sizeHint().height();
-    return {static_cast<int>(std::ceil(m_drawing->size().width())) + frame,
-            static_cast<int>(std::ceil(m_drawing->size().height())) + frame + bar};
+    // A long line scrolls: it asks for no more than a comfortable width, whatever its length.
+    const int width = std::min(static_cast<int>(std::ceil(m_drawing->size().width())), kPreferredWidth);
+    return {width + frame, static_cast<int>(std::ceil(m_drawing->size().height())) + frame + bar};
 }
 
 QSize StaffView::minimumSizeHint() const
@@ -122,7 +124,8 @@ void StaffView::resizeEvent(QResizeEvent* event)
 
 void StaffView::updateScrollRange()
 {
-    const int width = static_cast<int>(std::ceil(m_drawing->size().width()));
+    // A column of room past the last note, so that a note just appended is never drawn against the edge.
+    const int width = static_cast<int>(std::ceil(m_drawing->size().width() + m_drawing->columnWidth()));
     QScrollBar* bar = horizontalScrollBar();
     bar->setRange(0, std::max(0, width - viewport()->width()));
     bar->setPageStep(std::max(1, viewport()->width()));
@@ -138,6 +141,9 @@ void StaffView::ensureVisible(std::size_t index)
     const double right = left + viewport()->width();
     if (column.left() - margin <= m_drawing->firstColumnX()) {
         bar->setValue(0); // the clef with the first notes
+    } else if (column.right() < left || column.left() > right) {
+        // A jump (a click in the grid far away, Ctrl+End): the note in the middle.
+        bar->setValue(static_cast<int>(std::lround(column.center().x() - viewport()->width() / 2.0)));
     } else if (column.left() - margin < left) {
         bar->setValue(static_cast<int>(std::floor(column.left() - margin)));
     } else if (column.right() + margin > right) {

@@ -1,6 +1,7 @@
 #include "tabulations/ClassChart.h"
 
 #include "ui/Fonts.h"
+#include "ui/MusicText.h"
 
 #include <QFontMetrics>
 #include <QPaintEvent>
@@ -139,9 +140,8 @@ void ClassChart::paintEvent(QPaintEvent* /*event*/)
             painter.setFont(valueFont);
             painter.drawText(QRectF(plot.left() + slot * i, y - valueMetrics.height() - 2, slot, valueMetrics.height()),
                              Qt::AlignHCenter | Qt::AlignBottom, percentText(percent));
-            painter.setFont(glyphFont);
-            painter.drawText(QRectF(plot.left() + slot * i, plot.bottom() + 4, slot, glyphMetrics.height()),
-                             Qt::AlignHCenter | Qt::AlignTop, m_classes[static_cast<std::size_t>(i)].first);
+            ui::drawMusicText(painter, QRectF(plot.left() + slot * i, plot.bottom() + 4, slot, glyphMetrics.height()),
+                              Qt::AlignHCenter | Qt::AlignTop, m_classes[static_cast<std::size_t>(i)].first, glyphFont);
         }
     }
 

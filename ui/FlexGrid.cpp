@@ -1,6 +1,7 @@
 #include "ui/FlexGrid.h"
 
 #include "ui/FlexGridModel.h"
+#include "ui/MusicText.h"
 #include "ui/ReadOnlyTable.h"
 #include "ui/Twips.h"
 
@@ -75,6 +76,8 @@ FlexGrid::FlexGrid(QWidget* parent)
     rowHeader->setHighlightSections(true);
     setVerticalHeader(rowHeader);
     setModel(m_model.get());
+    // Pitch glyphs with a double sharp or double flat are drawn legibly (fonts draw those two very small).
+    setItemDelegate(new MusicTextDelegate(this));
     setUpReadOnlyRows(*this);
     verticalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);

@@ -379,4 +379,21 @@ TEST_F(MovementControllerTest, WithoutAMovementTheOctaveCannotBeSet)
     EXPECT_FALSE(ctl.pitches().SetCapitalOctave(3).ok());
 }
 
+TEST_F(MovementControllerTest, ASpellingOutsideTheSchemeReachesTheStaffWithoutAHeight)
+{
+    const auto id = addMovement({5, 1, 1, "Gap", ""});
+    db().execute("insert into tblPitchLookup (iPitchID, txtPitch, txtVelkFont) values (900, 'H', 'H'), "
+                 "(901, NULL, '?')");
+    addSequence(id, {"c", "H", "d"});
+    db().execute("insert into tblMovementPitchJoin (iMovementID, iPitchID) values (?, 901)", {id});
+    MovementController ctl(view, catalogue.connectionString());
+    ASSERT_TRUE(ctl.Load().ok());
+    ctl.TabClick(movement::kTabPitches);
+    ASSERT_EQ(staffSpellings(view.staff), (Spellings {"c", "H", "d", ""}));
+    EXPECT_TRUE(view.staff.notes[0].pitch);
+    EXPECT_FALSE(view.staff.notes[1].pitch) << "never guessed";
+    EXPECT_TRUE(view.staff.notes[2].pitch);
+    EXPECT_FALSE(view.staff.notes[3].pitch);
+}
+
 } // namespace

@@ -103,7 +103,9 @@ private slots:
         QCOMPARE(box->currentText(), q("From the voices (2)"));
         QCOMPARE(staff->drawing().line().clef, velk::pitches::Clef::Bass);
 
-        focus("cboCapitalOctave");
+        // Alt+O, the label's access key, takes the keys to the setting.
+        press(Qt::Key_O, Qt::AltModifier);
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(box));
         press(Qt::Key_Down);
         press(Qt::Key_Down);
         press(Qt::Key_Down);

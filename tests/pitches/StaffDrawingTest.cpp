@@ -127,6 +127,8 @@ private slots:
     void clefOfEachVoice();
     void accidentalStandsBeforeItsNote_data();
     void accidentalStandsBeforeItsNote();
+    void nothingIsDrawnAgainstTheEdges_data();
+    void nothingIsDrawnAgainstTheEdges();
     void foreignSpellingIsAMarkedGap();
     void hitTestFindsTheColumn();
     void everyTenthPositionIsNumbered();
@@ -280,6 +282,42 @@ void StaffDrawingTest::accidentalStandsBeforeItsNote()
         // Beside its note: the accidental's height spans the notehead's centre.
         QVERIFY(lowest < head.y() && highest > head.y());
     }
+}
+
+void StaffDrawingTest::nothingIsDrawnAgainstTheEdges_data()
+{
+    QTest::addColumn<int>("octave");
+    QTest::addColumn<QString>("spellings");
+    for (const int octave : {2, 3, 4}) {
+        const QByteArray name = QByteArray::number(octave);
+        QTest::newRow(name + " highest with flats") << octave << "b/ b// a/ b";
+        QTest::newRow(name + " highest with sharps") << octave << "b* b** a*";
+        QTest::newRow(name + " lowest with flats") << octave << "C/ C// D/";
+        QTest::newRow(name + " lowest with sharps") << octave << "C* C** D*";
+        QTest::newRow(name + " a gap") << octave << "b/ Xyz C*";
+    }
+}
+
+void StaffDrawingTest::nothingIsDrawnAgainstTheEdges()
+{
+    QFETCH(int, octave);
+    QFETCH(QString, spellings);
+    std::vector<std::string> line;
+    for (const QString& spelling : spellings.split(QLatin1Char(' '))) {
+        line.push_back(spelling.toStdString());
+    }
+    const StaffDrawing drawing(notateLine(line, octave), kSpace);
+    const QImage image = render(drawing);
+    auto isInk = [](QRgb pixel) {
+        return qGray(pixel) < 200;
+    };
+    const double w = image.width();
+    const double h = image.height();
+    QCOMPARE(inkIn(image, QRectF(0, 0, w, 2), isInk), 0);
+    QCOMPARE(inkIn(image, QRectF(0, h - 2, w, 2), isInk), 0);
+    // The staff lines start at the left edge's padding; nothing else reaches the sides.
+    QCOMPARE(inkIn(image, QRectF(0, 0, 2, h), isInk), 0);
+    QCOMPARE(inkIn(image, QRectF(w - 2, 0, 2, h), isInk), 0);
 }
 
 void StaffDrawingTest::foreignSpellingIsAMarkedGap()
