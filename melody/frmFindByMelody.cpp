@@ -1,13 +1,16 @@
 #include "melody/frmFindByMelody.h"
 
+#include "exchange/ExchangeCommands.h"
 #include "melody/MelodySearch.h"
 #include "ui/FlexGrid.h"
 #include "ui/Fonts.h"
 #include "ui/MessageBox.h"
 
+#include <QAction>
 #include <QButtonGroup>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -74,6 +77,21 @@ void frmFindByMelody::createControls()
     m_findButton->setAutoDefault(false);
     m_findButton->setDefault(false);
 
+    // The results can go to a spreadsheet or to paper, as the catalogue can.
+    m_exportButton = new QPushButton(QStringLiteral("E&xport..."), this);
+    m_exportButton->setObjectName(QStringLiteral("cmdExport"));
+    m_printButton = new QPushButton(QStringLiteral("P&rint..."), this);
+    m_printButton->setObjectName(QStringLiteral("cmdPrint"));
+    for (QPushButton* button : {m_exportButton, m_printButton}) {
+        button->setFont(font);
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+    auto* print = new QAction(this);
+    print->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    addAction(print);
+    connect(print, &QAction::triggered, m_printButton, &QPushButton::click);
+
     m_exactOption = new QRadioButton(QStringLiteral("Exact spellings"), this);
     m_exactOption->setObjectName(QStringLiteral("optExact"));
     m_classesOption = new QRadioButton(QStringLiteral("Same pitch classes"), this);
@@ -106,6 +124,8 @@ void frmFindByMelody::createControls()
     auto* entryRow = new QHBoxLayout;
     entryRow->addWidget(m_melodyText, 1);
     entryRow->addWidget(m_findButton);
+    entryRow->addWidget(m_exportButton);
+    entryRow->addWidget(m_printButton);
     auto* optionRow = new QHBoxLayout;
     optionRow->addWidget(m_exactOption);
     optionRow->addWidget(m_classesOption);
@@ -125,6 +145,22 @@ void frmFindByMelody::connectSignals()
 {
     connect(m_findButton, &QPushButton::clicked, this, &frmFindByMelody::find);
     connect(m_melodyText, &QLineEdit::returnPressed, this, &frmFindByMelody::find);
+    connect(m_exportButton, &QPushButton::clicked, this, [this] {
+        showOutcome(exchange::exportCsvCommand(this, m_connectionString,
+                                               exchange::Selection::movements(m_resultMovementIds),
+                                               QStringLiteral("melody-results.csv")));
+    });
+    connect(m_printButton, &QPushButton::clicked, this, [this] {
+        showOutcome(
+            exchange::printCommand(this, m_connectionString, exchange::Selection::movements(m_resultMovementIds)));
+    });
+}
+
+void frmFindByMelody::showOutcome(const std::optional<QString>& outcome)
+{
+    if (outcome) {
+        m_statusBar->showMessage(*outcome);
+    }
 }
 
 void frmFindByMelody::SetupResultGrid()
@@ -147,6 +183,7 @@ void frmFindByMelody::load()
     m_melodyText->clear();
     m_exactOption->setChecked(true);
     m_statusBar->clearMessage();
+    m_resultMovementIds.clear();
     m_melodyText->setFocus();
 }
 
@@ -171,6 +208,10 @@ void frmFindByMelody::find()
     m_resultGrid->setRows(1);
     m_resultGrid->addItems(rows);
     m_statusBar->showMessage(QString::fromStdString(result->statusText));
+    m_resultMovementIds.clear();
+    for (const auto& row : result->rows) {
+        m_resultMovementIds.push_back(row.movementId);
+    }
 }
 
 QString frmFindByMelody::statusText() const

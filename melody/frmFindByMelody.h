@@ -3,7 +3,10 @@
 #include <QDialog>
 #include <QString>
 
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 class QLabel;
 class QLineEdit;
@@ -52,6 +55,7 @@ private:
     void connectSignals();
     void SetupResultGrid();
     void showMessage(const QString& text);
+    void showOutcome(const std::optional<QString>& outcome);
 
     std::string m_connectionString;
     QLineEdit* m_melodyText = nullptr;
@@ -59,6 +63,9 @@ private:
     QRadioButton* m_classesOption = nullptr;
     QRadioButton* m_transposedOption = nullptr;
     QPushButton* m_findButton = nullptr;
+    QPushButton* m_exportButton = nullptr;
+    QPushButton* m_printButton = nullptr;
+    std::vector<std::int64_t> m_resultMovementIds; ///< the movements the last search found, in result order
     QLabel* m_noteLabel = nullptr;
     velk::ui::FlexGrid* m_resultGrid = nullptr;
     QStatusBar* m_statusBar = nullptr;

@@ -1,5 +1,6 @@
 #include "movement/frmMovement.h"
 
+#include "exchange/ExchangeCommands.h"
 #include "movement/DataGrid.h"
 #include "movement/PageWidgets.h"
 #include "search/frmFindBySubject.h"
@@ -12,6 +13,8 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -88,6 +91,7 @@ void frmMovement::setupUi()
     setWindowIcon(ui::applicationIcon());
     resize(1180, 780);
 
+    setupMenu();
     setupToolbar();
 
     auto* central = new QWidget(this);
@@ -165,6 +169,25 @@ void frmMovement::setupToolbar()
     }
 }
 
+void frmMovement::setupMenu()
+{
+    // "F&ile": Alt+F belongs to the Find button.
+    QMenu* file = menuBar()->addMenu(QStringLiteral("F&ile"));
+    file->setObjectName(QStringLiteral("mnuFile"));
+    QAction* musicXml = file->addAction(QStringLiteral("Export Movement as &MusicXML..."));
+    musicXml->setObjectName(QStringLiteral("mnuExportMusicXml"));
+    connect(musicXml, &QAction::triggered, this, &frmMovement::mnuExportMusicXmlClick);
+    QAction* csv = file->addAction(QStringLiteral("Export Catalogue as &CSV..."));
+    csv->setObjectName(QStringLiteral("mnuExportCsv"));
+    connect(csv, &QAction::triggered, this, &frmMovement::mnuExportCsvClick);
+    file->addSeparator();
+    // Ctrl+P is read by the window's key handling (eventFilter), as its other command keys are; the menu only
+    // names it.
+    QAction* print = file->addAction(QStringLiteral("&Print...\tCtrl+P"));
+    print->setObjectName(QStringLiteral("mnuPrint"));
+    connect(print, &QAction::triggered, this, &frmMovement::mnuPrintClick);
+}
+
 void frmMovement::connectSignals()
 {
     // The page follows every change of the selected tab, however it is made (a click, an access key, the arrow
@@ -184,6 +207,43 @@ void frmMovement::connectSignals()
 void frmMovement::tbrMovementButtonClick(int button)
 {
     m_controller->ToolbarClick(button);
+}
+
+void frmMovement::mnuExportMusicXmlClick()
+{
+    const auto id = m_controller->records().currentMovementId();
+    if (!id) {
+        tell({"Choose a stored movement to export its line."});
+        return;
+    }
+    showOutcome(exchange::exportMusicXmlCommand(this, m_controller->connectionString(), *id,
+                                                QStringLiteral("movement-%1.musicxml").arg(*id)));
+}
+
+void frmMovement::mnuExportCsvClick()
+{
+    showOutcome(exchange::exportCsvCommand(this, m_controller->connectionString(), exchange::Selection::all(),
+                                           QStringLiteral("catalogue.csv")));
+}
+
+void frmMovement::mnuPrintClick()
+{
+    // The print dialog's "Selection" is the work of the current movement.
+    std::optional<exchange::Selection> work;
+    if (m_controller->records().currentMovementId()) {
+        const auto& ktn = m_controller->records().recordset()->field("iKTN");
+        if (!ktn.isNull()) {
+            work = exchange::Selection::work(ktn.toInt64());
+        }
+    }
+    showOutcome(exchange::printCommand(this, m_controller->connectionString(), exchange::Selection::all(), work));
+}
+
+void frmMovement::showOutcome(const std::optional<QString>& outcome)
+{
+    if (outcome) {
+        statusBar()->showMessage(*outcome);
+    }
 }
 
 void frmMovement::tsMovementClick(int index)
@@ -267,6 +327,12 @@ bool frmMovement::eventFilter(QObject* watched, QEvent* event)
     // would type its letter into the focused box.
     if (modifiers == Qt::AltModifier && letter
         && isWindowAccessKey(static_cast<char>('A' + (key->key() - Qt::Key_A)))) {
+        return true;
+    }
+    if (modifiers == Qt::ControlModifier && key->key() == Qt::Key_P) {
+        if (!key->isAutoRepeat()) {
+            mnuPrintClick();
+        }
         return true;
     }
     if (modifiers == Qt::ControlModifier && letter) {

@@ -9,6 +9,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -63,10 +64,15 @@ protected:
 private slots:
     void tbrMovementButtonClick(int button);
     void tsMovementClick(int index);
+    void mnuExportMusicXmlClick();
+    void mnuExportCsvClick();
+    void mnuPrintClick();
 
 private:
     void setupUi();
     void setupToolbar();
+    void setupMenu();
+    void showOutcome(const std::optional<QString>& outcome);
     void connectSignals();
 
     std::unique_ptr<MovementController> m_controller;

@@ -234,6 +234,7 @@ store::Result<SearchMatches> runSearch(store::Connection& connection, const Sear
         const int mvmt = requireColumn(result, "iMVMT");
         const int deviation = requireColumn(result, "Deviation");
         const int description = requireColumn(result, "Description");
+        const int movementId = requireColumn(result, "iMovementID");
         int subjects[6];
         for (int n = 0; n < 6; ++n) {
             subjects[n] = requireColumn(result, "Sub" + std::to_string(n + 1));
@@ -253,6 +254,7 @@ store::Result<SearchMatches> runSearch(store::Connection& connection, const Sear
             }
             cells.push_back(descriptionText(at(description)));
             outcome.rows.push_back(std::move(cells));
+            outcome.movementIds.push_back(at(movementId).toInt64());
         }
     } catch (const std::exception& error) {
         return failedSearch(error.what());

@@ -4,6 +4,7 @@
 #include "store/Result.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -64,6 +65,8 @@ struct SearchMatches
     /// iKTN, iMVMT, Deviation, Sub1 to Sub6 (as shownSubject shows them), and the description as plain text.
     /// Null gives the empty text.
     std::vector<std::vector<std::string>> rows;
+    /// The movement of each row, in the same order (for exporting and printing the results).
+    std::vector<std::int64_t> movementIds;
     /// Number of rows (a movement matching in two positions counts twice).
     std::size_t matchCount = 0;
     /// "N matches for \"pattern\" found" or "No matches for \"pattern\" found.".

@@ -1,5 +1,6 @@
 #include "search/frmFindBySubject.h"
 
+#include "exchange/ExchangeCommands.h"
 #include "melody/frmFindByMelody.h"
 
 #include "ui/FlexGrid.h"
@@ -103,6 +104,23 @@ void frmFindBySubject::createControls()
     addAction(melodyAction);
     connect(melodyAction, &QAction::triggered, this,
             [this] { velk::melody::frmFindByMelody::ShowFindByMelody(this, ConnectionString.toStdString()); });
+    // The results go to a spreadsheet or to paper as the catalogue does.
+    m_searchMenu->addSeparator();
+    auto* exportAction = m_searchMenu->addAction(QStringLiteral("E&xport Results as CSV..."));
+    exportAction->setObjectName(QStringLiteral("mnuExportResults"));
+    connect(exportAction, &QAction::triggered, this, [this] {
+        showOutcome(exchange::exportCsvCommand(this, ConnectionString.toStdString(),
+                                               exchange::Selection::movements(m_resultMovementIds),
+                                               QStringLiteral("subject-results.csv")));
+    });
+    auto* printAction = m_searchMenu->addAction(QStringLiteral("&Print Results..."));
+    printAction->setObjectName(QStringLiteral("mnuPrintResults"));
+    printAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    addAction(printAction);
+    connect(printAction, &QAction::triggered, this, [this] {
+        showOutcome(exchange::printCommand(this, ConnectionString.toStdString(),
+                                           exchange::Selection::movements(m_resultMovementIds)));
+    });
 
     const QFont searchFont = ui::bookAntiqua(12, true);
 
@@ -251,6 +269,7 @@ void frmFindBySubject::load()
     m_wildcardCheck->setChecked(false);
     m_sortByPriority->setChecked(true);
     m_statusBar->clearMessage();
+    m_resultMovementIds.clear();
     const auto subjects = m_session.open(ConnectionString.toStdString());
     if (!subjects) {
         showMessage(QString::fromStdString(subjects.message()), true);
@@ -290,6 +309,7 @@ void frmFindBySubject::search()
         m_resultGrid->setRow(m_resultGrid->rows() - 1);
     }
     m_resultGrid->setVisible(true);
+    m_resultMovementIds = result->movementIds;
     const QString status = QString::fromStdString(result->statusText);
     m_statusBar->showMessage(status);
     if (result->matchCount == 0) {
@@ -305,6 +325,13 @@ void frmFindBySubject::unload()
 QString frmFindBySubject::statusText() const
 {
     return m_statusBar->currentMessage();
+}
+
+void frmFindBySubject::showOutcome(const std::optional<QString>& outcome)
+{
+    if (outcome) {
+        m_statusBar->showMessage(*outcome);
+    }
 }
 
 void frmFindBySubject::showMessage(const QString& text, bool warning)

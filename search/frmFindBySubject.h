@@ -5,8 +5,11 @@
 #include <QDialog>
 #include <QString>
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 class QAction;
 class QCheckBox;
@@ -68,6 +71,7 @@ private:
     void connectSignals();
     void SetupResultGrid();
     void showMessage(const QString& text, bool warning);
+    void showOutcome(const std::optional<QString>& outcome);
 
     QMenuBar* m_menuBar = nullptr;
     QMenu* m_searchMenu = nullptr;
@@ -86,6 +90,7 @@ private:
     // this modal window is open, so one connection serves the subject list and every search.
     SubjectSearchSession m_session;
     bool m_enterInList = false; // the last key in the open subject list was Enter
+    std::vector<std::int64_t> m_resultMovementIds; // the movements of the last search's rows, in result order
 };
 
 } // namespace velk::search

@@ -76,6 +76,27 @@ TEST_F(PitchesCommandTest, PaeReplacesTheSequenceWithItsDeviationAndMelodyIndex)
     EXPECT_NE(found.out.find("\n7\t1\t1\t"), std::string::npos) << found.out << found.err;
 }
 
+TEST_F(PitchesCommandTest, ExportedCodeReadsBackAsTheSameLine)
+{
+    ASSERT_EQ(run({std::to_string(m_id), "--pae", "%G-2 ''4xCnC'C''bE'B''D"}).exitCode, 0);
+    const std::string line = stored();
+    const ToolRun exported
+        = test::runProgram(VELK_CATALOGUE_TOOL, {"export", m_catalogue.file(), std::to_string(m_id), "--pae"});
+    ASSERT_EQ(exported.exitCode, 0) << exported.err;
+    ASSERT_FALSE(exported.out.empty());
+    const std::string code = exported.out.substr(0, exported.out.size() - 1);
+    ASSERT_EQ(run({std::to_string(m_id), "--pae", "%G-2 '4C"}).exitCode, 0);
+    ASSERT_EQ(run({std::to_string(m_id), "--pae", code}).exitCode, 0);
+    EXPECT_EQ(stored(), line) << code;
+    // One output at a time, and a line needs its movement.
+    EXPECT_EQ(test::runProgram(VELK_CATALOGUE_TOOL, {"export", m_catalogue.file(), "--pae"}).exitCode, 2);
+    EXPECT_EQ(test::runProgram(VELK_CATALOGUE_TOOL,
+                               {"export", m_catalogue.file(), std::to_string(m_id), "--pae", "--csv", "x.csv"})
+                  .exitCode,
+              2);
+    EXPECT_EQ(test::runProgram(VELK_CATALOGUE_TOOL, {"export", m_catalogue.file(), "999", "--pae"}).exitCode, 1);
+}
+
 TEST_F(PitchesCommandTest, AFaultChangesNothing)
 {
     for (const char* code : {"%G-2 ''2D^'A^xF", "%G-2 ,,C", "%G-2 =3/", "{\"clef\": \"G-2\""}) {
