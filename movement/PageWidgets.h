@@ -18,6 +18,11 @@ namespace velk::tabulations
 class ClassChart;
 } // namespace velk::tabulations
 
+namespace velk::sound
+{
+class PlaybackBar;
+} // namespace velk::sound
+
 namespace velk::ui
 {
 class FlexGrid;
@@ -109,7 +114,7 @@ private:
     ui::RichTextBox* m_description = nullptr;
 };
 
-/// The pitches page: the sequence, the entry box, the accidental counts and the spelling chart.
+/// The pitches page: the sequence, the entry box, the accidental counts, the spelling chart and the play controls.
 class PitchesWidget : public QWidget, public PitchesPageView
 {
     Q_OBJECT
@@ -137,6 +142,7 @@ private:
     QLineEdit* m_entryBox = nullptr;
     QLabel* m_sharpCount = nullptr;
     QLabel* m_flatCount = nullptr;
+    sound::PlaybackBar* m_playback = nullptr;
     bool m_inPitchSelChange = false;
 };
 

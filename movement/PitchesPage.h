@@ -34,6 +34,9 @@ public:
     void enter();
     /// The pitch grid's current row changed (by the user or the program).
     void PitchSelectionChanged(std::optional<std::size_t> row);
+    /// Makes a position current and scrolls it into view, as a click on its row does (the line being played);
+    /// nothing for a row past the end.
+    void selectPosition(std::size_t row);
     /// The pitch box's Enter with the box's text.
     void enterPitch(const std::string& text);
     void SetPitchEditing(bool on);

@@ -1,6 +1,7 @@
 #include "movement/MovementController.h"
 #include "movement/PageWidgets.h"
 #include "pitches/PitchChartDialog.h"
+#include "sound/PlaybackBar.h"
 #include "ui/FlexGrid.h"
 #include "ui/Fonts.h"
 
@@ -82,10 +83,23 @@ PitchesWidget::PitchesWidget(QWidget* parent)
         dialog.exec();
     });
     grid->addWidget(chart, 4, 0, 1, 2, Qt::AlignLeft);
-    grid->setRowStretch(5, 1);
+    m_playback = new sound::PlaybackBar(side);
+    grid->addWidget(m_playback, 5, 0, 1, 3);
+    grid->setRowStretch(6, 1);
     grid->setColumnStretch(2, 1);
     layout->addWidget(side, 1);
     connect(m_sequenceGrid, &ui::FlexGrid::selChange, this, &PitchesWidget::selChange);
+    connect(m_playback, &sound::PlaybackBar::playRequested, this,
+            [this](int tempo) { m_playback->setPlaying(m_controller->PlayPitches(tempo)); });
+    connect(m_playback, &sound::PlaybackBar::stopRequested, this, [this] {
+        m_controller->StopPlaying();
+        m_playback->setPlaying(false);
+    });
+    connect(m_playback, &sound::PlaybackBar::tick, this, [this] {
+        if (!m_controller->PlaybackTick()) {
+            m_playback->setPlaying(false);
+        }
+    });
 }
 
 void PitchesWidget::attach(MovementController& controller)
