@@ -2,6 +2,7 @@
 
 #include "sound/Beats.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QKeySequence>
 #include <QLabel>
@@ -26,6 +27,11 @@ QPushButton* barButton(const char* objectName, const char* caption, const char* 
     // A click leaves the focus where it was (the grid, whose current row follows the line).
     button->setFocusPolicy(Qt::NoFocus);
     button->setAutoDefault(false);
+    // A window may give its closed fields their ink when disabled; a disabled button must still look it.
+    QPalette palette = button->palette();
+    palette.setColor(QPalette::Disabled, QPalette::ButtonText,
+                     QApplication::palette().color(QPalette::Disabled, QPalette::ButtonText));
+    button->setPalette(palette);
     return button;
 }
 
