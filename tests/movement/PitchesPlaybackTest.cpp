@@ -75,11 +75,10 @@ private slots:
 
     void stopByItsKeyKeepsThePositionReached()
     {
-        add(1, 1, "");
-        QVERIFY(open());
-        QVERIFY(prepare(PitchPage));
-        setTempo(30);
-        focus("fgPitches");
+        openPitchesAt(30);
+        if (QTest::currentTestFailed()) {
+            return;
+        }
         press(Qt::Key_F5);
         QCOMPARE(status(), q("Playing positions 1 to 3 at 30 beats a minute."));
         press(Qt::Key_F5, Qt::ShiftModifier);
@@ -112,11 +111,10 @@ private slots:
         QFETCH(int, modifiers);
         QFETCH(bool, editing);
         QFETCH(QString, page);
-        add(1, 1, "");
-        QVERIFY(open());
-        QVERIFY(prepare(PitchPage));
-        setTempo(30);
-        focus("fgPitches");
+        openPitchesAt(30);
+        if (QTest::currentTestFailed()) {
+            return;
+        }
         press(Qt::Key_F5);
         QVERIFY(m_window->controller().pitches().pitchRow() == std::size_t {0});
 
@@ -183,6 +181,16 @@ private slots:
     }
 
 private:
+    // The pitches page of a movement of three pitches, with the tempo typed and the focus in the grid.
+    void openPitchesAt(int tempo)
+    {
+        add(1, 1, "");
+        QVERIFY(open());
+        QVERIFY(prepare(PitchPage));
+        setTempo(tempo);
+        focus("fgPitches");
+    }
+
     velk::sound::AudioDriver fileDriver() const
     {
         return {"file", "a file", {{"audio.file.name", (m_catalogue->folder() / "heard.wav").string()}}};

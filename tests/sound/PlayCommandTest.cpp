@@ -1,5 +1,6 @@
 #include "store/Connection.h"
 #include "store/ReferenceData.h"
+#include "tests/sound/TimGM6mbTest.h"
 #include "tests/sound/WavAnalysis.h"
 #include "tests/support/TempCatalogue.h"
 #include "tests/support/ToolRun.h"
@@ -20,8 +21,6 @@ namespace
 using velk::store::Value;
 using velk::test::ToolRun;
 
-constexpr const char* kTimGM6mb = "/usr/share/sounds/sf2/TimGM6mb.sf2";
-
 ToolRun runTool(const std::vector<std::string>& args)
 {
     return velk::test::runProgram(VELK_CATALOGUE_EXE, args);
@@ -29,13 +28,9 @@ ToolRun runTool(const std::vector<std::string>& args)
 
 std::int64_t pitchId(const std::string& spelling)
 {
-    for (const auto& pitch : velk::store::referencePitches()) {
-        if (pitch.spelling == spelling) {
-            return pitch.id;
-        }
-    }
-    ADD_FAILURE() << "no reference pitch spelt " << spelling;
-    return 0;
+    const auto* pitch = velk::store::referencePitchOf(spelling);
+    EXPECT_TRUE(pitch) << "no reference pitch spelt " << spelling;
+    return pitch ? pitch->id : 0;
 }
 
 /// A position of a line and the MIDI key it must sound, worked out by hand from the octave setting.
@@ -54,22 +49,9 @@ struct Line
     std::vector<Sounded> notes;
 };
 
-class PlayCommand : public ::testing::Test
+class PlayCommand : public velk::test::TimGM6mbTest
 {
 protected:
-    void SetUp() override
-    {
-        if (!std::filesystem::exists(kTimGM6mb)) {
-            GTEST_SKIP() << kTimGM6mb << " is not installed (package timgm6mb-soundfont)";
-        }
-        // Every machine renders with the same SoundFont.
-        setenv("VELK_SOUNDFONT", kTimGM6mb, 1);
-    }
-    void TearDown() override
-    {
-        unsetenv("VELK_SOUNDFONT");
-    }
-
     std::int64_t add(const Line& line)
     {
         auto connection = m_catalogue.writer();

@@ -1,6 +1,7 @@
 #include "sound/Player.h"
 #include "pitches/Notation.h"
 #include "sound/Beats.h"
+#include "tests/sound/TimGM6mbTest.h"
 #include "tests/sound/WavAnalysis.h"
 #include "tests/support/TempCatalogue.h"
 
@@ -20,26 +21,12 @@ namespace
 using velk::sound::AudioDriver;
 using velk::sound::Player;
 
-constexpr const char* kTimGM6mb = "/usr/share/sounds/sf2/TimGM6mb.sf2";
-
 // A device that no machine has: ALSA is asked for a card of that name.
 const AudioDriver kNoDevice {"alsa", "ALSA", {{"audio.alsa.device", "hw:velk-no-such-card"}}};
 
-class PlayerTest : public ::testing::Test
+class PlayerTest : public velk::test::TimGM6mbTest
 {
 protected:
-    void SetUp() override
-    {
-        if (!std::filesystem::exists(kTimGM6mb)) {
-            GTEST_SKIP() << kTimGM6mb << " is not installed (package timgm6mb-soundfont)";
-        }
-        setenv("VELK_SOUNDFONT", kTimGM6mb, 1);
-    }
-    void TearDown() override
-    {
-        unsetenv("VELK_SOUNDFONT");
-    }
-
     /// FluidSynth's file driver renders in real time, as a sound card would take the samples.
     AudioDriver fileDriver() const
     {
