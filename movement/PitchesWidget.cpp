@@ -85,6 +85,8 @@ PitchesWidget::PitchesWidget(QWidget* parent)
     grid->addWidget(chart, 4, 0, 1, 2, Qt::AlignLeft);
     m_playback = new sound::PlaybackBar(side);
     grid->addWidget(m_playback, 5, 0, 1, 3);
+    // Before the entry box in the tab order, so that the focus leaves a closed entry box for where it always went.
+    setTabOrder(m_playback->tempoBox(), m_entryBox);
     grid->setRowStretch(6, 1);
     grid->setColumnStretch(2, 1);
     layout->addWidget(side, 1);

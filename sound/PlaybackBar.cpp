@@ -92,6 +92,11 @@ int PlaybackBar::tempo() const
     return m_tempoBox->value();
 }
 
+QWidget* PlaybackBar::tempoBox() const
+{
+    return m_tempoBox;
+}
+
 void PlaybackBar::setPlaying(bool playing)
 {
     m_stopButton->setEnabled(playing);

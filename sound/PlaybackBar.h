@@ -23,6 +23,8 @@ public:
 
     /// The tempo chosen, in beats a minute.
     int tempo() const;
+    /// The bar's only control that takes the focus (the buttons never do), for the window's tab order.
+    QWidget* tempoBox() const;
     /// Whether a line plays: Stop and the ticks only then.
     void setPlaying(bool playing);
     bool isPlaying() const;

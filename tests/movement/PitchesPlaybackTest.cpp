@@ -144,6 +144,20 @@ private slots:
         QVERIFY(!child<QPushButton>("cmdStop")->isEnabled());
     }
 
+    // Down or Up typed after an entry would otherwise change the tempo, not the selected pitch.
+    void aClosedEntryBoxNeverHandsTheFocusToTheTempo()
+    {
+        add(1, 1, "");
+        QVERIFY(open());
+        QVERIFY(prepare(PitchEntry));
+        QTest::keyClicks(QApplication::focusWidget(), q("f*"));
+        m_answers = {true};
+        press(Qt::Key_U, Qt::ControlModifier);
+        QVERIFY(!m_window->controller().pitches().bPitchEditMode());
+        // The window gives the focus back to this control once it is active again.
+        QVERIFY(m_window->focusWidget() != child<QWidget>("txtTempo"));
+    }
+
     void noSoundDeviceIsSaidAndTheWindowGoesOn()
     {
         velk::sound::setAudioDrivers({kNoDevice});
