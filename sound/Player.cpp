@@ -136,8 +136,9 @@ store::Result<std::string> Player::play(const std::vector<Beat>& beats, int temp
     }
     delete_fluid_event(event);
 
-    // A sound server is never started for the program's sake.
-    setenv("JACK_NO_START_SERVER", "1", 1);
+    // A sound server is never started for the program's sake (set once: the environment is shared with threads).
+    static std::once_flag noServer;
+    std::call_once(noServer, [] { setenv("JACK_NO_START_SERVER", "1", 1); });
     const auto drivers = m_drivers ? *m_drivers : audioDrivers();
     std::string errors;
     for (const auto& driver : drivers) {

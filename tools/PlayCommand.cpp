@@ -9,6 +9,7 @@
 #include "store/ConnectionString.h"
 
 #include <cmath>
+#include <filesystem>
 #include <iostream>
 #include <limits>
 #include <stdexcept>
@@ -38,6 +39,10 @@ int runPlayCommand(const std::vector<std::string>& args)
         from = velk::tools::wholeNumberArgument("--from", *given, 1, std::numeric_limits<std::int32_t>::max());
     }
 
+    std::error_code ignored;
+    if (std::filesystem::equivalent(*wav, arguments.positional[0], ignored)) {
+        throw std::runtime_error("The WAV file " + *wav + " is the catalogue itself: name another file.");
+    }
     const auto line = velk::sound::readMovementLine(velk::store::connectionStringForFile(arguments.positional[0]), id);
     if (!line) {
         throw std::runtime_error(line.message());

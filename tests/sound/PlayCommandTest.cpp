@@ -223,6 +223,17 @@ INSTANTIATE_TEST_SUITE_P(
                  "The WAV file /nonexistent/folder/line.wav could not be written: No such file or directory."}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(PlayCommand, TheCatalogueIsNeverTheWavFile)
+{
+    m_id = add(kLines[0]);
+    const auto before = velk::test::readFile(m_catalogue.file());
+    const std::string sameFile = (m_catalogue.folder() / "." / "Velk.db").string();
+    const ToolRun run = runTool({"play", m_catalogue.file(), std::to_string(m_id), "--wav", sameFile});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("is the catalogue itself"), std::string::npos) << run.err;
+    EXPECT_EQ(velk::test::readFile(m_catalogue.file()), before);
+}
+
 TEST_F(PlayCommand, NoSoundFontNamesWhereItLooked)
 {
     m_id = add(kLines[0]);
