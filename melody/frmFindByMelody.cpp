@@ -206,7 +206,7 @@ void frmFindByMelody::playRun(int tempo)
     if (m_found.empty()) {
         m_player.stop();
         m_playback->setPlaying(false);
-        m_playback->showStatus(QStringLiteral("Find a melody first: Play plays the run of the selected result."));
+        m_playback->showStatus(QString::fromUtf8(sound::kNoRunToPlay));
         return;
     }
     // The grid's first row holds the headers.

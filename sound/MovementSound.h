@@ -15,6 +15,9 @@ namespace velk::sound
 /// the catalogue (it cannot be read, or has no movement of that id).
 store::Result<pitches::NotatedLine> readMovementLine(const std::string& connectionString, std::int64_t movementId);
 
+/// What Play says in the melodic search before anything was found.
+inline constexpr const char* kNoRunToPlay = "Find a melody first: Play plays the run of the selected result.";
+
 /// Plays count positions of a movement's line from the 1-based position first (a run the melodic search found).
 /// The value is the status text; a failure says why nothing plays.
 store::Result<std::string> playRun(Player& player,
