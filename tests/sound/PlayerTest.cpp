@@ -90,14 +90,6 @@ TEST_F(PlayerTest, NoSoundFontIsSaid)
     EXPECT_FALSE(player.playing());
 }
 
-TEST_F(PlayerTest, NothingToPlayIsSaid)
-{
-    Player player({fileDriver()});
-    const auto played = player.play({}, 72);
-    ASSERT_FALSE(played);
-    EXPECT_EQ(played.message(), "The movement has no pitches to play.");
-}
-
 TEST_F(PlayerTest, FollowsTheBeatsInOrderAndClosesTheDeviceAtTheEnd)
 {
     Player player({fileDriver()});

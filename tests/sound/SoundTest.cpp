@@ -5,9 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,15 +13,6 @@ namespace
 {
 
 using velk::sound::Beat;
-
-std::vector<std::optional<int>> keysOf(const std::vector<Beat>& beats)
-{
-    std::vector<std::optional<int>> keys;
-    for (const auto& beat : beats) {
-        keys.push_back(beat.key);
-    }
-    return keys;
-}
 
 std::vector<std::size_t> positionsOf(const std::vector<Beat>& beats)
 {
@@ -74,22 +63,6 @@ INSTANTIATE_TEST_SUITE_P(
                       Stretch {"PastTheEnd", 5, 1, {}, "The movement has no pitches to play."}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(Beats, ASpellingWithoutHeightIsASilentBeat)
-{
-    const auto beats = velk::sound::beatsOf(velk::pitches::notateLine({"A", "h?", "c*"}, 3), 0);
-    EXPECT_EQ(keysOf(beats), (std::vector<std::optional<int>> {57, std::nullopt, 61}));
-}
-
-TEST(Beats, TempoIsKeptWithinItsRange)
-{
-    EXPECT_DOUBLE_EQ(velk::sound::beatSeconds(60), 1.0);
-    EXPECT_DOUBLE_EQ(velk::sound::beatSeconds(120), 0.5);
-    EXPECT_DOUBLE_EQ(velk::sound::beatSeconds(0), 60.0 / velk::sound::kSlowestTempo);
-    EXPECT_DOUBLE_EQ(velk::sound::beatSeconds(10000), 60.0 / velk::sound::kFastestTempo);
-    EXPECT_EQ(velk::sound::playingText(velk::sound::beatsOf(velk::pitches::notateLine({"c"}, 4)), 1000),
-              "Playing position 1 at 240 beats a minute.");
-}
-
 TEST(SoundFont, TheFirstReadablePlaceIsTaken)
 {
     velk::test::TempFolder folder;
@@ -106,19 +79,6 @@ TEST(SoundFont, TheFirstReadablePlaceIsTaken)
     EXPECT_EQ(none.message(),
               "No General MIDI SoundFont was found (looked for " + missing + ", " + folderItself
                   + "), so nothing can be played: install the package timgm6mb-soundfont.");
-}
-
-TEST(SoundFont, TheVariableReplacesDebiansPlaces)
-{
-    unsetenv(velk::sound::kSoundFontVariable);
-    EXPECT_EQ(
-        velk::sound::soundFontPlaces(),
-        (std::vector<std::string> {"/usr/share/sounds/sf2/TimGM6mb.sf2", "/usr/share/sounds/sf2/default-GM.sf2"}));
-    setenv(velk::sound::kSoundFontVariable, "/somewhere/Own.sf2", 1);
-    EXPECT_EQ(velk::sound::soundFontPlaces(), std::vector<std::string> {"/somewhere/Own.sf2"});
-    setenv(velk::sound::kSoundFontVariable, "", 1);
-    EXPECT_EQ(velk::sound::soundFontPlaces().size(), 2U);
-    unsetenv(velk::sound::kSoundFontVariable);
 }
 
 } // namespace
