@@ -432,6 +432,7 @@ store::Result<MelodyMatches> findMelody(const std::string& connectionString, con
             return failure(kTransposedNeedsTwoPitches);
         }
         MelodyMatches result;
+        result.melodyLength = query.pitchIds.size();
         IndexState state = IndexState::Missing;
         {
             // One state of the file for telling whether the index is current and for the answer.

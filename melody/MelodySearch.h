@@ -78,6 +78,8 @@ struct MelodyMatches
 {
     /// One row per occurrence, ordered by KTN, Mvt., iOrder, iMovementID and position (Null first).
     std::vector<MelodyRow> rows;
+    /// The pitches of the melody searched for: the length of each run found.
+    std::size_t melodyLength = 0;
     /// "3 occurrences of “c d e” found", "1 occurrence of ...", "No occurrences of “c d e” found."; when every
     /// sequence was read, followed by why in brackets (and, without an index, how to build it).
     std::string statusText;

@@ -2,6 +2,8 @@
 
 #include "exchange/ExchangeCommands.h"
 #include "melody/MelodySearch.h"
+#include "sound/MovementSound.h"
+#include "sound/PlaybackBar.h"
 #include "ui/FlexGrid.h"
 #include "ui/Fonts.h"
 #include "ui/MessageBox.h"
@@ -121,6 +123,9 @@ void frmFindByMelody::createControls()
     m_statusBar->setFont(font);
     m_statusBar->setSizeGripEnabled(false);
 
+    m_playback = new sound::PlaybackBar(this);
+    m_playback->setFont(ui::bookAntiqua(10, true));
+
     auto* entryRow = new QHBoxLayout;
     entryRow->addWidget(m_melodyText, 1);
     entryRow->addWidget(m_findButton);
@@ -136,6 +141,7 @@ void frmFindByMelody::createControls()
     layout->addLayout(optionRow);
     layout->addWidget(m_noteLabel);
     layout->addWidget(m_resultGrid, 1);
+    layout->addWidget(m_playback);
     layout->addWidget(m_statusBar);
     resize(560, 480);
     SetupResultGrid();
@@ -153,6 +159,19 @@ void frmFindByMelody::connectSignals()
     connect(m_printButton, &QPushButton::clicked, this, [this] {
         showOutcome(
             exchange::printCommand(this, m_connectionString, exchange::Selection::movements(m_resultMovementIds)));
+    });
+    connect(m_playback, &sound::PlaybackBar::playRequested, this, &frmFindByMelody::playRun);
+    connect(m_playback, &sound::PlaybackBar::stopRequested, this, [this] {
+        if (const auto position = m_player.stop()) {
+            m_playback->showStatus(QString::fromStdString(sound::stoppedText(*position)));
+        }
+        m_playback->setPlaying(false);
+    });
+    connect(m_playback, &sound::PlaybackBar::tick, this, [this] {
+        if (!m_player.poll()) {
+            m_playback->setPlaying(false);
+            m_playback->showStatus(QString::fromUtf8(sound::kPlayedToTheEnd));
+        }
     });
 }
 
@@ -179,6 +198,10 @@ void frmFindByMelody::SetupResultGrid()
 
 void frmFindByMelody::load()
 {
+    m_player.stop();
+    m_playback->setPlaying(false);
+    m_playback->showStatus({});
+    m_found.clear();
     SetupResultGrid();
     m_melodyText->clear();
     m_exactOption->setChecked(true);
@@ -193,6 +216,8 @@ void frmFindByMelody::find()
         : m_classesOption->isChecked()                ? Mode::Classes
                                                       : Mode::Exact;
     // Bringing the melody index up to date first may take a while after another program changed many sequences.
+    m_player.stop();
+    m_playback->setPlaying(false);
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const auto result = findMelody(m_connectionString, m_melodyText->text().toStdString(), mode);
     QGuiApplication::restoreOverrideCursor();
@@ -212,6 +237,34 @@ void frmFindByMelody::find()
     for (const auto& row : result->rows) {
         m_resultMovementIds.push_back(row.movementId);
     }
+    m_found = result->rows;
+    m_runLength = result->melodyLength;
+    m_playback->showStatus({});
+}
+
+void frmFindByMelody::playRun(int tempo)
+{
+    if (m_found.empty()) {
+        m_player.stop();
+        m_playback->setPlaying(false);
+        m_playback->showStatus(QString::fromUtf8(sound::kNoRunToPlay));
+        return;
+    }
+    // The grid's first row holds the headers.
+    const int row = m_resultGrid->row() - 1;
+    const MelodyRow& found
+        = m_found[row >= 0 && static_cast<std::size_t>(row) < m_found.size() ? static_cast<std::size_t>(row) : 0];
+    const auto played
+        = sound::playRun(m_player, m_connectionString, found.movementId, found.position, m_runLength, tempo);
+    m_playback->setPlaying(played.ok());
+    m_playback->showStatus(QString::fromStdString(played ? played.value() : played.message()));
+}
+
+void frmFindByMelody::hideEvent(QHideEvent* event)
+{
+    m_player.stop();
+    m_playback->setPlaying(false);
+    QDialog::hideEvent(event);
 }
 
 QString frmFindByMelody::statusText() const

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "melody/MelodySearch.h"
+#include "sound/Player.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -13,6 +16,11 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QStatusBar;
+
+namespace velk::sound
+{
+class PlaybackBar;
+}
 
 namespace velk::ui
 {
@@ -50,6 +58,13 @@ public:
     /// The text the status bar shows.
     QString statusText() const;
 
+    /// Plays the run the selected result found (the first result when none is selected), as Play and F5 do;
+    /// the play controls' label says what plays or why nothing does.
+    void playRun(int tempo);
+
+protected:
+    void hideEvent(QHideEvent* event) override;
+
 private:
     void createControls();
     void connectSignals();
@@ -69,6 +84,10 @@ private:
     QLabel* m_noteLabel = nullptr;
     velk::ui::FlexGrid* m_resultGrid = nullptr;
     QStatusBar* m_statusBar = nullptr;
+    velk::sound::PlaybackBar* m_playback = nullptr;
+    std::vector<MelodyRow> m_found;
+    std::size_t m_runLength = 0;
+    velk::sound::Player m_player;
 };
 
 } // namespace velk::melody

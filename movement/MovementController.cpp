@@ -82,6 +82,7 @@ MovementController::MovementController(MovementViews views, std::string connecti
     , m_records(views.window, views.movement)
     , m_pitches(views.window, views.pitches, m_records, m_connectionString)
     , m_tabulations(views.window, views.tabulations, m_records, m_connectionString)
+    , m_playback(views.window, m_pitches, m_records, m_connectionString)
 {
     m_buttons.fill(true);
 }
@@ -143,6 +144,7 @@ T MovementController::guarded(const std::function<T()>& work, T failed)
 
 void MovementController::movementShown(std::int64_t movementId)
 {
+    m_playback.Stop();
     m_pitches.LoadMovementPitches(movementId);
     if (movementId < 1) {
         m_tabulations.clearDeviation();
@@ -174,6 +176,7 @@ void MovementController::ToolbarClick(int button)
     if (!m_records.recordset() || button < 1 || button > kButtonCount) {
         return;
     }
+    m_playback.Stop();
     guarded<bool>(
         [&] {
             route(button);
@@ -255,6 +258,7 @@ void MovementController::TabClick(const std::string& key)
     if (!m_records.recordset() || !tab) {
         return;
     }
+    m_playback.Stop();
     m_selectedTab = *tab;
     m_window.showPage(Page::None);
     guarded<bool>(
@@ -307,6 +311,7 @@ void MovementController::PitchKeyPress(int code, const std::string& text)
     if (code != Enter || !m_pitches.bPitchEditMode()) {
         return;
     }
+    m_playback.Stop();
     guarded<bool>(
         [&] {
             m_pitches.enterPitch(text);
@@ -377,8 +382,24 @@ void MovementController::SetBoundCheck(const std::string& field, bool checked)
         false);
 }
 
+bool MovementController::PlayPitches(int tempo)
+{
+    return m_records.recordset() && m_selectedTab == Tab::Pitches && m_playback.Play(tempo);
+}
+
+void MovementController::StopPlaying()
+{
+    m_playback.Stop();
+}
+
+bool MovementController::PlaybackTick()
+{
+    return m_playback.Tick();
+}
+
 bool MovementController::Unload()
 {
+    m_playback.Stop();
     const auto mayClose = [this] {
         if (m_records.bMovementEditMode()) {
             if (m_window.ask({kSaveQuestion})) {

@@ -4,6 +4,7 @@
 #include "movement/MovementRecords.h"
 #include "movement/MovementView.h"
 #include "movement/PitchesPage.h"
+#include "movement/PitchesPlayback.h"
 #include "movement/TabulationsPage.h"
 #include "store/ConnectionString.h"
 #include "store/Result.h"
@@ -60,6 +61,12 @@ public:
     bool PitchBackspace(const std::string& text, bool autoRepeat);
     /// The pitches page's Insert, with the pitch box's text; only while the box is open on that page.
     void InsertPitches(const std::string& text);
+    /// Play on the pitches page with the tempo chosen; true when the line plays, and the window then ticks.
+    bool PlayPitches(int tempo);
+    /// Stop on the pitches page.
+    void StopPlaying();
+    /// A tick of the window while the line plays; false once it has ended (or was stopped).
+    bool PlaybackTick();
     /// Typing in a bound text box or a click on a bound check box.
     void SetBoundText(const std::string& field, const std::string& text);
     void SetBoundCheck(const std::string& field, bool checked);
@@ -92,6 +99,8 @@ private:
     MovementRecords m_records;
     PitchesPage m_pitches;
     TabulationsPage m_tabulations;
+    /// Stopped by every command, move and change of page, so that what plays never meets what they change.
+    PitchesPlayback m_playback;
     Tab m_selectedTab = Tab::MovementData;
     ButtonFlags m_buttons {};
 };

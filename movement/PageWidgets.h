@@ -24,6 +24,10 @@ namespace velk::pitches
 {
 class StaffView;
 } // namespace velk::pitches
+namespace velk::sound
+{
+class PlaybackBar;
+} // namespace velk::sound
 
 namespace velk::ui
 {
@@ -116,8 +120,8 @@ private:
     ui::RichTextBox* m_description = nullptr;
 };
 
-/// The pitches page: the sequence, its staff and octave setting, the entry box, the accidental counts and the
-/// spelling chart.
+/// The pitches page: the sequence, its staff and octave setting, the entry box, the accidental counts, the
+/// spelling chart and the play controls.
 class PitchesWidget : public QWidget, public PitchesPageView
 {
     Q_OBJECT
@@ -156,6 +160,7 @@ private:
     QPushButton* m_insertButton = nullptr;
     QLabel* m_sharpCount = nullptr;
     QLabel* m_flatCount = nullptr;
+    sound::PlaybackBar* m_playback = nullptr;
     bool m_inPitchSelChange = false;
 };
 

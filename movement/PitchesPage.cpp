@@ -213,6 +213,13 @@ void PitchesPage::PitchSelectionChanged(std::optional<std::size_t> row)
     }
 }
 
+void PitchesPage::selectPosition(std::size_t row)
+{
+    if (row < m_pitchRows.size()) {
+        setCurrentPitchRow(row, true);
+    }
+}
+
 void PitchesPage::SetPitchEditing(bool on)
 {
     m_window.setTabsEnabled(!on);

@@ -39,11 +39,13 @@ public:
     void enter();
     /// The pitch grid's current row changed (by the user or the program).
     void PitchSelectionChanged(std::optional<std::size_t> row);
-    /// The pitch box's Enter with the box's text. A text that starts as Plaine & Easie Code (pitches::looksLikePae)
-    /// is read as an incipit in the movement's octave setting: its pitches are appended, or in replace mode take
-    /// the target's place; a fault of the code is told and the box keeps the text.
+    /// Makes a position current and scrolls it into view, as a click on its row does (the line being played);
+    /// nothing for a row past the end.
+    void selectPosition(std::size_t row);
     /// The pitch box's Enter with the box's text: appends, or replaces the target (the first pitch of a run
-    /// replaces it, the rest go after it) and stores.
+    /// replaces it, the rest go after it) and stores. A text that starts as Plaine & Easie Code
+    /// (pitches::looksLikePae) is read as an incipit in the movement's octave setting: its pitches are appended, or
+    /// in replace mode take the target's place; a fault of the code is told and the box keeps the text.
     void enterPitch(const std::string& text);
     /// Insert, with the box's text: the typed pitch or run goes before the current position (at the end when
     /// there is none) and the sequence is stored, as a replacement is. The pitch that was current stays current.

@@ -2,6 +2,7 @@
 #include "movement/PageWidgets.h"
 #include "pitches/PitchChartDialog.h"
 #include "pitches/StaffView.h"
+#include "sound/PlaybackBar.h"
 #include "ui/FlexGrid.h"
 #include "ui/Fonts.h"
 
@@ -121,10 +122,25 @@ PitchesWidget::PitchesWidget(QWidget* parent)
     copyKey->setContext(Qt::WindowShortcut);
     connect(copyKey, &QShortcut::activated, this, &PitchesWidget::copyAsPae);
     grid->addWidget(copy, 5, 0, 1, 2, Qt::AlignLeft);
-    grid->setRowStretch(6, 1);
+    m_playback = new sound::PlaybackBar(side);
+    grid->addWidget(m_playback, 6, 0, 1, 3);
+    // Before the entry box in the tab order, so that the focus leaves a closed entry box for where it always went.
+    setTabOrder(m_playback->tempoBox(), m_entryBox);
+    grid->setRowStretch(7, 1);
     grid->setColumnStretch(3, 1);
     layout->addWidget(besideGrid(side), 1);
     connect(m_sequenceGrid, &ui::FlexGrid::selChange, this, &PitchesWidget::selChange);
+    connect(m_playback, &sound::PlaybackBar::playRequested, this,
+            [this](int tempo) { m_playback->setPlaying(m_controller->PlayPitches(tempo)); });
+    connect(m_playback, &sound::PlaybackBar::stopRequested, this, [this] {
+        m_controller->StopPlaying();
+        m_playback->setPlaying(false);
+    });
+    connect(m_playback, &sound::PlaybackBar::tick, this, [this] {
+        if (!m_controller->PlaybackTick()) {
+            m_playback->setPlaying(false);
+        }
+    });
 }
 
 // The staff above the octave setting and the entry controls.

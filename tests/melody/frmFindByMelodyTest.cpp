@@ -1,6 +1,7 @@
 #include "melody/frmFindByMelody.h"
 
 #include "melody/MelodyIndex.h"
+#include "sound/Player.h"
 #include "store/Connection.h"
 #include "store/ReferenceData.h"
 #include "tests/support/TempCatalogue.h"
@@ -12,10 +13,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QTimer>
 #include <QtTest>
 
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,8 +39,11 @@ private slots:
     void reopeningStartsFresh();
     void sharedWindowOpensModallyOverItsOwner();
     void aSequenceChangedMeanwhileIsSearchedAsItNowIs();
+    void playPlaysTheRunOfTheSelectedResult();
+    void playSaysWhyNothingPlays();
 
 private:
+    QString playStatus() const;
     void add(int ktn, int mvmt, const std::vector<std::string>& spellings);
     void typeAndEnter(const QString& text);
     QStringList column(int col) const;
@@ -256,6 +263,60 @@ void frmFindByMelodyTest::aSequenceChangedMeanwhileIsSearchedAsItNowIs()
     typeAndEnter(QStringLiteral("c d e"));
     QCOMPARE(column(2), (QStringList {QStringLiteral("3")}));
     QCOMPARE(m_window->statusText(), QStringLiteral("1 occurrence of “c d e” found"));
+}
+
+QString frmFindByMelodyTest::playStatus() const
+{
+    return m_window->findChild<QLabel*>(QStringLiteral("lblPlayStatus"))->text();
+}
+
+void frmFindByMelodyTest::playPlaysTheRunOfTheSelectedResult()
+{
+    const std::string timGM6mb = "/usr/share/sounds/sf2/TimGM6mb.sf2";
+    if (!std::filesystem::exists(timGM6mb)) {
+        QSKIP("TimGM6mb is not installed (package timgm6mb-soundfont)");
+    }
+    setenv("VELK_SOUNDFONT", timGM6mb.c_str(), 1);
+    velk::sound::setAudioDrivers(
+        {{"file", "a file", {{"audio.file.name", (m_catalogue->folder() / "heard.wav").string()}}}});
+    typeAndEnter(QStringLiteral("c d e"));
+    QCOMPARE(column(2), (QStringList {QStringLiteral("1"), QStringLiteral("4")}));
+    auto* tempo = m_window->findChild<QSpinBox*>(QStringLiteral("txtTempo"));
+    tempo->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), tempo);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("240"));
+    m_grid->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), m_grid);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    QTRY_COMPARE(m_grid->row(), 2);
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F5);
+
+    QCOMPARE(playStatus(), QStringLiteral("Playing positions 4 to 6 at 240 beats a minute."));
+    QTRY_COMPARE(playStatus(), QStringLiteral("Played to the end."));
+    // The search's own status is kept.
+    QVERIFY(m_window->statusText().startsWith(QStringLiteral("2 occurrences")));
+    QVERIFY(m_shown.isEmpty());
+    unsetenv("VELK_SOUNDFONT");
+    velk::sound::setAudioDrivers({{"pulseaudio", "PulseAudio", {}}, {"alsa", "ALSA", {}}});
+}
+
+void frmFindByMelodyTest::playSaysWhyNothingPlays()
+{
+    velk::sound::setAudioDrivers({{"alsa", "ALSA", {{"audio.alsa.device", "hw:velk-no-such-card"}}}});
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F5);
+    QCOMPARE(playStatus(), QStringLiteral("Find a melody first: Play plays the run of the selected result."));
+    typeAndEnter(QStringLiteral("g a"));
+    QTest::mouseClick(m_window->findChild<QPushButton*>(QStringLiteral("cmdPlay")), Qt::LeftButton);
+    QVERIFY2(playStatus().startsWith(QStringLiteral("No sound device could be opened"))
+                 || playStatus().startsWith(QStringLiteral("No General MIDI SoundFont")),
+             qPrintable(playStatus()));
+    QVERIFY(m_shown.isEmpty());
+    // A new search clears what was said about the last run.
+    typeAndEnter(QStringLiteral("c d"));
+    QVERIFY(m_window->findChild<QLabel*>(QStringLiteral("lblPlayStatus"))->isHidden());
+    velk::sound::setAudioDrivers({{"pulseaudio", "PulseAudio", {}}, {"alsa", "ALSA", {}}});
 }
 
 QTEST_MAIN(frmFindByMelodyTest)
