@@ -817,10 +817,11 @@ int main(int argc, char** argv)
         }
         controller.records().recordset()->moveLast();
         const long startUp = peakResidentKilobytes();
-        // Then the melodic search in each mode, from its copy of the sequences in memory.
+        // Then the melodic searches of the window: the first reads the catalogue and starts reading the copy of
+        // the sequences in the background; the later ones answer from the copy, in each mode.
         const std::string connection = velk::store::connectionStringForFile(argv[2]);
         velk::melody::findMelody(connection, "c d e f g", velk::melody::Mode::Exact);
-        velk::melody::keepSequencesInMemory(connection);
+        velk::melody::waitForSequencesInMemory(connection);
         for (const auto mode :
              {velk::melody::Mode::Exact, velk::melody::Mode::Classes, velk::melody::Mode::Transposed}) {
             velk::melody::findMelody(connection, "c d e f g", mode);

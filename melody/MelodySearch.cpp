@@ -603,6 +603,8 @@ findMelodyInCatalogue(const std::string& connectionString, const std::string& sp
 {
     try {
         store::Connection connection = store::Connection::open(connectionString, store::AccessMode::ReadOnly);
+        // One search on a connection of its own: a small page cache does (and leaves the program smaller).
+        connection.execute("PRAGMA cache_size = -4096");
         const pitches::PitchLookup lookup = pitches::PitchLookup::load(connection);
         const store::Result<ParsedMelody> parsed = parseMelody(lookup, spellings);
         if (!parsed) {
@@ -676,9 +678,14 @@ store::Result<MelodyMatches> findMelody(const std::string& connectionString, con
 bool keepSequencesInMemory(const std::string& connectionString)
 {
     SharedSequences& shared = SharedSequences::instance();
-    shared.waitForLoading(connectionString);
+    shared.forget(); // never two copies at once
     shared.startLoading(connectionString);
     return shared.waitForLoading(connectionString);
+}
+
+bool waitForSequencesInMemory(const std::string& connectionString)
+{
+    return SharedSequences::instance().waitForLoading(connectionString);
 }
 
 void forgetSequencesInMemory()

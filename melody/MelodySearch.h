@@ -111,10 +111,15 @@ findMelodyInCatalogue(const std::string& connectionString, const std::string& sp
 /// date first or says why it cannot.
 store::Result<MelodyMatches> findMelody(const std::string& connectionString, const std::string& spellings, Mode mode);
 
-/// Reads the catalogue's sequences into the program's copy in memory now, and waits until done. True when findMelody
+/// Reads the catalogue's sequences into the program's copy in memory afresh (dropping the copy it had and stopping a
+/// reading under way), and waits until done. True when findMelody
 /// answers from it (false when the file cannot be read, holds more than 255 distinct pitches in its sequences, changed
 /// during the reading, or its melody index is not current).
 bool keepSequencesInMemory(const std::string& connectionString);
+
+/// Waits until the reading of the copy in memory under way, if any, is done. True when findMelody answers from the
+/// copy of this catalogue.
+bool waitForSequencesInMemory(const std::string& connectionString);
 
 /// Drops the program's copy in memory (stopping a reading under way).
 void forgetSequencesInMemory();

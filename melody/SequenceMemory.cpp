@@ -14,9 +14,8 @@ namespace velk::melody
 namespace
 {
 
-constexpr std::uint8_t kNone = 0xFF;
 /// The sequence rows read per read transaction.
-constexpr std::int64_t kBatchRows = 100000;
+constexpr std::int64_t kBatchRows = 20000;
 constexpr std::size_t kMaxCodes = 255;
 constexpr std::uint8_t kNullKtn = 1;
 constexpr std::uint8_t kNullMvmt = 2;
@@ -76,6 +75,11 @@ std::optional<SequenceMemory> SequenceMemory::load(store::Connection& connection
         store::Transaction transaction(connection);
         memory.m_dataVersion = melody::dataVersion(connection);
         memory.m_indexState = melodyIndexState(connection);
+        // The arrays are sized once: growing them would need twice their size for a while.
+        const auto positions
+            = static_cast<std::size_t>(connection.integers("SELECT Count(*) FROM tblMovementPitchJoin").at(0));
+        memory.m_codes.reserve(positions);
+        memory.m_steps.reserve(positions);
         classes = PitchClasses::load(connection);
         connection.forEachRow("SELECT iMovementID, iKTN, iMvmt, iOrder, Deviation FROM tblMovement ORDER BY "
                               "iMovementID",
@@ -139,10 +143,9 @@ std::optional<SequenceMemory> SequenceMemory::load(store::Connection& connection
                 memory.m_classOfCode.push_back(itsClass ? static_cast<std::int8_t>(*itsClass) : -1);
             }
             const std::int8_t pitchClass = memory.m_classOfCode[code->second];
-            const std::uint8_t before = startsMovement ? kNone : memory.m_classes.back();
+            const std::int8_t before = startsMovement ? -1 : memory.m_classOfCode[memory.m_codes.back()];
             memory.m_codes.push_back(code->second);
-            memory.m_classes.push_back(pitchClass < 0 ? kNone : static_cast<std::uint8_t>(pitchClass));
-            memory.m_steps.push_back(pitchClass < 0 || before == kNone
+            memory.m_steps.push_back(pitchClass < 0 || before < 0
                                          ? static_cast<std::uint8_t>(kNoStep)
                                          : static_cast<std::uint8_t>(classStep(before, pitchClass)));
             lastMovement = movementId;
@@ -164,7 +167,6 @@ std::optional<SequenceMemory> SequenceMemory::load(store::Connection& connection
     }
     memory.m_movements.shrink_to_fit();
     memory.m_codes.shrink_to_fit();
-    memory.m_classes.shrink_to_fit();
     memory.m_steps.shrink_to_fit();
     return memory;
 }
@@ -214,7 +216,7 @@ std::vector<MelodyRow> SequenceMemory::rows(const std::vector<Occurrence>& occur
 std::size_t SequenceMemory::bytes() const
 {
     return m_movements.capacity() * sizeof(Movement) + m_movementIds.capacity() * sizeof(std::int64_t)
-        + m_starts.capacity() * sizeof(std::uint32_t) + m_codes.capacity() + m_classes.capacity() + m_steps.capacity();
+        + m_starts.capacity() * sizeof(std::uint32_t) + m_codes.capacity() + m_steps.capacity();
 }
 
 std::vector<Occurrence> SequenceMemory::find(const std::vector<std::int32_t>& melody, Mode mode) const
@@ -227,6 +229,7 @@ std::vector<Occurrence> SequenceMemory::find(const std::vector<std::int32_t>& me
     const std::vector<std::uint8_t>* text = &m_codes;
     std::vector<std::uint8_t> pattern;
     std::size_t lead = 0;
+    int firstClass = -1; ///< the class the run must start in, if any
     if (mode == Mode::Exact) {
         for (const std::int32_t pitch : melody) {
             const auto code = std::find(m_pitchOfCode.begin(), m_pitchOfCode.end(), pitch);
@@ -244,15 +247,14 @@ std::vector<Occurrence> SequenceMemory::find(const std::vector<std::int32_t>& me
             }
             melodyClasses.push_back(*itsClass);
         }
+        // By class, a run is a run of the same steps that starts in the melody's first class.
         if (mode == Mode::Classes) {
-            text = &m_classes;
-            pattern.assign(melodyClasses.begin(), melodyClasses.end());
-        } else {
-            text = &m_steps;
-            lead = 1;
-            for (std::size_t i = 1; i < melodyClasses.size(); ++i) {
-                pattern.push_back(static_cast<std::uint8_t>(classStep(melodyClasses[i - 1], melodyClasses[i])));
-            }
+            firstClass = melodyClasses[0];
+        }
+        text = &m_steps;
+        lead = 1;
+        for (std::size_t i = 1; i < melodyClasses.size(); ++i) {
+            pattern.push_back(static_cast<std::uint8_t>(classStep(melodyClasses[i - 1], melodyClasses[i])));
         }
     }
     std::size_t movement = 0;
@@ -263,12 +265,15 @@ std::vector<Occurrence> SequenceMemory::find(const std::vector<std::int32_t>& me
         if (start < m_starts[movement] || start + melody.size() > m_starts[movement + 1]) {
             return; // the run would cross into the next movement
         }
+        if (firstClass >= 0 && m_classOfCode[m_codes[start]] != firstClass) {
+            return;
+        }
         found.push_back({m_movementIds[movement], static_cast<std::int64_t>(start - m_starts[movement] + 1)});
     };
     if (pattern.empty()) {
-        // One pitch transposed stands wherever a pitch has a class.
-        for (std::size_t i = 0; i < m_classes.size(); ++i) {
-            if (m_classes[i] != kNone) {
+        // One pitch stands wherever a pitch of its class (Classes) or of any class (Transposed) stands.
+        for (std::size_t i = 0; i < m_codes.size(); ++i) {
+            if (m_classOfCode[m_codes[i]] >= 0) {
                 record(i);
             }
         }
