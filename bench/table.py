@@ -44,7 +44,8 @@ def describe(name):
         return f"melodic search, {mode}", size, ACTION_MS, "/".join(["FindMelodyScan"] + parts[1:])
     if kind == "FindMelodyRead":
         mode = ["exact", "classes", "transposed"][int(rest[0])]
-        return f"melodic search reading the catalogue, {mode}", size, None, "/".join(["FindMelodyScan"] + parts[1:])
+        # What the first search of a catalogue, and the first after a change, costs while the copy is read.
+        return f"melodic search reading the catalogue, {mode}", size, None, None
     if kind == "KeepSequences":
         return "melodic search, copy read into memory (background)", size, None, None
     if kind == "FindMelodyScan":
