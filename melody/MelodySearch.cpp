@@ -323,6 +323,17 @@ store::Result<MelodyMatches> failure(std::string message)
     return store::Result<MelodyMatches>::failure(std::move(message));
 }
 
+/// The melody as typed, looked up in the catalogue's pitch table; a failure with the message when it cannot be searched
+/// for in the mode.
+store::Result<ParsedMelody> searchableMelody(store::Connection& connection, const std::string& spellings, Mode mode)
+{
+    store::Result<ParsedMelody> parsed = parseMelody(pitches::PitchLookup::load(connection), spellings);
+    if (parsed && parsed.value().pitchIds.size() < 2 && mode == Mode::Transposed) {
+        return store::Result<ParsedMelody>::failure(kTransposedNeedsTwoPitches);
+    }
+    return parsed;
+}
+
 /// The file a connection string names, told apart from another file later put at its path.
 struct FileIdentity
 {
@@ -402,15 +413,11 @@ public:
                 snapshot.commit();
                 return std::nullopt;
             }
-            const pitches::PitchLookup lookup = pitches::PitchLookup::load(connection);
-            const store::Result<ParsedMelody> parsed = parseMelody(lookup, spellings);
+            const store::Result<ParsedMelody> parsed = searchableMelody(connection, spellings, mode);
             if (!parsed) {
                 return failure(parsed.message());
             }
             const ParsedMelody& query = parsed.value();
-            if (query.pitchIds.size() < 2 && mode == Mode::Transposed) {
-                return failure(kTransposedNeedsTwoPitches);
-            }
             MelodyMatches result;
             result.fromMemory = true;
             result.rows = memory.rows(memory.find(query.pitchIds, mode));
@@ -605,15 +612,11 @@ findMelodyInCatalogue(const std::string& connectionString, const std::string& sp
         store::Connection connection = store::Connection::open(connectionString, store::AccessMode::ReadOnly);
         // One search on a connection of its own: a small page cache does (and leaves the program smaller).
         connection.execute("PRAGMA cache_size = -4096");
-        const pitches::PitchLookup lookup = pitches::PitchLookup::load(connection);
-        const store::Result<ParsedMelody> parsed = parseMelody(lookup, spellings);
+        const store::Result<ParsedMelody> parsed = searchableMelody(connection, spellings, mode);
         if (!parsed) {
             return failure(parsed.message());
         }
         const ParsedMelody& query = parsed.value();
-        if (query.pitchIds.size() < 2 && mode == Mode::Transposed) {
-            return failure(kTransposedNeedsTwoPitches);
-        }
         MelodyMatches result;
         IndexState state = IndexState::Missing;
         {
