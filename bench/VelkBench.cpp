@@ -589,12 +589,52 @@ void FindMelody(benchmark::State& state)
     }
     const std::string connection = velk::store::connectionStringForFile(file.string());
     const auto mode = static_cast<velk::melody::Mode>(state.range(1));
+    // The window's searches after its first: the copy of the sequences in memory has been read in the background.
+    if (!velk::melody::keepSequencesInMemory(connection)) {
+        state.SkipWithError("the sequences could not be kept in memory");
+        return;
+    }
     std::size_t rows = 0;
+    bool fromMemory = true;
     for (auto _ : state) {
         const auto result = velk::melody::findMelody(connection, "c d e f g", mode);
         rows = result ? result->rows.size() : 0;
+        fromMemory = fromMemory && result && result->fromMemory;
     }
     state.counters["matches"] = static_cast<double>(rows);
+    state.counters["from memory"] = fromMemory ? 1 : 0;
+}
+
+/// The same search reading the catalogue (the melody index and the movements), as the first search of a catalogue
+/// and the first after a change do while the copy in memory is read again.
+void FindMelodyRead(benchmark::State& state)
+{
+    const fs::path file = catalogue(state.range(0));
+    if (!haveCatalogue(state, file)) {
+        return;
+    }
+    const std::string connection = velk::store::connectionStringForFile(file.string());
+    const auto mode = static_cast<velk::melody::Mode>(state.range(1));
+    std::size_t rows = 0;
+    for (auto _ : state) {
+        const auto result = velk::melody::findMelodyInCatalogue(connection, "c d e f g", mode);
+        rows = result ? result->rows.size() : 0;
+    }
+    state.counters["matches"] = static_cast<double>(rows);
+}
+
+/// Reading every sequence into the copy in memory, which the window does on a thread of its own.
+void KeepSequences(benchmark::State& state)
+{
+    const fs::path file = catalogue(state.range(0));
+    if (!haveCatalogue(state, file)) {
+        return;
+    }
+    const std::string connection = velk::store::connectionStringForFile(file.string());
+    for (auto _ : state) {
+        velk::melody::forgetSequencesInMemory();
+        benchmark::DoNotOptimize(velk::melody::keepSequencesInMemory(connection));
+    }
 }
 
 /// The practical limit of a melodic search: every stored position held in memory as compact arrays (pitch ids and
@@ -781,6 +821,8 @@ BENCHMARK(SubjectListBare)->Apply(sizes)->Unit(benchmark::kMillisecond);
 BENCHMARK(FindMelody)->Apply(sizesAndModes)->Unit(benchmark::kMillisecond);
 BENCHMARK(FindMelodyScan)->Apply(sizesAndModes)->Unit(benchmark::kMillisecond);
 BENCHMARK(AppendPitch)->Apply(sizesAndLongestLine)->Unit(benchmark::kMillisecond);
+BENCHMARK(FindMelodyRead)->Apply(sizesAndModes)->Unit(benchmark::kMillisecond);
+BENCHMARK(KeepSequences)->Apply(sizes)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 /// Peak resident memory (kB) of this process so far.
 long peakResidentKilobytes()
@@ -808,7 +850,17 @@ int main(int argc, char** argv)
             return 1;
         }
         controller.records().recordset()->moveLast();
-        std::cout << peakResidentKilobytes() << "\n";
+        const long startUp = peakResidentKilobytes();
+        // Then the melodic searches of the window: the first reads the catalogue and starts reading the copy of
+        // the sequences in the background; the later ones answer from the copy, in each mode.
+        const std::string connection = velk::store::connectionStringForFile(argv[2]);
+        velk::melody::findMelody(connection, "c d e f g", velk::melody::Mode::Exact);
+        velk::melody::waitForSequencesInMemory(connection);
+        for (const auto mode :
+             {velk::melody::Mode::Exact, velk::melody::Mode::Classes, velk::melody::Mode::Transposed}) {
+            velk::melody::findMelody(connection, "c d e f g", mode);
+        }
+        std::cout << startUp << " " << peakResidentKilobytes() << "\n";
         return 0;
     }
     benchmark::Initialize(&argc, argv);

@@ -1,10 +1,17 @@
 #include "melody/MelodySearch.h"
 
+#include "melody/SequenceMemory.h"
 #include "store/ConnectionString.h"
 #include "store/StoreError.h"
 #include "store/Value.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <tuple>
 #include <unordered_map>
 #include <utility>
@@ -21,16 +28,7 @@ using store::Value;
 /// connection prepares it once.
 constexpr std::size_t kIdBatch = 500;
 
-struct Hit
-{
-    std::int64_t movementId;
-    std::int64_t position; // 1-based
-    bool operator<(const Hit& other) const
-    {
-        return std::tie(movementId, position) < std::tie(other.movementId, other.position);
-    }
-    bool operator==(const Hit&) const = default;
-};
+using Hit = Occurrence;
 
 std::string inList(std::size_t count)
 {
@@ -252,10 +250,7 @@ std::vector<MelodyRow> describe(store::Connection& connection, const std::vector
             rows.back().position = hit.position;
         }
     }
-    std::sort(rows.begin(), rows.end(), [](const MelodyRow& a, const MelodyRow& b) {
-        return std::tie(a.ktn, a.mvmt, a.order, a.movementId, a.position)
-            < std::tie(b.ktn, b.mvmt, b.order, b.movementId, b.position);
-    });
+    orderRows(rows);
     return rows;
 }
 
@@ -322,6 +317,183 @@ store::Result<MelodyMatches> failure(std::string message)
 {
     return store::Result<MelodyMatches>::failure(std::move(message));
 }
+
+/// The melody as typed, looked up in the catalogue's pitch table; a failure with the message when it cannot be searched
+/// for in the mode.
+store::Result<ParsedMelody> searchableMelody(store::Connection& connection, const std::string& spellings, Mode mode)
+{
+    store::Result<ParsedMelody> parsed = parseMelody(pitches::PitchLookup::load(connection), spellings);
+    if (parsed && parsed.value().pitchIds.size() < 2 && mode == Mode::Transposed) {
+        return store::Result<ParsedMelody>::failure(kTransposedNeedsTwoPitches);
+    }
+    return parsed;
+}
+
+/// The file a connection string names, told apart from another file later put at its path.
+struct FileIdentity
+{
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+std::optional<FileIdentity> fileIdentity(const std::string& connectionString)
+{
+    struct stat status = {};
+    if (::stat(store::catalogueFileFromConnectionString(connectionString).c_str(), &status) != 0) {
+        return std::nullopt;
+    }
+    return FileIdentity {status.st_dev, status.st_ino};
+}
+
+/// The sequences of the catalogue searched last, kept in memory with the read-only connection they were read on
+/// (which holds the file open, so its identity cannot pass to another file while kept).
+struct KeptCatalogue
+{
+    std::string connectionString;
+    std::optional<FileIdentity> file;
+    store::Connection connection;
+    SequenceMemory memory;
+};
+
+/// The one copy in memory of the program, read by a thread of its own so that no search waits for it.
+class SharedSequences
+{
+public:
+    static SharedSequences& instance()
+    {
+        static SharedSequences shared;
+        return shared;
+    }
+
+    SharedSequences() = default;
+    SharedSequences(const SharedSequences&) = delete;
+    SharedSequences& operator=(const SharedSequences&) = delete;
+    ~SharedSequences()
+    {
+        forget();
+    }
+
+    /// The answer from memory; nothing when there is no current copy of this catalogue, and then reload tells
+    /// whether one should be read (none is being read, and the file changed since the last was).
+    std::optional<store::Result<MelodyMatches>>
+    answer(const std::string& connectionString, const std::string& spellings, Mode mode, bool& reload)
+    {
+        const std::lock_guard lock(m_mutex);
+        reload = false;
+        if (!m_kept || m_kept->connectionString != connectionString) {
+            m_kept.reset(); // one copy at a time
+            reload = !m_loading;
+            return std::nullopt;
+        }
+        try {
+            if (fileIdentity(connectionString) != m_kept->file) {
+                m_kept.reset();
+                reload = !m_loading;
+                return std::nullopt;
+            }
+            store::Connection& connection = m_kept->connection;
+            const SequenceMemory& memory = m_kept->memory;
+            // One state of the file for telling that the copy is current, for the pitches and for the rows.
+            store::Transaction snapshot(connection);
+            if (dataVersion(connection) != memory.dataVersion()) {
+                snapshot.commit();
+                m_kept.reset();
+                reload = !m_loading;
+                return std::nullopt;
+            }
+            if (!memory.usable() || memory.indexState() != IndexState::Current) {
+                // The catalogue is read as before (it notes a missing index or brings it up to date) until it
+                // changes.
+                snapshot.commit();
+                return std::nullopt;
+            }
+            const store::Result<ParsedMelody> parsed = searchableMelody(connection, spellings, mode);
+            if (!parsed) {
+                return failure(parsed.message());
+            }
+            const ParsedMelody& query = parsed.value();
+            MelodyMatches result;
+            result.fromMemory = true;
+            result.rows = memory.rows(memory.find(query.pitchIds, mode));
+            snapshot.commit();
+            result.statusText = statusText(result.rows.size(), query.shown);
+            return result;
+        } catch (const store::StoreError&) {
+            m_kept.reset();
+            reload = !m_loading;
+            return std::nullopt;
+        }
+    }
+
+    /// Starts reading the catalogue's sequences on a thread of its own, unless a reading is under way.
+    void startLoading(const std::string& connectionString)
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_loading) {
+            return;
+        }
+        if (m_loader.joinable()) {
+            m_loader.join(); // finished
+        }
+        m_loading = true;
+        m_cancel = false;
+        m_loader = std::thread([this, connectionString] { load(connectionString); });
+    }
+
+    /// Waits until no reading is under way; true when the catalogue's copy may answer.
+    bool waitForLoading(const std::string& connectionString)
+    {
+        std::unique_lock lock(m_mutex);
+        m_loaded.wait(lock, [this] { return !m_loading; });
+        return m_kept && m_kept->connectionString == connectionString && m_kept->memory.usable()
+            && m_kept->memory.indexState() == IndexState::Current;
+    }
+
+    void forget()
+    {
+        m_cancel = true;
+        std::thread loader;
+        {
+            const std::lock_guard lock(m_mutex);
+            loader = std::move(m_loader);
+        }
+        if (loader.joinable()) {
+            loader.join();
+        }
+        const std::lock_guard lock(m_mutex);
+        m_kept.reset();
+    }
+
+private:
+    void load(const std::string& connectionString)
+    {
+        std::unique_ptr<KeptCatalogue> kept;
+        try {
+            const auto file = fileIdentity(connectionString);
+            store::Connection connection = store::Connection::open(connectionString, store::AccessMode::ReadOnly);
+            std::optional<SequenceMemory> memory = SequenceMemory::load(connection, &m_cancel);
+            if (memory) {
+                kept.reset(new KeptCatalogue {connectionString, file, std::move(connection), std::move(*memory)});
+            }
+        } catch (const std::exception&) {
+            // Searches go on reading the catalogue; the next one tries again.
+        }
+        const std::lock_guard lock(m_mutex);
+        if (kept && !m_cancel) {
+            m_kept = std::move(kept);
+        }
+        m_loading = false;
+        m_loaded.notify_all();
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_loaded;
+    std::unique_ptr<KeptCatalogue> m_kept;
+    std::thread m_loader;
+    bool m_loading = false;
+    std::atomic<bool> m_cancel = false;
+};
 
 } // namespace
 
@@ -418,19 +590,18 @@ const std::vector<std::string>& resultHeaders()
     return headers;
 }
 
-store::Result<MelodyMatches> findMelody(const std::string& connectionString, const std::string& spellings, Mode mode)
+store::Result<MelodyMatches>
+findMelodyInCatalogue(const std::string& connectionString, const std::string& spellings, Mode mode)
 {
     try {
         store::Connection connection = store::Connection::open(connectionString, store::AccessMode::ReadOnly);
-        const pitches::PitchLookup lookup = pitches::PitchLookup::load(connection);
-        const store::Result<ParsedMelody> parsed = parseMelody(lookup, spellings);
+        // One search on a connection of its own: a small page cache does (and leaves the program smaller).
+        connection.execute("PRAGMA cache_size = -4096");
+        const store::Result<ParsedMelody> parsed = searchableMelody(connection, spellings, mode);
         if (!parsed) {
             return failure(parsed.message());
         }
         const ParsedMelody& query = parsed.value();
-        if (query.pitchIds.size() < 2 && mode == Mode::Transposed) {
-            return failure(kTransposedNeedsTwoPitches);
-        }
         MelodyMatches result;
         result.melodyLength = query.pitchIds.size();
         IndexState state = IndexState::Missing;
@@ -471,6 +642,44 @@ store::Result<MelodyMatches> findMelody(const std::string& connectionString, con
     } catch (const store::StoreError& error) {
         return failure(error.what());
     }
+}
+
+} // namespace velk::melody
+
+namespace velk::melody
+{
+
+store::Result<MelodyMatches> findMelody(const std::string& connectionString, const std::string& spellings, Mode mode)
+{
+    SharedSequences& shared = SharedSequences::instance();
+    bool reload = false;
+    if (auto answer = shared.answer(connectionString, spellings, mode, reload)) {
+        return std::move(*answer);
+    }
+    // Read after the search, which may bring the melody index up to date first.
+    store::Result<MelodyMatches> result = findMelodyInCatalogue(connectionString, spellings, mode);
+    if (reload && result) {
+        shared.startLoading(connectionString);
+    }
+    return result;
+}
+
+bool keepSequencesInMemory(const std::string& connectionString)
+{
+    SharedSequences& shared = SharedSequences::instance();
+    shared.forget(); // never two copies at once
+    shared.startLoading(connectionString);
+    return shared.waitForLoading(connectionString);
+}
+
+bool waitForSequencesInMemory(const std::string& connectionString)
+{
+    return SharedSequences::instance().waitForLoading(connectionString);
+}
+
+void forgetSequencesInMemory()
+{
+    SharedSequences::instance().forget();
 }
 
 } // namespace velk::melody

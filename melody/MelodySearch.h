@@ -87,19 +87,43 @@ struct MelodyMatches
     /// The melody index was behind the stored sequences and could not be brought up to date (a catalogue that
     /// cannot be written), so every sequence was read.
     bool indexBehind = false;
+    bool fromMemory = false; ///< answered from the program's copy of the sequences in memory (findMelody)
 };
 
 /// The headers of the result grid: "KTN", "MVMT", "Position", "Deviation".
 const std::vector<std::string>& resultHeaders();
 
-/// Finds every occurrence of the melody in the catalogue, on connections of its own that are closed before
-/// returning. Never answers from an index that is behind the stored sequences: uses the melody index when it is
+/// Finds every occurrence of the melody in the catalogue by reading it, on connections of its own that are closed
+/// before returning. Never answers from an index that is behind the stored sequences: uses the melody index when it is
 /// current; when any program changed a sequence or a pitch class since it was written, first brings it up to date
 /// (the changed movements only, where they can be told) on a writable connection and answers there in the same
 /// transaction; reads every sequence (same rows) when the catalogue has no index or cannot be written. A melody of one
 /// pitch is found by exact spelling or by class; transposed it is refused (kTransposedNeedsTwoPitches). Changes nothing
 /// in the catalogue but the melody index. Failures (unknown spelling, too few pitches, a file that cannot be read) come
 /// back as a failure with a finished message; nothing is thrown.
+store::Result<MelodyMatches>
+findMelodyInCatalogue(const std::string& connectionString, const std::string& spellings, Mode mode);
+
+/// Finds what findMelodyInCatalogue finds, the same rows in the same order with the same status, from a copy of
+/// the catalogue's sequences kept in memory (a few milliseconds at 5,000,000 positions). The program keeps one such
+/// copy, of the catalogue searched last, with a read-only connection held open to the file. Its first search of a
+/// catalogue reads the catalogue and starts reading the copy on a thread of its own; so does the first search after
+/// any program changed the file (told by the connection's data version, or another file at the path). The copy
+/// answers only while the melody index is current; otherwise the catalogue is read, which brings the index up to
+/// date first or says why it cannot.
 store::Result<MelodyMatches> findMelody(const std::string& connectionString, const std::string& spellings, Mode mode);
+
+/// Reads the catalogue's sequences into the program's copy in memory afresh (dropping the copy it had and stopping a
+/// reading under way), and waits until done. True when findMelody
+/// answers from it (false when the file cannot be read, holds more than 255 distinct pitches in its sequences, changed
+/// during the reading, or its melody index is not current).
+bool keepSequencesInMemory(const std::string& connectionString);
+
+/// Waits until the reading of the copy in memory under way, if any, is done. True when findMelody answers from the
+/// copy of this catalogue.
+bool waitForSequencesInMemory(const std::string& connectionString);
+
+/// Drops the program's copy in memory (stopping a reading under way).
+void forgetSequencesInMemory();
 
 } // namespace velk::melody

@@ -49,8 +49,9 @@ int runMelodyCommand(const std::vector<std::string>& args)
     const auto mode = arguments.has("--transposed") ? velk::melody::Mode::Transposed
         : arguments.has("--classes")                ? velk::melody::Mode::Classes
                                                     : velk::melody::Mode::Exact;
-    const auto result = velk::melody::findMelody(velk::store::connectionStringForFile(arguments.positional[0]),
-                                                 arguments.positional[1], mode);
+    // One search: reading the catalogue once costs less than keeping its sequences in memory.
+    const auto result = velk::melody::findMelodyInCatalogue(
+        velk::store::connectionStringForFile(arguments.positional[0]), arguments.positional[1], mode);
     if (!result) {
         throw std::runtime_error(result.message());
     }
