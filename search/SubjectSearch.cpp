@@ -92,8 +92,8 @@ std::string quickSubjectListStatement()
 std::vector<std::string> subjectList(store::Connection& connection)
 {
     std::vector<std::string> subjects;
-    const store::ResultSet result = connection.query(
-        store::hasSubjectUse(connection) ? quickSubjectListStatement() : subjectListStatement());
+    const store::ResultSet result
+        = connection.query(store::hasSubjectUse(connection) ? quickSubjectListStatement() : subjectListStatement());
     const int subject = requireColumn(result, "Subject");
     subjects.reserve(result.recordCount());
     for (const auto& row : result.rows()) {

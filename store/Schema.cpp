@@ -112,8 +112,8 @@ std::string subjectValues(const std::string& row)
 {
     std::string sql;
     for (int n = 1; n <= 6; ++n) {
-        sql += (n == 1 ? "SELECT " : " UNION ALL SELECT ") + row + "Sub" + std::to_string(n)
-            + (n == 1 ? " AS s" : "") + (row.empty() ? " FROM tblMovement" : "");
+        sql += (n == 1 ? "SELECT " : " UNION ALL SELECT ") + row + "Sub" + std::to_string(n) + (n == 1 ? " AS s" : "")
+            + (row.empty() ? " FROM tblMovement" : "");
     }
     return sql;
 }
@@ -241,8 +241,8 @@ void rebuildSubjectUse(Connection& connection)
 std::vector<std::string> subjectUseProblems(Connection& connection)
 {
     std::vector<std::string> problems;
-    const bool table = connection.query("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'tblSubjectUse'")
-                           .recordCount()
+    const bool table
+        = connection.query("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'tblSubjectUse'").recordCount()
         > 0;
     if (!table) {
         return problems;
@@ -256,10 +256,10 @@ std::vector<std::string> subjectUseProblems(Connection& connection)
     connection.forEachRow(sql, {}, [&problems](const std::vector<Value>& row) {
         const std::string subject = "\"" + shownText(row[1].toText()) + "\"";
         problems.push_back(row[0].toText() == "missing"
-                               ? "The list of subjects in use (tblSubjectUse) lacks or miscounts the subject "
-                                   + subject + ", used " + row[2].toText() + " times."
-                               : "The list of subjects in use (tblSubjectUse) holds the subject " + subject
-                                   + " with " + row[2].toText() + " uses that tblMovement does not have.");
+                               ? "The list of subjects in use (tblSubjectUse) lacks or miscounts the subject " + subject
+                                   + ", used " + row[2].toText() + " times."
+                               : "The list of subjects in use (tblSubjectUse) holds the subject " + subject + " with "
+                                   + row[2].toText() + " uses that tblMovement does not have.");
     });
     return problems;
 }

@@ -70,7 +70,6 @@ int runCheck(const std::vector<std::string>& args)
 VELK_REGISTER_COMMAND({"check",
                        "check the schema, the reference data and the sequences of a catalogue; with --repair, first "
                        "build the list of subjects in use where it is missing or out of step",
-                       "[--repair] FILE",
-                       &runCheck});
+                       "[--repair] FILE", &runCheck});
 
 } // namespace velk::tools

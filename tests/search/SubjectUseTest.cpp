@@ -25,11 +25,12 @@ namespace
 {
 
 // Subjects that differ only in case, in a wildcard character, a quote, a blank or a non-ASCII letter.
-const std::vector<std::string> kSubjects {"Joy",     "joy",     "JOY",   "Joyful", "Enjoy", " Joy", "Grief",
-                                          "grief",   "100%",    "100",   "a_b",    "axb",  "it's", "\"quoted\"",
-                                          "\xC3\x84rger", "\xC3\xA4rger", "",     "Lamentation", "lament"};
-const std::vector<std::string> kTexts {"Joy", "joy", "oy", "o", "", "%", "_", "100%", "a_b", "_oy", "%oy",
-                                       "it's", "\"", "\xC3\x84", "rger", "Lament", "amentation", "J%y", "x"};
+const std::vector<std::string> kSubjects {
+    "Joy", "joy", "JOY",  "Joyful",     "Enjoy",        " Joy",         "Grief", "grief",       "100%",  "100",
+    "a_b", "axb", "it's", "\"quoted\"", "\xC3\x84rger", "\xC3\xA4rger", "",      "Lamentation", "lament"};
+const std::vector<std::string> kTexts {"Joy",  "joy",    "oy",         "o",   "",     "%",  "_",
+                                       "100%", "a_b",    "_oy",        "%oy", "it's", "\"", "\xC3\x84",
+                                       "rger", "Lament", "amentation", "J%y", "x"};
 
 class SubjectUse : public ::testing::Test
 {
@@ -206,7 +207,8 @@ TEST_F(SubjectUse, MiscountIsAProblem)
 {
     addRandomMovements(10);
     auto other = writer();
-    other.execute("UPDATE tblSubjectUse SET nUses = nUses + 1 WHERE Subject = (SELECT min(Subject) FROM tblSubjectUse)");
+    other.execute(
+        "UPDATE tblSubjectUse SET nUses = nUses + 1 WHERE Subject = (SELECT min(Subject) FROM tblSubjectUse)");
     other.execute("INSERT INTO tblSubjectUse (Subject, nUses) VALUES ('nowhere', 2)");
     const auto problems = velk::store::subjectUseProblems(other);
     ASSERT_EQ(problems.size(), 3u);
