@@ -2,6 +2,7 @@
 
 #include "rtf/Rtf.h"
 #include "store/Connection.h"
+#include "store/Schema.h"
 #include "store/StoreError.h"
 #include "store/Text.h"
 #include "store/Value.h"
@@ -83,10 +84,24 @@ std::vector<std::string> subjectList(const std::string& connectionString)
     return subjects;
 }
 
+std::string quickSubjectListStatement()
+{
+    // The triggers cannot see the row a REPLACE removes (delete triggers fire then only with recursive triggers),
+    // so a subject may be counted after its last use is gone: each is confirmed by one seek in a subject index.
+    std::string sql = "SELECT Subject FROM tblSubjectUse AS u WHERE nUses > 0 AND (";
+    for (int n = 1; n <= 6; ++n) {
+        const std::string column = "Sub" + std::to_string(n);
+        sql += std::string(n > 1 ? " OR " : "") + "EXISTS (SELECT 1 FROM tblMovement WHERE " + column
+            + " COLLATE NOCASE = u.Subject AND " + column + " = u.Subject)";
+    }
+    return sql + ") ORDER BY Subject";
+}
+
 std::vector<std::string> subjectList(store::Connection& connection)
 {
     std::vector<std::string> subjects;
-    const store::ResultSet result = connection.query(subjectListStatement());
+    const store::ResultSet result
+        = connection.query(store::hasSubjectUse(connection) ? quickSubjectListStatement() : subjectListStatement());
     const int subject = requireColumn(result, "Subject");
     subjects.reserve(result.recordCount());
     for (const auto& row : result.rows()) {
@@ -96,6 +111,11 @@ std::vector<std::string> subjectList(store::Connection& connection)
 }
 
 std::string searchStatement(bool sortByDeviation)
+{
+    return searchStatement(sortByDeviation, false);
+}
+
+std::string searchStatement(bool sortByDeviation, bool throughSubjectUse)
 {
     // How text compares and sorts in the catalogue (SQLite, default settings):
     //  - LIKE ignores case for ASCII letters only: "joy" finds "Joy", but "ÄRGER" does not find "ärger".
@@ -122,6 +142,14 @@ std::string searchStatement(bool sortByDeviation)
         sql += position;
         sql += " Like ";
         sql += "?";
+        if (throughSubjectUse) {
+            // A pattern that starts with a wildcard cannot seek in the subject index, but the distinct subjects
+            // it matches can: a row whose subject is LIKE the pattern has that subject in tblSubjectUse, and the
+            // index finds every row holding it (NOCASE equality covers byte equality). LIKE above stays the test.
+            sql += " AND Sub";
+            sql += position;
+            sql += " COLLATE NOCASE IN (SELECT Subject FROM tblSubjectUse WHERE Subject Like ?)";
+        }
         sql += ") ";
         if (n < 6) {
             sql += "UNION ";
@@ -168,6 +196,11 @@ std::optional<std::string> patternTooLong(const std::string& pattern)
     return "The search text is too long: its pattern has " + std::to_string(pattern.size())
         + " bytes, and a search pattern may have at most " + std::to_string(kMaxPatternBytes)
         + " bytes. Nothing was searched.";
+}
+
+bool startsWithWildcard(const std::string& pattern)
+{
+    return !pattern.empty() && (pattern.front() == '%' || pattern.front() == '_');
 }
 
 store::Result<SearchMatches> failedSearch(const std::string& message)
@@ -228,8 +261,10 @@ store::Result<SearchMatches> runSearch(store::Connection& connection, const Sear
         return failedSearch(*tooLong);
     }
     try {
-        const std::vector<store::Value> params(6, store::Value(pattern));
-        const store::ResultSet result = connection.query(searchStatement(request.sortByDeviation), params);
+        const bool throughSubjectUse = startsWithWildcard(pattern) && store::hasSubjectUse(connection);
+        const std::vector<store::Value> params(throughSubjectUse ? 12 : 6, store::Value(pattern));
+        const store::ResultSet result
+            = connection.query(searchStatement(request.sortByDeviation, throughSubjectUse), params);
         const int ktn = requireColumn(result, "iKTN");
         const int mvmt = requireColumn(result, "iMVMT");
         const int deviation = requireColumn(result, "Deviation");

@@ -41,7 +41,8 @@ std::string shownSubject(const std::string& stored);
 /// The statement that lists every distinct non-null subject of the six subject columns, sorted.
 std::string subjectListStatement();
 
-/// Every distinct non-null subject in use, in ascending (byte) order. Opens its own read-only connection.
+/// Every distinct non-null subject in use, in ascending (byte) order, from tblSubjectUse where the catalogue keeps
+/// it (store::hasSubjectUse), else with subjectListStatement. Opens its own read-only connection.
 /// Throws store::StoreError when the catalogue cannot be opened or read.
 std::vector<std::string> subjectList(const std::string& connectionString);
 /// The same on a connection the caller keeps open (the search window's, for one opening).
@@ -51,6 +52,15 @@ std::vector<std::string> subjectList(store::Connection& connection);
 /// catalogue and movement number, with the stored deviation first when sortByDeviation. Each select holds
 /// one "?" for the pattern, so the statement takes the pattern six times as bound parameters.
 std::string searchStatement(bool sortByDeviation);
+/// The same statement; throughSubjectUse narrows each select to the rows whose subject is one of the distinct
+/// subjects in tblSubjectUse the pattern matches (same rows, same order), and each select then takes the pattern
+/// twice (twelve parameters). runSearch uses it for a pattern starting with a wildcard where the catalogue keeps
+/// that table in step (store::hasSubjectUse).
+std::string searchStatement(bool sortByDeviation, bool throughSubjectUse);
+
+/// The subject list's statement where the catalogue keeps tblSubjectUse in step: the same subjects in the same
+/// order as subjectListStatement, read from the distinct subjects alone.
+std::string quickSubjectListStatement();
 
 /// The header texts of the result grid and of the tool's output, in column order.
 const std::vector<std::string>& resultHeaders();

@@ -1,10 +1,12 @@
 #include "store/Schema.h"
 
 #include "store/StoreError.h"
+#include "store/Text.h"
 
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstdint>
 #include <set>
 #include <string>
 #include <string_view>
@@ -105,6 +107,57 @@ void createQuickIndexes(Connection& connection)
     connection.executeScript(script);
 }
 
+// The six subject columns of a row (NEW or OLD in a trigger, nothing for the table itself) as one column s.
+std::string subjectValues(const std::string& row)
+{
+    std::string sql;
+    for (int n = 1; n <= 6; ++n) {
+        sql += (n == 1 ? "SELECT " : " UNION ALL SELECT ") + row + "Sub" + std::to_string(n) + (n == 1 ? " AS s" : "")
+            + (row.empty() ? " FROM tblMovement" : "");
+    }
+    return sql;
+}
+
+std::string addUses(const std::string& row)
+{
+    return "INSERT INTO tblSubjectUse (Subject, nUses) SELECT s, count(*) FROM (" + subjectValues(row)
+        + ") WHERE s IS NOT NULL GROUP BY s ON CONFLICT (Subject) DO UPDATE SET nUses = nUses + excluded.nUses;\n";
+}
+
+std::string removeUses()
+{
+    const std::string olds = "OLD.Sub1, OLD.Sub2, OLD.Sub3, OLD.Sub4, OLD.Sub5, OLD.Sub6";
+    return "UPDATE tblSubjectUse SET nUses = nUses - (SELECT count(*) FROM (" + subjectValues("OLD.")
+        + ") WHERE s = tblSubjectUse.Subject) WHERE Subject IN (" + olds + ");\n"
+        + "DELETE FROM tblSubjectUse WHERE Subject IN (" + olds + ") AND nUses <= 0;\n";
+}
+
+constexpr std::array<const char*, 3> kSubjectUseTriggers {"trgSubjectUseInsert", "trgSubjectUseUpdate",
+                                                          "trgSubjectUseDelete"};
+
+std::string subjectUseScript()
+{
+    return "CREATE TABLE tblSubjectUse (Subject TEXT PRIMARY KEY NOT NULL, nUses INTEGER NOT NULL) STRICT, "
+           "WITHOUT ROWID;\n"
+           "CREATE TRIGGER trgSubjectUseInsert AFTER INSERT ON tblMovement BEGIN\n"
+        + addUses("NEW.")
+        + "END;\n"
+          "CREATE TRIGGER trgSubjectUseUpdate AFTER UPDATE OF Sub1, Sub2, Sub3, Sub4, Sub5, Sub6 ON tblMovement "
+          "BEGIN\n"
+        + removeUses() + addUses("NEW.")
+        + "END;\n"
+          "CREATE TRIGGER trgSubjectUseDelete AFTER DELETE ON tblMovement BEGIN\n"
+        + removeUses() + "END;\n";
+}
+
+// The subject-use rows the table should hold, and those it holds that differ, either way.
+const char* const kSubjectUseDifferences = R"sql(
+WITH expected AS (SELECT s AS Subject, count(*) AS nUses FROM (%VALUES%) WHERE s IS NOT NULL GROUP BY s)
+SELECT 'missing', Subject, nUses FROM (SELECT * FROM expected EXCEPT SELECT Subject, nUses FROM tblSubjectUse)
+UNION ALL
+SELECT 'stored', Subject, nUses FROM (SELECT Subject, nUses FROM tblSubjectUse EXCEPT SELECT * FROM expected)
+)sql";
+
 struct ExpectedColumn
 {
     const char* name;
@@ -157,9 +210,58 @@ void createSchema(Connection& connection)
     connection.executeScript(kMelodyIndexSchema);
     connection.executeScript(kMelodyIndexTracking);
     createQuickIndexes(connection);
+    connection.executeScript(subjectUseScript());
     connection.executeScript("PRAGMA application_id = " + std::to_string(kApplicationId)
                              + "; PRAGMA user_version = 1;");
     transaction.commit();
+}
+
+bool hasSubjectUse(Connection& connection)
+{
+    const ResultSet objects = connection.query(
+        "SELECT count(*) FROM sqlite_master WHERE (type = 'table' AND name = 'tblSubjectUse') OR (type = "
+        "'trigger' AND tbl_name = 'tblMovement' AND name IN (?, ?, ?))",
+        {Value(std::string(kSubjectUseTriggers[0])), Value(std::string(kSubjectUseTriggers[1])),
+         Value(std::string(kSubjectUseTriggers[2]))});
+    return objects.rows().at(0).at(0).toInt64() == 1 + static_cast<std::int64_t>(kSubjectUseTriggers.size());
+}
+
+void rebuildSubjectUse(Connection& connection)
+{
+    std::string script;
+    for (const char* trigger : kSubjectUseTriggers) {
+        script += std::string("DROP TRIGGER IF EXISTS ") + trigger + ";\n";
+    }
+    script += "DROP TABLE IF EXISTS tblSubjectUse;\n" + subjectUseScript();
+    script += "INSERT INTO tblSubjectUse (Subject, nUses) SELECT s, count(*) FROM (" + subjectValues("")
+        + ") WHERE s IS NOT NULL GROUP BY s;\n";
+    connection.executeScript(script);
+}
+
+std::vector<std::string> subjectUseProblems(Connection& connection)
+{
+    std::vector<std::string> problems;
+    const bool table
+        = connection.query("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'tblSubjectUse'").recordCount()
+        > 0;
+    if (!table) {
+        return problems;
+    }
+    if (!hasSubjectUse(connection)) {
+        problems.push_back("The list of subjects in use (tblSubjectUse) has lost a trigger that keeps it in step with "
+                           "tblMovement; searches read the movements instead.");
+    }
+    std::string sql = kSubjectUseDifferences;
+    sql.replace(sql.find("%VALUES%"), 8, subjectValues(""));
+    connection.forEachRow(sql, {}, [&problems](const std::vector<Value>& row) {
+        const std::string subject = "\"" + shownText(row[1].toText()) + "\"";
+        problems.push_back(row[0].toText() == "missing"
+                               ? "The list of subjects in use (tblSubjectUse) lacks or miscounts the subject " + subject
+                                   + ", used " + row[2].toText() + " times."
+                               : "The list of subjects in use (tblSubjectUse) holds the subject " + subject + " with "
+                                   + row[2].toText() + " uses that tblMovement does not have.");
+    });
+    return problems;
 }
 
 bool hasColumn(Connection& connection, const char* table, const char* column)

@@ -66,6 +66,25 @@ BEGIN INSERT OR IGNORE INTO tblMelodyIndexPending (iMovementID) VALUES (0); END;
 /// The number of triggers kMelodyIndexTracking makes; their names all begin with "trgMelodyPending".
 inline constexpr int kMelodyIndexTriggers = 10;
 
+/// The subjects in use: every distinct non-null value of Sub1 to Sub6 (compared byte for byte, as UNION does) with
+/// the number of its uses, kept in step with tblMovement by three triggers. The search window lists it instead of
+/// reading all six subject columns, and a search whose pattern starts with a wildcard tries its LIKE on it first.
+/// Made with every new catalogue; an older catalogue has none and is read as before until `velk-catalogue check
+/// --repair` (or a salvage) builds it.
+inline constexpr const char* kSubjectUseTable = "tblSubjectUse";
+
+/// True when the catalogue has the subject-use table and all three of its triggers, so that the table is
+/// known to hold exactly the subjects in use. A catalogue changed by a program that dropped a trigger gives false.
+bool hasSubjectUse(Connection& connection);
+
+/// Drops the subject-use table and its triggers where they exist and makes them afresh from tblMovement, inside
+/// the caller's transaction. Throws StoreError.
+void rebuildSubjectUse(Connection& connection);
+
+/// Where the catalogue has a subject-use table: what is wrong with it (a trigger missing, a subject missing,
+/// left over or counted wrong), each a finished sentence. Empty when it is in step or absent.
+std::vector<std::string> subjectUseProblems(Connection& connection);
+
 /// Brings a catalogue's indexes up to date in one transaction: the indexes that keep the window's statements
 /// quick on a large catalogue, for a catalogue of any age (listed, with their reasons, in Schema.cpp). Reads
 /// only when they are all there; a catalogue made before some of them existed gets them once (seconds for

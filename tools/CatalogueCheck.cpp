@@ -203,6 +203,10 @@ std::vector<std::string> problemsOf(const std::string& file, bool requireMark)
             problems.push_back(std::move(problem));
         }
     }
+    // Older catalogues have no list of subjects in use; one that exists must agree with the movements.
+    for (auto& problem : store::subjectUseProblems(connection)) {
+        problems.push_back(std::move(problem));
+    }
     checkStorage(connection, problems);
     return problems;
 }

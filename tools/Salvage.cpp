@@ -280,6 +280,8 @@ SalvageReport salvageCatalogue(const std::string& broken, const std::string& tar
                 "delete from tblMovementPitchJoin where iMovementID not in (select iMovementID from tblMovement)");
             melody::rebuildMelodyIndex(connection);
             store::ensureIndexes(connection);
+            // What the damaged file's list of subjects held may be partial: it is derived again.
+            store::rebuildSubjectUse(connection);
             // A shortened or lost sequence no longer gives the figure stored with its movement.
             for (const auto& stale : tabulations::staleDeviations(connection)) {
                 tabulations::storeDeviation(connection, stale.movementId);

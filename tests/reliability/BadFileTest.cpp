@@ -155,7 +155,9 @@ const BadFile kBadFiles[] = {
      "is not a Velk catalogue: the file holds none of the catalogue tables", "Move it elsewhere"},
     {"missing column",
      [](const fs::path& f) {
-         newCatalogue(f, "drop index idxMovementSub4; alter table tblMovement drop column Sub4;");
+         newCatalogue(f,
+                      "drop index idxMovementSub4; drop trigger trgSubjectUseInsert; drop trigger trgSubjectUseUpdate; "
+                      "drop trigger trgSubjectUseDelete; alter table tblMovement drop column Sub4;");
      },
      "table tblMovement has no column Sub4", "catalogue salvage Velk.db Salvaged.db"},
     {"complete catalogue without the application id",

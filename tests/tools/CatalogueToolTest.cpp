@@ -1,5 +1,6 @@
 #include "melody/MelodySearch.h"
 #include "store/Connection.h"
+#include "store/Schema.h"
 #include "tests/support/TempCatalogue.h"
 
 #include "tests/support/ToolRun.h"
@@ -142,6 +143,39 @@ TEST_F(CatalogueToolTest, APitchInNoClassIsSound)
     ASSERT_EQ(run({"tabulate", file("Velk.db"), "--store"}).exitCode, 0);
     const ToolRun checked = run({"check", file("Velk.db")});
     EXPECT_EQ(checked.exitCode, 0) << checked.out;
+}
+
+// The list of subjects in use: absent (an older catalogue) is sound and left alone by the check; out of step is a
+// problem; --repair builds it in both cases, and then the search window's quick paths have it.
+TEST_F(CatalogueToolTest, CheckRepairBuildsTheListOfSubjectsInUse)
+{
+    ASSERT_EQ(run({"demo", file("Velk.db")}).exitCode, 0);
+    const auto hasList = [this] {
+        store::Connection connection = store::Connection::openRaw(file("Velk.db"), store::AccessMode::ReadOnly);
+        return store::hasSubjectUse(connection) && store::subjectUseProblems(connection).empty();
+    };
+    EXPECT_TRUE(hasList());
+    alter(file("Velk.db"),
+          "drop trigger trgSubjectUseInsert; drop trigger trgSubjectUseUpdate; drop trigger trgSubjectUseDelete;"
+          "drop table tblSubjectUse; update tblMovement set Sub1 = 'Changed meanwhile' where iMovementID = 1;");
+    const ToolRun older = run({"check", file("Velk.db")});
+    EXPECT_EQ(older.exitCode, 0) << older.out;
+    EXPECT_FALSE(hasList());
+
+    const ToolRun repaired = run({"check", "--repair", file("Velk.db")});
+    EXPECT_EQ(repaired.exitCode, 0) << repaired.out << repaired.err;
+    EXPECT_NE(repaired.out.find("the list of subjects in use was built afresh"), std::string::npos) << repaired.out;
+    EXPECT_TRUE(hasList());
+
+    alter(file("Velk.db"), "update tblSubjectUse set nUses = nUses + 1 where Subject = 'Changed meanwhile';");
+    const ToolRun miscounted = run({"check", file("Velk.db")});
+    EXPECT_EQ(miscounted.exitCode, 1);
+    EXPECT_NE(miscounted.out.find("\"Changed meanwhile\""), std::string::npos) << miscounted.out;
+    EXPECT_EQ(run({"check", "--repair", file("Velk.db")}).exitCode, 0);
+    EXPECT_TRUE(hasList());
+    // A sound list is not written again.
+    const ToolRun again = run({"check", "--repair", file("Velk.db")});
+    EXPECT_EQ(again.out.find("built afresh"), std::string::npos) << again.out;
 }
 
 TEST_F(CatalogueToolTest, NonCatalogueGetsOneLineAndExitOne)

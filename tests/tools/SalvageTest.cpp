@@ -88,6 +88,8 @@ TEST_F(SalvageTest, ADamagedDemoCatalogueComesBackSoundWithWhatWasLostNamed)
     const std::int64_t back = count(salvaged, "select count(*) from tblMovement");
     EXPECT_GT(back, 0);
     EXPECT_LT(back, movements);
+    // The list of subjects in use is derived again from what came back, triggers and all (check found it in step).
+    EXPECT_EQ(count(salvaged, "select count(*) from sqlite_master where name like 'trgSubjectUse%'"), 3);
     EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 2)
         << "only the damaged file and the salvaged one";
 }
@@ -211,8 +213,10 @@ INSTANTIATE_TEST_SUITE_P(
                   "PRAGMA application_id = 0; insert into tblMovementPitchJoin (iMovementID, iPitchID) values (9, 3);",
                   1, "not adopted", 0},
         Adoption {"unmarked without a column",
-                  "PRAGMA application_id = 0; drop index idxMovementSub4; alter table tblMovement drop column Sub4;", 1,
-                  "has no column Sub4", 0},
+                  "PRAGMA application_id = 0; drop index idxMovementSub4; drop trigger trgSubjectUseInsert; "
+                  "drop trigger trgSubjectUseUpdate; drop trigger trgSubjectUseDelete; "
+                  "alter table tblMovement drop column Sub4;",
+                  1, "has no column Sub4", 0},
         Adoption {"another program's", "PRAGMA application_id = 7;", 1, "application id is 7", 7}),
     [](const auto& info) {
         std::string name = info.param.name;
