@@ -82,7 +82,7 @@ MovementController::MovementController(MovementViews views, std::string connecti
     , m_records(views.window, views.movement)
     , m_pitches(views.window, views.pitches, m_records, m_connectionString)
     , m_tabulations(views.window, views.tabulations, m_records, m_connectionString)
-    , m_playback(views.window, m_pitches, m_records, m_connectionString)
+    , m_playback(views.window, m_pitches)
 {
     m_buttons.fill(true);
 }

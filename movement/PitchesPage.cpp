@@ -363,13 +363,7 @@ store::Result<std::string> PitchesPage::CopyAsPae()
     if (movementId() < 1) {
         return store::Result<std::string>::failure(kSelectMovement);
     }
-    std::vector<std::string> spellings;
-    spellings.reserve(m_pitchRows.size());
-    for (const auto& entry : m_pitchRows) {
-        const pitches::Pitch* pitch = m_pitchLookup.byId(entry.pitchId);
-        spellings.push_back(pitch && pitch->spelling ? *pitch->spelling : std::string());
-    }
-    return pitches::writePae(pitches::notateLine(spellings, capitalOctave()));
+    return pitches::writePae(notatedLine());
 }
 
 void PitchesPage::appendPositions(const std::vector<pitches::SequenceEntry>& entries)
@@ -561,7 +555,7 @@ int PitchesPage::capitalOctave() const
     return m_octave ? m_octave->capitalOctave() : pitches::kHighestCapitalOctave;
 }
 
-void PitchesPage::showStaff()
+pitches::NotatedLine PitchesPage::notatedLine() const
 {
     std::vector<std::string> spellings;
     spellings.reserve(m_pitchRows.size());
@@ -569,7 +563,12 @@ void PitchesPage::showStaff()
         const pitches::Pitch* pitch = m_pitchLookup.byId(entry.pitchId);
         spellings.push_back(pitch && pitch->spelling ? *pitch->spelling : std::string());
     }
-    m_view.showStaff(pitches::notateLine(spellings, capitalOctave()));
+    return pitches::notateLine(spellings, capitalOctave());
+}
+
+void PitchesPage::showStaff()
+{
+    m_view.showStaff(notatedLine());
 }
 
 store::Result<> PitchesPage::SetCapitalOctave(std::optional<int> octave)

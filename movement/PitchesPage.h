@@ -79,6 +79,9 @@ public:
     std::size_t appendedSinceNew() const;
     /// The octave of the capitals the staff is drawn in.
     int capitalOctave() const;
+    /// The line the page shows (its rows, stored or not) in the movement's octave setting, as the staff draws it,
+    /// the player plays it and Copy as PAE writes it.
+    pitches::NotatedLine notatedLine() const;
 
 private:
     void enterPae(const std::string& text);

@@ -1,10 +1,7 @@
 #include "movement/PitchesPlayback.h"
 
-#include "pitches/MovementLine.h"
-#include "store/Connection.h"
 #include "store/StoreError.h"
 
-#include <utility>
 #include <vector>
 
 namespace velk::movement
@@ -17,37 +14,10 @@ constexpr const char* kFinishEntryFirst
 
 } // namespace
 
-PitchesPlayback::PitchesPlayback(WindowView& window,
-                                 PitchesPage& page,
-                                 const MovementRecords& records,
-                                 std::string connectionString)
+PitchesPlayback::PitchesPlayback(WindowView& window, PitchesPage& page)
     : m_window(window)
     , m_page(page)
-    , m_records(records)
-    , m_connectionString(std::move(connectionString))
 {
-}
-
-pitches::NotatedLine PitchesPlayback::pageLine() const
-{
-    const std::int64_t id = m_records.iLastMovementID();
-    std::optional<pitches::MovementLine> movement;
-    if (auto* recordset = m_records.recordset()) {
-        movement = pitches::loadMovementLine(recordset->connection(), id);
-    } else {
-        auto connection = store::Connection::open(m_connectionString, store::AccessMode::ReadOnly);
-        movement = pitches::loadMovementLine(connection, id);
-    }
-    const int octave = movement ? pitches::capitalOctave(movement->storedOctave, movement->voices)
-                                : pitches::defaultCapitalOctave({});
-    // The rows the page shows, which the grid's row numbers count.
-    std::vector<std::string> spellings;
-    spellings.reserve(m_page.pitchRows().size());
-    for (const auto& entry : m_page.pitchRows()) {
-        const pitches::Pitch* pitch = m_page.pitchLookup().byId(entry.pitchId);
-        spellings.push_back(pitch && pitch->spelling ? *pitch->spelling : std::string());
-    }
-    return pitches::notateLine(spellings, octave);
 }
 
 bool PitchesPlayback::Play(int tempo)
@@ -61,7 +31,7 @@ bool PitchesPlayback::Play(int tempo)
     m_startRow = current && *current < m_page.pitchRows().size() ? *current : 0;
     store::Result<std::string> started;
     try {
-        started = m_player.play(sound::beatsOf(pageLine(), m_startRow), tempo);
+        started = m_player.play(sound::beatsOf(m_page.notatedLine(), m_startRow), tempo);
     } catch (const store::StoreError& error) {
         started = store::Result<std::string>::failure(error.what());
     }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "movement/MovementRecords.h"
 #include "movement/MovementView.h"
 #include "movement/PitchesPage.h"
 #include "sound/Player.h"
@@ -18,10 +17,7 @@ namespace velk::movement
 class PitchesPlayback
 {
 public:
-    PitchesPlayback(WindowView& window,
-                    PitchesPage& page,
-                    const MovementRecords& records,
-                    std::string connectionString);
+    PitchesPlayback(WindowView& window, PitchesPage& page);
 
     /// Play: true when the line plays (the window then ticks); otherwise the status line says why not.
     bool Play(int tempo);
@@ -34,13 +30,8 @@ public:
     bool playing() const;
 
 private:
-    /// The page's line in the movement's octave setting; throws store::StoreError.
-    pitches::NotatedLine pageLine() const;
-
     WindowView& m_window;
     PitchesPage& m_page;
-    const MovementRecords& m_records;
-    std::string m_connectionString;
     sound::Player m_player;
     std::size_t m_startRow = 0;
     std::optional<std::size_t> m_shownRow;
