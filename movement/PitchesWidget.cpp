@@ -6,6 +6,7 @@
 #include "ui/FlexGrid.h"
 #include "ui/Fonts.h"
 
+#include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
 #include <QGridLayout>
@@ -228,6 +229,10 @@ void PitchesWidget::staffNoteClicked(std::size_t index)
 
 void PitchesWidget::showSequence(const std::vector<pitches::SequenceEntry>& entries)
 {
+    // The grid is hidden while it is filled; hiding it hands the focus on to the page's next control (the tempo
+    // or the octave setting, where the arrow keys would change them), so the grid takes it back afterwards.
+    QWidget* focus = QApplication::focusWidget();
+    const bool gridHadFocus = focus != nullptr && (focus == m_sequenceGrid || m_sequenceGrid->isAncestorOf(focus));
     m_sequenceGrid->setVisible(false);
     m_sequenceGrid->setRows(0);
     m_sequenceGrid->clear();
@@ -240,6 +245,9 @@ void PitchesWidget::showSequence(const std::vector<pitches::SequenceEntry>& entr
         m_sequenceGrid->addItems(pitchGridRows(entries, 1), ids, 1, ui::velkFont(kGlyphPointSize));
     }
     m_sequenceGrid->setVisible(true);
+    if (gridHadFocus) {
+        m_sequenceGrid->setFocus();
+    }
 }
 
 void PitchesWidget::appendPosition(const pitches::SequenceEntry& entry)

@@ -2,6 +2,7 @@
 #include "tests/movement/WindowFixture.h"
 
 #include <QComboBox>
+#include <QSpinBox>
 
 using namespace velk::test;
 using velk::pitches::StaffView;
@@ -60,6 +61,31 @@ private slots:
         QVERIFY(inView(staff, 0));
         QCOMPARE(staff->horizontalScrollBar()->value(), 0);
         QVERIFY(!inView(staff, 59));
+    }
+
+    void aRecordMoveLeavesTheKeysWithTheGrid()
+    {
+        addLine(1, 6);
+        addLine(2, 6);
+        addLine(3, 6);
+        QVERIFY(open());
+        clickTab(1);
+        auto* grid = child<velk::ui::FlexGrid>("fgPitches");
+        QCOMPARE(QApplication::focusWidget(), grid);
+        auto* octave = child<QComboBox>("cboCapitalOctave");
+        const int octaveChoice = octave->currentIndex();
+        const auto tempo = child<QSpinBox>("txtTempo")->value();
+        // Each toolbar move refills the grid; the arrow keys that follow move within the line, never the tempo or
+        // the octave setting (which would be stored).
+        for (const char* move : {"next", "next", "prev", "last", "first"}) {
+            click(move);
+            QCOMPARE(QApplication::focusWidget(), grid);
+            press(Qt::Key_Down);
+            QCOMPARE(grid->row(), 1);
+        }
+        QCOMPARE(child<QSpinBox>("txtTempo")->value(), tempo);
+        QCOMPARE(octave->currentIndex(), octaveChoice);
+        QVERIFY(storedOctave(1).isNull());
     }
 
     void appendedReplacedAndDeletedPitchesShowAtOnce()
