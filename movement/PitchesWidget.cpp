@@ -298,6 +298,11 @@ void PitchesWidget::showCounts(const std::string& sharps, const std::string& fla
 
 void PitchesWidget::showEntryBox(const EntryBox& box)
 {
+    // A closing box hands the keys to the pitch grid, not to the next control in the tab order (the octave setting
+    // or the tempo, where Down would change them); also when a message box has the focus for the moment.
+    if (!box.editing && (QApplication::focusWidget() == m_entryBox || window()->focusWidget() == m_entryBox)) {
+        m_sequenceGrid->setFocus();
+    }
     m_entryBox->setEnabled(box.editing);
     m_insertButton->setEnabled(box.editing);
     m_entryBox->setFont(box.editing ? ui::bookAntiqua(kPitchBoxPointSize, false) : ui::velkFont(kPitchBoxPointSize));

@@ -155,7 +155,7 @@ private slots:
         press(Qt::Key_U, Qt::ControlModifier);
         QVERIFY(!m_window->controller().pitches().bPitchEditMode());
         // The window gives the focus back to this control once it is active again.
-        QVERIFY(m_window->focusWidget() != child<QWidget>("txtTempo"));
+        QCOMPARE(m_window->focusWidget(), child<QWidget>("fgPitches"));
     }
 
     void noSoundDeviceIsSaidAndTheWindowGoesOn()

@@ -88,6 +88,24 @@ private slots:
         QVERIFY(storedOctave(1).isNull());
     }
 
+    void aStoredEntryLeavesTheKeysWithTheGrid()
+    {
+        addLine(1, 3);
+        QVERIFY(open());
+        clickTab(1);
+        auto* grid = child<velk::ui::FlexGrid>("fgPitches");
+        auto* octave = child<QComboBox>("cboCapitalOctave");
+        click("new");
+        type("f*");
+        press(Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(!m_window->controller().pitches().bPitchEditMode());
+        QCOMPARE(QApplication::focusWidget(), grid);
+        press(Qt::Key_Up);
+        QCOMPARE(grid->row(), 2);
+        QCOMPARE(octave->currentIndex(), 0);
+        QVERIFY(storedOctave(1).isNull());
+    }
+
     void appendedReplacedAndDeletedPitchesShowAtOnce()
     {
         addLine(1, 3);
