@@ -3,10 +3,14 @@
 #include "store/Connection.h"
 #include "store/Result.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace velk::search
@@ -58,6 +62,11 @@ std::string searchStatement(bool sortByDeviation);
 /// that table in step (store::hasSubjectUse).
 std::string searchStatement(bool sortByDeviation, bool throughSubjectUse);
 
+/// The search statement with only the columns its order needs (the deviation, the position, iMovementID, iKTN and
+/// iMvmt, in the search statement's column order): the same rows in the same order, ties included, without reading
+/// the subjects and descriptions of rows that may never be shown. Takes its parameters as searchStatement does.
+std::string orderStatement(bool sortByDeviation, bool throughSubjectUse);
+
 /// The subject list's statement where the catalogue keeps tblSubjectUse in step: the same subjects in the same
 /// order as subjectListStatement, read from the distinct subjects alone.
 std::string quickSubjectListStatement();
@@ -68,15 +77,25 @@ const std::vector<std::string>& resultHeaders();
 /// Column widths of the result grid in twips, in column order.
 const std::vector<int>& resultColumnWidths();
 
+/// The cells of one result row: iKTN, iMVMT, Deviation, Sub1 to Sub6 (as shownSubject shows them), and the
+/// description as plain text; Null gives the empty text.
+using ResultRow = std::vector<std::string>;
+
+/// The result rows of the movements, in the order given (an id may come more than once); a movement that is not in
+/// the catalogue gives a row of empty cells. Throws store::StoreError.
+std::vector<ResultRow> resultRows(store::Connection& connection, const std::vector<std::int64_t>& movementIds);
+
 /// What one search found.
 struct SearchMatches
 {
-    /// One row per (movement, matching subject position), in result order; kResultColumns cells each as shown:
-    /// iKTN, iMVMT, Deviation, Sub1 to Sub6 (as shownSubject shows them), and the description as plain text.
-    /// Null gives the empty text.
-    std::vector<std::vector<std::string>> rows;
-    /// The movement of each row, in the same order (for exporting and printing the results).
+    /// One row per (movement, matching subject position), in result order, kResultColumns cells each. runSearch
+    /// fills them; SubjectSearchSession::search leaves them empty, its window reads the rows it shows with
+    /// SubjectSearchSession::rows.
+    std::vector<ResultRow> rows;
+    /// The movement of each row, in result order (for the rows, and for exporting and printing the results).
     std::vector<std::int64_t> movementIds;
+    /// The order came from the movements' numbers and deviations kept in memory by the search session.
+    bool fromMemory = false;
     /// Number of rows (a movement matching in two positions counts twice).
     std::size_t matchCount = 0;
     /// "N matches for \"pattern\" found" or "No matches for \"pattern\" found.".
@@ -90,24 +109,53 @@ store::Result<SearchMatches> runSearch(const std::string& connectionString, cons
 /// first one read still in the connection's cache.
 store::Result<SearchMatches> runSearch(store::Connection& connection, const SearchRequest& request);
 
+class MovementKeys;
+
 /// One opening of the search window: it reads the subject list and every search through one read-only connection,
 /// so that later searches find the pages earlier ones read still in its cache. Where that connection cannot be
 /// opened, each search opens its own and says what is wrong each time. Nothing is thrown.
+///
+/// A search hands back the order of its rows only (the movement ids), and the window reads the rows it shows. On
+/// opening, a thread of its own reads every movement's number and deviation (a few hundred milliseconds at 100,000
+/// movements) on a second read-only connection; once read, a search takes the matching ids from the subject indexes
+/// and orders them in memory (a few milliseconds for thousands of rows) instead of reading every matching row of
+/// the movement table. That connection's data version tells when another program changed the file: the search then
+/// reads the order from the file and the numbers are read again.
 class SubjectSearchSession
 {
 public:
-    /// Opens the catalogue and reads its subject list (as subjectList); a failure carries the finished message
-    /// and leaves the session searching on a connection per search.
+    SubjectSearchSession();
+    ~SubjectSearchSession();
+    SubjectSearchSession(const SubjectSearchSession&) = delete;
+    SubjectSearchSession& operator=(const SubjectSearchSession&) = delete;
+
+    /// Opens the catalogue, reads its subject list (as subjectList) and starts reading the movements' numbers; a
+    /// failure carries the finished message and leaves the session searching on a connection per search.
     store::Result<std::vector<std::string>> open(const std::string& connectionString);
-    /// Runs the search on the session's connection when it is open on connectionString, otherwise on a connection
-    /// of its own.
+    /// Finds the order of the rows runSearch would give (movementIds, matchCount, statusText; rows left empty), on
+    /// the session's connections when they are open on connectionString, otherwise on a connection of its own (and
+    /// then with the rows).
     store::Result<SearchMatches> search(const std::string& connectionString, const SearchRequest& request);
-    /// Lets go of the catalogue.
+    /// The result rows of the movements, as resultRows reads them, on the session's connection.
+    store::Result<std::vector<ResultRow>> rows(const std::vector<std::int64_t>& movementIds);
+    /// Waits until the reading of the movements' numbers under way, if any, is done; true when searches order in
+    /// memory.
+    bool waitForKeys();
+    /// Lets go of the catalogue (stopping a reading under way).
     void close();
 
 private:
+    void startLoadingKeys();
+    void stopLoadingKeys();
+    std::optional<SearchMatches> searchInMemory(const SearchRequest& request);
+
     std::string m_connectionString;
     std::unique_ptr<store::Connection> m_reader;
+    std::mutex m_mutex;
+    std::unique_ptr<MovementKeys> m_keys; ///< with the connection they were read on; guarded by m_mutex
+    std::thread m_loader;
+    std::atomic<bool> m_cancel = false;
+    std::atomic<bool> m_loading = false;
 };
 
 /// The status text for a number of matches of the request.

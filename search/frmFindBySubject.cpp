@@ -297,24 +297,52 @@ void frmFindBySubject::search()
         showMessage(QString::fromStdString(result.message()), true);
         return;
     }
-    QStringList rows;
-    rows.reserve(static_cast<qsizetype>(result->rows.size()));
-    for (const auto& row : result->rows) {
-        rows.append(QString::fromStdString(joinCells(row, false)));
-    }
+    // The rows are read as they come into view: a common subject shows at once.
+    m_resultMovementIds = result->movementIds;
     m_resultGrid->setRows(1);
     m_resultGrid->setVisible(false);
-    m_resultGrid->addItems(rows);
-    if (!rows.isEmpty()) {
+    m_resultGrid->addItemsOnDemand(m_resultMovementIds.size(), [this](std::size_t first, std::size_t count) {
+        return resultRowTexts(first, count);
+    });
+    if (!m_resultMovementIds.empty()) {
         m_resultGrid->setRow(m_resultGrid->rows() - 1);
     }
     m_resultGrid->setVisible(true);
-    m_resultMovementIds = result->movementIds;
     const QString status = QString::fromStdString(result->statusText);
     m_statusBar->showMessage(status);
     if (result->matchCount == 0) {
         showMessage(status, false);
     }
+}
+
+std::vector<QStringList> frmFindBySubject::resultRowTexts(std::size_t first, std::size_t count)
+{
+    if (first >= m_resultMovementIds.size()) {
+        return {};
+    }
+    const auto from = m_resultMovementIds.begin() + static_cast<std::ptrdiff_t>(first);
+    const std::vector<std::int64_t> ids(
+        from, from + static_cast<std::ptrdiff_t>(std::min(count, m_resultMovementIds.size() - first)));
+    const auto rows = m_session.rows(ids);
+    if (!rows) {
+        // Asked while the grid paints: no message box here; the rows stay empty and the status line says why.
+        const QString message = QString::fromStdString(rows.message());
+        QMetaObject::invokeMethod(
+            this, [this, message] { m_statusBar->showMessage(message); }, Qt::QueuedConnection);
+        return {};
+    }
+    std::vector<QStringList> texts;
+    texts.reserve(rows->size());
+    for (const auto& row : rows.value()) {
+        QStringList cells;
+        cells.reserve(static_cast<qsizetype>(row.size()));
+        for (const auto& cell : row) {
+            // As a grid row joined by tabs would show it: a tab inside a cell is a blank.
+            cells.append(QString::fromStdString(cell).replace(QLatin1Char('\t'), QLatin1Char(' ')));
+        }
+        texts.push_back(std::move(cells));
+    }
+    return texts;
 }
 
 void frmFindBySubject::unload()

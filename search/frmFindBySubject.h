@@ -4,7 +4,9 @@
 
 #include <QDialog>
 #include <QString>
+#include <QStringList>
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -72,6 +74,8 @@ private:
     void SetupResultGrid();
     void showMessage(const QString& text, bool warning);
     void showOutcome(const std::optional<QString>& outcome);
+    /// The cells of result rows first to first + count - 1 (0-based), read from the catalogue as the grid shows them.
+    std::vector<QStringList> resultRowTexts(std::size_t first, std::size_t count);
 
     QMenuBar* m_menuBar = nullptr;
     QMenu* m_searchMenu = nullptr;

@@ -325,6 +325,14 @@ void FlexGrid::addItems(const QStringList& rows,
     settle();
 }
 
+void FlexGrid::addItemsOnDemand(std::size_t count, FlexGridModel::RowSource source)
+{
+    m_syncingView = true;
+    m_model->appendRowsOnDemand(count, std::move(source));
+    m_syncingView = false;
+    settle();
+}
+
 void FlexGrid::removeItem(int row)
 {
     if (row < 0 || row >= rows()) {

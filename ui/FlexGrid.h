@@ -1,18 +1,19 @@
 #pragma once
 
+#include "ui/FlexGridModel.h"
+
 #include <QFont>
 #include <QString>
 #include <QStringList>
 #include <QTableView>
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
 namespace velk::ui
 {
-
-class FlexGridModel;
 
 /// The flexible grid of the windows: a model/view grid addressed by row and column (0-based, fixed rows and
 /// columns included in the numbering), with a current cell, per-cell fonts, a 32-bit value per row, rows
@@ -90,6 +91,9 @@ public:
                   const std::vector<std::int32_t>& rowValues,
                   int fontColumn = -1,
                   const QFont& columnFont = QFont());
+    /// Appends count rows in one reset whose cells are read from source only as they are shown or read (see
+    /// FlexGridModel::appendRowsOnDemand): a long result shows at once.
+    void addItemsOnDemand(std::size_t count, FlexGridModel::RowSource source);
     /// Removes one row; ignored outside the grid.
     void removeItem(int row);
     /// Clears the text and font of every cell; keeps the dimensions and the row values.

@@ -42,7 +42,10 @@ QVariant FlexGridModel::data(const QModelIndex& index, int role) const
     }
     const int row = gridRow(index.row());
     const int col = gridCol(index.column());
-    const Cell& cell = m_rows[static_cast<std::size_t>(row)].cells[static_cast<std::size_t>(col)];
+    if (role != Qt::DisplayRole && role != Qt::FontRole && role != RowDataRole) {
+        return {}; // asked often while painting; no reason to read a pending row
+    }
+    const Cell& cell = cellAt(row, col);
     switch (role) {
     case Qt::DisplayRole:
         return cell.text;
@@ -183,7 +186,7 @@ QString FlexGridModel::text(int row, int col) const
     if (!inGrid(row, col)) {
         return {};
     }
-    return m_rows[static_cast<std::size_t>(row)].cells[static_cast<std::size_t>(col)].text;
+    return cellAt(row, col).text;
 }
 
 void FlexGridModel::setText(int row, int col, const QString& text)
@@ -191,7 +194,7 @@ void FlexGridModel::setText(int row, int col, const QString& text)
     if (!inGrid(row, col)) {
         return;
     }
-    m_rows[static_cast<std::size_t>(row)].cells[static_cast<std::size_t>(col)].text = text;
+    cellAt(row, col).text = text;
     emitCellChanged(row, col);
 }
 
@@ -200,7 +203,7 @@ std::optional<QFont> FlexGridModel::font(int row, int col) const
     if (!inGrid(row, col)) {
         return std::nullopt;
     }
-    return m_rows[static_cast<std::size_t>(row)].cells[static_cast<std::size_t>(col)].font;
+    return cellAt(row, col).font;
 }
 
 void FlexGridModel::setFont(int row, int col, const QFont& font)
@@ -208,7 +211,7 @@ void FlexGridModel::setFont(int row, int col, const QFont& font)
     if (!inGrid(row, col)) {
         return;
     }
-    m_rows[static_cast<std::size_t>(row)].cells[static_cast<std::size_t>(col)].font = font;
+    cellAt(row, col).font = font;
     emitCellChanged(row, col);
 }
 
@@ -291,6 +294,61 @@ void FlexGridModel::appendRows(const QStringList& tabSeparatedRows,
     endResetModel();
 }
 
+void FlexGridModel::appendRowsOnDemand(std::size_t count, RowSource source)
+{
+    if (count == 0) {
+        return;
+    }
+    beginResetModel();
+    const std::size_t first = m_rows.size();
+    resizeRows(static_cast<int>(first + count), m_cols);
+    for (std::size_t i = 0; i < count; ++i) {
+        m_rows[first + i].pending = static_cast<std::int64_t>(i);
+    }
+    m_source = std::move(source);
+    endResetModel();
+}
+
+FlexGridModel::Cell& FlexGridModel::cellAt(int row, int col) const
+{
+    const auto r = static_cast<std::size_t>(row);
+    if (m_rows[r].pending >= 0) {
+        fillPending(r);
+    }
+    return m_rows[r].cells[static_cast<std::size_t>(col)];
+}
+
+void FlexGridModel::fillPending(std::size_t row) const
+{
+    // The block of the source that holds the row, as far as the grid still holds it pending and in order.
+    const std::int64_t wanted = m_rows[row].pending;
+    const std::int64_t blockStart = wanted - wanted % static_cast<std::int64_t>(kRowsOnDemandBlock);
+    const std::int64_t blockEnd = blockStart + static_cast<std::int64_t>(kRowsOnDemandBlock);
+    std::size_t first = row;
+    while (first > 0 && m_rows[first - 1].pending == m_rows[first].pending - 1
+           && m_rows[first - 1].pending >= blockStart) {
+        --first;
+    }
+    std::size_t end = row + 1;
+    while (end < m_rows.size() && m_rows[end].pending == m_rows[end - 1].pending + 1
+           && m_rows[end].pending < blockEnd) {
+        ++end;
+    }
+    const auto from = static_cast<std::size_t>(m_rows[first].pending);
+    const std::vector<QStringList> read = m_source ? m_source(from, end - first) : std::vector<QStringList>();
+    for (std::size_t r = first; r < end; ++r) {
+        Row& filled = m_rows[r];
+        filled.pending = -1;
+        filled.cells.assign(static_cast<std::size_t>(m_cols), Cell {});
+        if (r - first < read.size()) {
+            const QStringList& texts = read[r - first];
+            for (qsizetype c = 0; c < texts.size() && c < m_cols; ++c) {
+                filled.cells[static_cast<std::size_t>(c)].text = texts[c];
+            }
+        }
+    }
+}
+
 void FlexGridModel::removeGridRow(int row)
 {
     if (row < 0 || row >= gridRows()) {
@@ -315,6 +373,7 @@ void FlexGridModel::removeGridRow(int row)
 void FlexGridModel::clearCells()
 {
     for (Row& row : m_rows) {
+        row.pending = -1;
         for (Cell& cell : row.cells) {
             cell.text.clear();
             cell.font.reset();

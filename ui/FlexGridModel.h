@@ -5,7 +5,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -72,6 +74,16 @@ public:
                     const std::vector<std::int32_t>& rowValues,
                     int fontColumn,
                     const QFont& columnFont);
+    /// Gives the cells of count rows of a source from its row first on (0-based): one list of texts per row, fewer
+    /// rows when it has no more to give.
+    using RowSource = std::function<std::vector<QStringList>(std::size_t first, std::size_t count)>;
+    /**
+     * Appends count rows in one reset whose cells are asked of source only when read (shown, or through text()),
+     * kRowsOnDemandBlock rows of the source at a time around the one read; the rows appended before stay as they
+     * are. A row the source gives nothing for stays empty. A later call replaces the source.
+     */
+    void appendRowsOnDemand(std::size_t count, RowSource source);
+    static constexpr std::size_t kRowsOnDemandBlock = 64;
     /// Removes one grid row; ignored outside the grid.
     void removeGridRow(int row);
     /// Empties the text and font of every cell; dimensions and row values stay.
@@ -97,15 +109,21 @@ private:
     {
         std::vector<Cell> cells;
         std::int32_t value = 0;
+        std::int64_t pending = -1; ///< the row of m_source whose cells it has not read yet, or -1
     };
 
     bool inGrid(int row, int col) const;
+    /// The cell of a row in the grid, its row's cells read from the source first when still pending.
+    Cell& cellAt(int row, int col) const;
+    void fillPending(std::size_t row) const;
     QString headerText(int section, Qt::Orientation orientation) const;
     std::optional<QFont> headerCellFont(int section, Qt::Orientation orientation) const;
     void resizeRows(int rows, int cols);
     void emitCellChanged(int row, int col);
 
-    std::vector<Row> m_rows;
+    // Rows appended on demand get their cells when first read, by the const readers too.
+    mutable std::vector<Row> m_rows;
+    RowSource m_source;
     int m_cols = 0;
     int m_fixedRows = 0;
     int m_fixedCols = 0;

@@ -1,12 +1,13 @@
-// The quick paths of the subject search and of the subject list (through tblSubjectUse) against the statements
-// they replace, on random catalogues, after changes made by another connection, and where the list of subjects in
-// use cannot be trusted.
+// The quick paths of the subject search and of the subject list (through tblSubjectUse, and the search window's
+// order from the movements' numbers kept in memory) against the statements they replace, on random catalogues, after
+// changes made by another connection, and where the list of subjects in use cannot be trusted.
 
 #include "search/SubjectSearch.h"
 
 #include "store/Connection.h"
 #include "store/ResultSet.h"
 #include "store/Schema.h"
+#include "store/Text.h"
 #include "store/Value.h"
 #include "tests/support/TempCatalogue.h"
 
@@ -82,7 +83,8 @@ protected:
         return kSubjects[m_random() % kSubjects.size()];
     }
 
-    /// The rows of the statement the quick path replaces, as KTN, MVMT and the six subjects (Null shown empty).
+    /// The rows of the statement the quick paths replace, as movement id, KTN, MVMT, deviation and the six subjects
+    /// (Null shown empty).
     std::vector<std::string> referenceRows(const SearchRequest& request)
     {
         auto connection = Connection::open(m_catalogue.connectionString(), AccessMode::ReadOnly);
@@ -91,9 +93,28 @@ protected:
         const velk::store::ResultSet result
             = connection.query(velk::search::searchStatement(request.sortByDeviation), params);
         for (const auto& row : result.rows()) {
-            std::string line = row.at(4).toText() + "/" + row.at(5).toText();
+            std::string line = row.at(3).toText() + ":" + row.at(4).toText() + "/" + row.at(5).toText() + " "
+                + (row.at(6).isReal() ? velk::store::formatSingle(static_cast<float>(row.at(6).toDouble()))
+                                      : row.at(6).toText());
             for (std::size_t n = 7; n < 13; ++n) {
                 line += "|" + row.at(n).toText();
+            }
+            rows.push_back(line);
+        }
+        return rows;
+    }
+
+    /// Result rows as referenceRows shows them.
+    static std::vector<std::string> lines(const std::vector<std::int64_t>& ids,
+                                          const std::vector<velk::search::ResultRow>& cells)
+    {
+        EXPECT_EQ(ids.size(), cells.size());
+        std::vector<std::string> rows;
+        for (std::size_t i = 0; i < ids.size() && i < cells.size(); ++i) {
+            std::string line
+                = std::to_string(ids[i]) + ":" + cells[i].at(0) + "/" + cells[i].at(1) + " " + cells[i].at(2);
+            for (std::size_t n = 3; n < 9; ++n) {
+                line += "|" + cells[i].at(n);
             }
             rows.push_back(line);
         }
@@ -104,15 +125,24 @@ protected:
     {
         const auto result = velk::search::runSearch(m_catalogue.connectionString(), request);
         EXPECT_TRUE(result.ok()) << result.message();
-        std::vector<std::string> rows;
-        for (const auto& cells : result.ok() ? result->rows : std::vector<std::vector<std::string>>()) {
-            std::string line = cells.at(0) + "/" + cells.at(1);
-            for (std::size_t n = 3; n < 9; ++n) {
-                line += "|" + cells.at(n);
-            }
-            rows.push_back(line);
+        return result.ok() ? lines(result->movementIds, result->rows) : std::vector<std::string>();
+    }
+
+    /// The search window's rows: the order from its session, then the rows it shows.
+    std::vector<std::string>
+    sessionRows(velk::search::SubjectSearchSession& session, const SearchRequest& request, bool& fromMemory)
+    {
+        const auto result = session.search(m_catalogue.connectionString(), request);
+        EXPECT_TRUE(result.ok()) << result.message();
+        if (!result.ok()) {
+            return {};
         }
-        return rows;
+        EXPECT_TRUE(result->rows.empty());
+        EXPECT_EQ(result->matchCount, result->movementIds.size());
+        fromMemory = result->fromMemory;
+        const auto rows = session.rows(result->movementIds);
+        EXPECT_TRUE(rows.ok()) << rows.message();
+        return rows.ok() ? lines(result->movementIds, rows.value()) : std::vector<std::string>();
     }
 
     std::vector<std::string> referenceList()
@@ -126,16 +156,26 @@ protected:
         return subjects;
     }
 
-    /// Every text of kTexts in both modes and both orders, and the subject list, against the reference.
+    /// Every text of kTexts in both modes and both orders, and the subject list, against the reference: the search,
+    /// and the search window's session once it orders in memory.
     void expectReferenceResults(const std::string& when)
     {
         EXPECT_EQ(velk::search::subjectList(m_catalogue.connectionString()), referenceList()) << when;
+        velk::search::SubjectSearchSession session;
+        ASSERT_TRUE(session.open(m_catalogue.connectionString()).ok());
+        EXPECT_TRUE(session.waitForKeys()) << when;
         for (const std::string& text : kTexts) {
             for (const bool wildcard : {false, true}) {
                 for (const bool byDeviation : {false, true}) {
                     const SearchRequest request {text, wildcard, byDeviation};
-                    EXPECT_EQ(searchedRows(request), referenceRows(request))
+                    const auto reference = referenceRows(request);
+                    EXPECT_EQ(searchedRows(request), reference)
                         << when << ": \"" << text << "\" wildcard " << wildcard << " by deviation " << byDeviation;
+                    bool fromMemory = false;
+                    EXPECT_EQ(sessionRows(session, request, fromMemory), reference)
+                        << when << ", window: \"" << text << "\" wildcard " << wildcard << " by deviation "
+                        << byDeviation;
+                    EXPECT_TRUE(fromMemory) << when;
                 }
             }
         }
@@ -211,6 +251,66 @@ TEST_F(SubjectUse, CatalogueWithoutItIsReadAsBefore)
     EXPECT_TRUE(velk::store::subjectUseProblems(other).empty()); // an older catalogue has none: nothing is wrong
     other.close();
     expectReferenceResults("without the list");
+}
+
+// The window's session notices changes another program makes while it is open: the first search after reads its
+// order from the file, and once the numbers are read again it orders in memory with the new state.
+TEST_F(SubjectUse, WindowSessionNoticesChangesByAnotherProgram)
+{
+    addRandomMovements(60);
+    velk::search::SubjectSearchSession session;
+    ASSERT_TRUE(session.open(m_catalogue.connectionString()).ok());
+    ASSERT_TRUE(session.waitForKeys());
+    auto other = writer();
+    editAsAnotherProgram(other);
+    // Numbers and deviations change too: the order in memory would be wrong with the old ones.
+    other.execute("UPDATE tblMovement SET iKTN = 9 - iKTN, Deviation = NULL WHERE iMovementID % 3 = 0");
+    other.execute("UPDATE tblMovement SET Deviation = 7 WHERE iMovementID % 4 = 0");
+    other.close();
+    for (const bool byDeviation : {false, true}) {
+        const SearchRequest request {"oy", true, byDeviation};
+        bool fromMemory = true;
+        EXPECT_EQ(sessionRows(session, request, fromMemory), referenceRows(request)) << byDeviation;
+        EXPECT_TRUE(session.waitForKeys());
+        EXPECT_EQ(sessionRows(session, request, fromMemory), referenceRows(request)) << byDeviation;
+        EXPECT_TRUE(fromMemory);
+    }
+}
+
+// A movement table that is not strict (made by another program) may hold numbers stored as text or as fractions,
+// which sort as SQLite compares mixed values: the window's session then reads its order from the file, with the
+// same rows as the statement.
+TEST_F(SubjectUse, WindowSessionReadsOddNumbersFromTheFile)
+{
+    struct Case
+    {
+        const char* change;
+    };
+    const Case cases[] = {{"UPDATE tblMovement SET iKTN = 'K' || iKTN WHERE iMovementID % 4 = 0"},
+                          {"UPDATE tblMovement SET iMvmt = iMvmt + 0.5 WHERE iMovementID % 3 = 0"},
+                          {"UPDATE tblMovement SET Deviation = 'high' WHERE iMovementID % 5 = 0"},
+                          {"UPDATE tblMovement SET Deviation = CAST(Deviation AS INTEGER) WHERE iMovementID % 2 = 0"}};
+    addRandomMovements(40);
+    {
+        auto other = writer();
+        other.executeScript("PRAGMA writable_schema = ON; UPDATE sqlite_schema SET sql = replace(sql, ') STRICT', ')') "
+                            "WHERE name = 'tblMovement'; PRAGMA writable_schema = OFF;");
+        other.close();
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.change);
+        auto other = writer();
+        other.execute(c.change);
+        other.close();
+        velk::search::SubjectSearchSession session;
+        ASSERT_TRUE(session.open(m_catalogue.connectionString()).ok());
+        session.waitForKeys();
+        for (const bool byDeviation : {false, true}) {
+            const SearchRequest request {"o", true, byDeviation};
+            bool fromMemory = false;
+            EXPECT_EQ(sessionRows(session, request, fromMemory), referenceRows(request)) << byDeviation;
+        }
+    }
 }
 
 // A count gone wrong (a row changed with the triggers off, then the triggers put back) is told by check.

@@ -58,6 +58,9 @@ private slots:
     void setRowsZeroEmpties();
     void setTopRowScrolls();
     void manyRowsAtOnce();
+    void rowsOnDemandAreReadAsShown_data();
+    void rowsOnDemandAreReadAsShown();
+    void rowsOnDemandScrolledByKeys();
     void cellFonts();
     void columnWidthsInTwips();
     void clearKeepsShape();
@@ -370,6 +373,107 @@ void FlexGridTest::setTopRowScrolls()
     QVERIFY(!grid.rowIsVisible(1));
     QVERIFY(grid.rowIsVisible(0));
     QCOMPARE(grid.topRow(), 150);
+}
+
+namespace
+{
+
+// A source of rows on demand that notes which of its rows were asked for.
+struct CountingSource
+{
+    std::size_t size = 0;
+    std::vector<std::size_t> asked; ///< the first row of each call
+    std::size_t rowsGiven = 0;
+
+    FlexGridModel::RowSource source()
+    {
+        return [this](std::size_t first, std::size_t count) {
+            asked.push_back(first);
+            std::vector<QStringList> rows;
+            for (std::size_t i = first; i < first + count && i < size; ++i) {
+                rows.push_back({QString::number(i), QStringLiteral("r%1").arg(i)});
+                ++rowsGiven;
+            }
+            return rows;
+        };
+    }
+};
+
+} // namespace
+
+void FlexGridTest::rowsOnDemandAreReadAsShown_data()
+{
+    QTest::addColumn<int>("removeRow"); // a grid row removed before reading, or -1
+    QTest::addColumn<bool>("cleared");
+    QTest::addColumn<int>("sourceSize"); // rows the source can give (fewer than appended: the rest stay empty)
+    QTest::addColumn<int>("readRow");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("first row") << -1 << false << 5000 << 1 << "r0";
+    QTest::newRow("far row") << -1 << false << 5000 << 4000 << "r3999";
+    QTest::newRow("after a removal the rows keep their source rows") << 3 << false << 5000 << 3 << "r3";
+    QTest::newRow("cleared rows are empty, not read") << -1 << true << 5000 << 4000 << "";
+    QTest::newRow("a source with fewer rows leaves the rest empty") << -1 << false << 4000 << 4005 << "";
+}
+
+// Rows appended on demand: one reset, nothing read until shown or read, a block around the row read, the block in
+// order after a removal, and a row that cannot be read empty.
+void FlexGridTest::rowsOnDemandAreReadAsShown()
+{
+    QFETCH(int, removeRow);
+    QFETCH(bool, cleared);
+    QFETCH(int, sourceSize);
+    QFETCH(int, readRow);
+    QFETCH(QString, expected);
+    FlexGrid grid;
+    QAbstractItemModelTester tester(grid.gridModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    grid.setRows(1);
+    grid.setCols(2);
+    grid.setFixedRows(1);
+    CountingSource counting;
+    counting.size = static_cast<std::size_t>(sourceSize);
+    QSignalSpy resets(grid.gridModel(), &QAbstractItemModel::modelReset);
+    grid.addItemsOnDemand(5000, counting.source());
+    QCOMPARE(resets.count(), 1);
+    QCOMPARE(grid.rows(), 5001);
+    const std::size_t askedBefore = counting.rowsGiven;
+    QVERIFY(askedBefore <= 2 * FlexGridModel::kRowsOnDemandBlock); // at most the current row's block, unseen
+    if (removeRow >= 0) {
+        grid.removeItem(removeRow);
+    }
+    if (cleared) {
+        grid.clear();
+    }
+    QCOMPARE(grid.textMatrix(readRow, 1), expected);
+    QVERIFY(counting.rowsGiven <= askedBefore + FlexGridModel::kRowsOnDemandBlock);
+    if (!expected.isEmpty()) {
+        // The rows of its block came with it: reading one next to it asks nothing more.
+        const std::size_t asked = counting.asked.size();
+        QCOMPARE(grid.textMatrix(readRow + 1, 1).isEmpty(), false);
+        QCOMPARE(counting.asked.size(), asked);
+    }
+}
+
+// Shown in a window and walked through by keys, the grid reads only what comes into view.
+void FlexGridTest::rowsOnDemandScrolledByKeys()
+{
+    FlexGrid grid;
+    grid.resize(400, 300);
+    grid.setRows(1);
+    grid.setCols(2);
+    grid.setFixedRows(1);
+    CountingSource counting;
+    counting.size = 100000;
+    grid.addItemsOnDemand(100000, counting.source());
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    grid.setFocus();
+    QTRY_VERIFY(QApplication::focusWidget() == &grid);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_End, Qt::ControlModifier);
+    QTRY_COMPARE(grid.row(), 100000);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageUp);
+    QVERIFY(grid.row() < 100000);
+    QCOMPARE(grid.textMatrix(grid.row(), 1), QStringLiteral("r%1").arg(grid.row() - 1));
+    QVERIFY(counting.rowsGiven < 1000);
 }
 
 void FlexGridTest::manyRowsAtOnce()
