@@ -528,22 +528,84 @@ velk::search::SearchRequest searchRequest(const benchmark::State& state)
     return request;
 }
 
+/// Rows of the result grid in view at once (a tall window).
+constexpr std::size_t kRowsInView = 40;
+
+/// What the search window does for a search once it has read the movements' numbers (in the background on opening):
+/// the order of the rows, then the rows in view (the last ones: the grid goes to the last row).
 void SubjectSearch(benchmark::State& state)
 {
     const fs::path file = catalogue(state.range(0));
     if (!haveCatalogue(state, file)) {
         return;
     }
-    // As in the search window: one read-only connection for the window's opening, searched again and again.
+    const std::string connection = velk::store::connectionStringForFile(file.string());
+    velk::search::SubjectSearchSession session;
+    if (!session.open(connection).ok() || !session.waitForKeys()) {
+        state.SkipWithError("the search window's session could not read the movements' numbers");
+        return;
+    }
+    const auto request = searchRequest(state);
+    std::size_t matches = 0;
+    bool fromMemory = true;
+    for (auto _ : state) {
+        const auto result = session.search(connection, request);
+        matches = result ? result->matchCount : 0;
+        fromMemory = fromMemory && result && result->fromMemory;
+        if (result) {
+            const auto& ids = result->movementIds;
+            const auto inView = std::min(ids.size(), kRowsInView);
+            benchmark::DoNotOptimize(session.rows({ids.end() - static_cast<std::ptrdiff_t>(inView), ids.end()}));
+        }
+    }
+    state.counters["matches"] = static_cast<double>(matches);
+    state.counters["from memory"] = fromMemory ? 1 : 0;
+}
+
+/// The same before the numbers are read (the first moments after the window opened, or after another program
+/// changed the file): the order is read from the file.
+void SubjectSearchReadingOrder(benchmark::State& state)
+{
+    const fs::path file = catalogue(state.range(0));
+    if (!haveCatalogue(state, file)) {
+        return;
+    }
     auto connection = velk::store::Connection::open(velk::store::connectionStringForFile(file.string()),
                                                     velk::store::AccessMode::ReadOnly);
     const auto request = searchRequest(state);
-    std::size_t matches = 0;
     for (auto _ : state) {
-        const auto result = velk::search::runSearch(connection, request);
-        matches = result ? result->matchCount : 0;
+        benchmark::DoNotOptimize(velk::search::searchOrder(connection, request));
     }
-    state.counters["matches"] = static_cast<double>(matches);
+}
+
+/// Every row at once, as `velk-catalogue search` and the export of results read them.
+void SubjectSearchAllRows(benchmark::State& state)
+{
+    const fs::path file = catalogue(state.range(0));
+    if (!haveCatalogue(state, file)) {
+        return;
+    }
+    auto connection = velk::store::Connection::open(velk::store::connectionStringForFile(file.string()),
+                                                    velk::store::AccessMode::ReadOnly);
+    const auto request = searchRequest(state);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(velk::search::runSearch(connection, request));
+    }
+}
+
+/// Reading the movements' numbers and deviations, which the search window does on a thread of its own on opening.
+void SubjectSearchKeys(benchmark::State& state)
+{
+    const fs::path file = catalogue(state.range(0));
+    if (!haveCatalogue(state, file)) {
+        return;
+    }
+    const std::string connection = velk::store::connectionStringForFile(file.string());
+    for (auto _ : state) {
+        velk::search::SubjectSearchSession session;
+        session.open(connection);
+        benchmark::DoNotOptimize(session.waitForKeys());
+    }
 }
 
 void SubjectSearchBare(benchmark::State& state)
@@ -816,6 +878,9 @@ BENCHMARK(SavePitches)->Apply(sizesSyncAndEdits)->Unit(benchmark::kMillisecond);
 BENCHMARK(SavePitchesBare)->Apply(sizesSyncAndEdits)->Unit(benchmark::kMillisecond);
 BENCHMARK(SubjectSearch)->Apply(sizesAndSearches)->Unit(benchmark::kMillisecond);
 BENCHMARK(SubjectSearchBare)->Apply(sizesAndSearches)->Unit(benchmark::kMillisecond);
+BENCHMARK(SubjectSearchReadingOrder)->Apply(sizesAndSearches)->Unit(benchmark::kMillisecond);
+BENCHMARK(SubjectSearchAllRows)->Apply(sizesAndSearches)->Unit(benchmark::kMillisecond);
+BENCHMARK(SubjectSearchKeys)->Apply(sizes)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(SubjectList)->Apply(sizes)->Unit(benchmark::kMillisecond);
 BENCHMARK(SubjectListBare)->Apply(sizes)->Unit(benchmark::kMillisecond);
 BENCHMARK(FindMelody)->Apply(sizesAndModes)->Unit(benchmark::kMillisecond);

@@ -37,6 +37,13 @@ def describe(name):
         how = "wildcard" if rest[0] == "1" else "exact"
         hits = "common subject (about 9%)" if rest[1] == "1" else "10 matches"
         return f"subject search, {how}, {hits}", size, ACTION_MS, bare
+    if kind in ("SubjectSearchReadingOrder", "SubjectSearchAllRows"):
+        how = "wildcard" if rest[0] == "1" else "exact"
+        hits = "common subject (about 9%)" if rest[1] == "1" else "10 matches"
+        what = "order read from the file" if kind == "SubjectSearchReadingOrder" else "all rows (tool, export)"
+        return f"subject search, {what}, {how}, {hits}", size, None, "/".join(["SubjectSearchBare"] + parts[1:])
+    if kind == "SubjectSearchKeys":
+        return "subject search, numbers read into memory (background)", size, None, None
     if kind == "SubjectList":
         return "search window opening (subject list)", size, ACTION_MS, bare
     if kind == "AppendPitch":

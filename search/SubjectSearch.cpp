@@ -244,22 +244,6 @@ bool searchesThroughSubjectUse(store::Connection& connection, const std::string&
     return startsWithWildcard(pattern) && store::hasSubjectUse(connection);
 }
 
-/// The order of the rows, read from the file with the order statement.
-std::vector<std::int64_t> readOrder(store::Connection& connection, const SearchRequest& request)
-{
-    const std::string pattern = searchPattern(request);
-    const bool throughSubjectUse = searchesThroughSubjectUse(connection, pattern);
-    const store::ResultSet result = connection.query(orderStatement(request.sortByDeviation, throughSubjectUse),
-                                                     statementParameters(pattern, throughSubjectUse));
-    const auto movementId = static_cast<std::size_t>(requireColumn(result, "iMovementID"));
-    std::vector<std::int64_t> ids;
-    ids.reserve(result.recordCount());
-    for (const auto& row : result.rows()) {
-        ids.push_back(row[movementId].toInt64());
-    }
-    return ids;
-}
-
 SearchMatches matchesInOrder(std::vector<std::int64_t> movementIds, const SearchRequest& request)
 {
     SearchMatches outcome;
@@ -280,6 +264,21 @@ struct ReadingStopped
 };
 
 } // namespace
+
+std::vector<std::int64_t> searchOrder(store::Connection& connection, const SearchRequest& request)
+{
+    const std::string pattern = searchPattern(request);
+    const bool throughSubjectUse = searchesThroughSubjectUse(connection, pattern);
+    const store::ResultSet result = connection.query(orderStatement(request.sortByDeviation, throughSubjectUse),
+                                                     statementParameters(pattern, throughSubjectUse));
+    const auto movementId = static_cast<std::size_t>(requireColumn(result, "iMovementID"));
+    std::vector<std::int64_t> ids;
+    ids.reserve(result.recordCount());
+    for (const auto& row : result.rows()) {
+        ids.push_back(row[movementId].toInt64());
+    }
+    return ids;
+}
 
 /// Every movement's number and deviation, read on a connection kept with them: the search's sort keys.
 class MovementKeys
@@ -528,7 +527,7 @@ store::Result<SearchMatches> runSearch(store::Connection& connection, const Sear
     try {
         // The order and the rows from one state of the file.
         store::Transaction snapshot(connection);
-        SearchMatches outcome = matchesInOrder(readOrder(connection, request), request);
+        SearchMatches outcome = matchesInOrder(searchOrder(connection, request), request);
         outcome.rows = resultRows(connection, outcome.movementIds);
         snapshot.commit();
         return outcome;
@@ -651,7 +650,7 @@ store::Result<SearchMatches> SubjectSearchSession::search(const std::string& con
         return std::move(*inMemory);
     }
     try {
-        return matchesInOrder(readOrder(*m_reader, request), request);
+        return matchesInOrder(searchOrder(*m_reader, request), request);
     } catch (const std::exception& error) {
         return failedSearch(error.what());
     }

@@ -77,6 +77,10 @@ const std::vector<std::string>& resultHeaders();
 /// Column widths of the result grid in twips, in column order.
 const std::vector<int>& resultColumnWidths();
 
+/// The movement of each row the search gives, in result order, read from the file with the order statement (through
+/// tblSubjectUse as runSearch reads). Throws store::StoreError.
+std::vector<std::int64_t> searchOrder(store::Connection& connection, const SearchRequest& request);
+
 /// The cells of one result row: iKTN, iMVMT, Deviation, Sub1 to Sub6 (as shownSubject shows them), and the
 /// description as plain text; Null gives the empty text.
 using ResultRow = std::vector<std::string>;

@@ -1,5 +1,7 @@
 #include "search/frmFindBySubject.h"
 
+#include "search/SubjectSearch.h"
+
 #include "store/Connection.h"
 #include "store/ConnectionString.h"
 #include "tests/support/TempCatalogue.h"
@@ -60,6 +62,7 @@ private slots:
     void aClickInTheOpenListOnlyChooses();
     void eachOpeningStartsScrolledLeft();
     void headersShowWhole();
+    void aLongResultShowsEveryRowAsTheSearchGivesIt();
 
 private:
     void insert(int ktn, int mvmt, const std::vector<std::optional<std::string>>& subjects, std::optional<double> dev);
@@ -440,3 +443,37 @@ void frmFindBySubjectTest::headersShowWhole()
 
 QTEST_MAIN(frmFindBySubjectTest)
 #include "frmFindBySubjectTest.moc"
+
+// A result longer than the blocks the grid reads at a time: every row, read as it would come into view, is the row
+// the search gives, in its order, whether the order came from memory or from the file.
+void frmFindBySubjectTest::aLongResultShowsEveryRowAsTheSearchGivesIt()
+{
+    for (int i = 0; i < 150; ++i) {
+        insert(10 + i % 40, i, {i % 3 == 0 ? std::optional<std::string>("Joy") : std::nullopt, "Joy", "x\ty"},
+               i % 4 == 0 ? std::optional<double>() : std::optional<double>(i % 7));
+    }
+    QVERIFY(open());
+    for (const bool deviation : {false, true}) {
+        const auto expected = velk::search::runSearch(m_catalogue->connectionString(), {"Joy", false, deviation});
+        QVERIFY(expected.ok());
+        auto* order = m_window->findChild<QRadioButton*>(deviation ? QStringLiteral("optSortDeviation")
+                                                                   : QStringLiteral("optSortPriority"));
+        QVERIFY(order);
+        QTest::mouseClick(order, Qt::LeftButton);
+        QVERIFY(order->isChecked());
+        m_cbo->setCurrentIndex(-1);
+        m_cbo->clearEditText();
+        typeAndEnter(QStringLiteral("Joy"));
+        QCOMPARE(m_grid->rows(), static_cast<int>(expected->rows.size()) + 1);
+        QCOMPARE(m_status->currentMessage(), QString::fromStdString(expected->statusText));
+        for (int row = static_cast<int>(expected->rows.size()); row >= 1; --row) {
+            QStringList cells;
+            for (int col = 0; col < m_grid->cols(); ++col) {
+                cells.append(m_grid->textMatrix(row, col));
+            }
+            QCOMPARE(cells.join(QLatin1Char('\t')),
+                     QString::fromStdString(
+                         velk::search::joinCells(expected->rows[static_cast<std::size_t>(row - 1)], false)));
+        }
+    }
+}
