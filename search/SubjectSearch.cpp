@@ -40,6 +40,22 @@ std::string descriptionText(const store::Value& value)
     return rtf::plainText(value.toText());
 }
 
+/// The cells of a result row from a row of the movement table whose columns from first on are iKTN, iMvmt,
+/// Deviation, Sub1 to Sub6 and Description.
+ResultRow resultRow(const std::vector<store::Value>& row, std::size_t first)
+{
+    ResultRow cells;
+    cells.reserve(kResultColumns);
+    cells.push_back(cellText(row[first], false));
+    cells.push_back(cellText(row[first + 1], false));
+    cells.push_back(cellText(row[first + 2], true));
+    for (std::size_t column = first + 3; column < first + 9; ++column) {
+        cells.push_back(shownSubject(cellText(row[column], false)));
+    }
+    cells.push_back(descriptionText(row[first + 9]));
+    return cells;
+}
+
 int requireColumn(const store::ResultSet& result, std::string_view name)
 {
     const int index = result.columnIndex(name);
@@ -477,15 +493,7 @@ std::vector<ResultRow> resultRows(store::Connection& connection, const std::vect
             sql += i == 0 ? "?" : ", ?";
         }
         connection.forEachRow(sql + ")", batch, [&](const std::vector<store::Value>& row) {
-            ResultRow cells;
-            cells.reserve(kResultColumns);
-            cells.push_back(cellText(row[1], false));
-            cells.push_back(cellText(row[2], false));
-            cells.push_back(cellText(row[3], true));
-            for (std::size_t column = 4; column < 10; ++column) {
-                cells.push_back(shownSubject(cellText(row[column], false)));
-            }
-            cells.push_back(descriptionText(row[10]));
+            const ResultRow cells = resultRow(row, 1);
             for (const std::size_t index : wanted[row[0].toInt64()]) {
                 rows[index] = cells;
             }
@@ -525,11 +533,24 @@ store::Result<SearchMatches> runSearch(store::Connection& connection, const Sear
         return failedSearch(*tooLong);
     }
     try {
-        // The order and the rows from one state of the file.
-        store::Transaction snapshot(connection);
-        SearchMatches outcome = matchesInOrder(searchOrder(connection, request), request);
-        outcome.rows = resultRows(connection, outcome.movementIds);
-        snapshot.commit();
+        // Every row at once: the search statement itself, which reads them faster than by id.
+        const std::string pattern = searchPattern(request);
+        const bool throughSubjectUse = searchesThroughSubjectUse(connection, pattern);
+        const store::ResultSet result = connection.query(searchStatement(request.sortByDeviation, throughSubjectUse),
+                                                         statementParameters(pattern, throughSubjectUse));
+        const auto movementId = static_cast<std::size_t>(requireColumn(result, "iMovementID"));
+        // The statement's columns from iKTN on are those of a result row, in order.
+        const auto first = static_cast<std::size_t>(requireColumn(result, "iKTN"));
+        std::vector<std::int64_t> ids;
+        std::vector<ResultRow> rows;
+        ids.reserve(result.recordCount());
+        rows.reserve(result.recordCount());
+        for (const auto& row : result.rows()) {
+            ids.push_back(row[movementId].toInt64());
+            rows.push_back(resultRow(row, first));
+        }
+        SearchMatches outcome = matchesInOrder(std::move(ids), request);
+        outcome.rows = std::move(rows);
         return outcome;
     } catch (const std::exception& error) {
         return failedSearch(error.what());
