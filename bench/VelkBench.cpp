@@ -562,35 +562,35 @@ void SubjectSearch(benchmark::State& state)
     state.counters["from memory"] = fromMemory ? 1 : 0;
 }
 
+/// Runs search(connection, request) on one read-only connection to the catalogue, as often as the benchmark asks.
+template <typename Search>
+void searchOnOneConnection(benchmark::State& state, Search search)
+{
+    const fs::path file = catalogue(state.range(0));
+    if (!haveCatalogue(state, file)) {
+        return;
+    }
+    auto connection = velk::store::Connection::open(velk::store::connectionStringForFile(file.string()),
+                                                    velk::store::AccessMode::ReadOnly);
+    const auto request = searchRequest(state);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(search(connection, request));
+    }
+}
+
 /// The same before the numbers are read (the first moments after the window opened, or after another program
 /// changed the file): the order is read from the file.
 void SubjectSearchReadingOrder(benchmark::State& state)
 {
-    const fs::path file = catalogue(state.range(0));
-    if (!haveCatalogue(state, file)) {
-        return;
-    }
-    auto connection = velk::store::Connection::open(velk::store::connectionStringForFile(file.string()),
-                                                    velk::store::AccessMode::ReadOnly);
-    const auto request = searchRequest(state);
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(velk::search::searchOrder(connection, request));
-    }
+    searchOnOneConnection(
+        state, [](auto& connection, const auto& request) { return velk::search::searchOrder(connection, request); });
 }
 
-/// Every row at once, as `velk-catalogue search` and the export of results read them.
+/// Every row at once, as `velk-catalogue search` reads them.
 void SubjectSearchAllRows(benchmark::State& state)
 {
-    const fs::path file = catalogue(state.range(0));
-    if (!haveCatalogue(state, file)) {
-        return;
-    }
-    auto connection = velk::store::Connection::open(velk::store::connectionStringForFile(file.string()),
-                                                    velk::store::AccessMode::ReadOnly);
-    const auto request = searchRequest(state);
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(velk::search::runSearch(connection, request));
-    }
+    searchOnOneConnection(
+        state, [](auto& connection, const auto& request) { return velk::search::runSearch(connection, request); });
 }
 
 /// Reading the movements' numbers and deviations, which the search window does on a thread of its own on opening.
