@@ -861,8 +861,9 @@ int main(int argc, char** argv)
             std::cerr << found.message() << "\n";
             return 1;
         }
-        // And the melodic searches of the window: the first reads the catalogue and starts reading the copy of
-        // the sequences in the background; the later ones answer from the copy, in each mode.
+        // And the melodic search window: opening it starts reading the copy of the sequences in the background;
+        // a search typed at once reads the catalogue meanwhile, the later ones answer from the copy, in each mode.
+        velk::melody::prepareSequencesInMemory(connection);
         velk::melody::findMelody(connection, "c d e f g", velk::melody::Mode::Exact);
         velk::melody::waitForSequencesInMemory(connection);
         for (const auto mode :
