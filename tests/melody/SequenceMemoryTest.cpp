@@ -124,6 +124,21 @@ private:
     std::vector<std::vector<std::string>> m_sequences;
 };
 
+/// Brings the melody index of the movements the statement lists up to date, as this program does when it stores a
+/// sequence.
+void indexMovements(Connection& connection, const std::string& movements)
+{
+    for (const std::int64_t id : connection.integers(movements)) {
+        std::vector<std::int32_t> sequence;
+        for (const std::int64_t pitch : connection.integers(
+                 "SELECT iPitchID FROM tblMovementPitchJoin WHERE iMovementID = ? ORDER BY iMovementPitchID",
+                 {Value(id)})) {
+            sequence.push_back(static_cast<std::int32_t>(pitch));
+        }
+        velk::melody::indexMovement(connection, id, sequence);
+    }
+}
+
 /// The answer of findMelody equals reading the catalogue: rows, order, status and failures; fromMemory, where
 /// given, says whether it must have come from the copy in memory.
 void expectSameAnswer(const std::string& connectionString,
@@ -207,15 +222,7 @@ TEST_P(ChangedElsewhere, IsNeverAnsweredFromTheOldCopy)
         velk::store::Transaction transaction(other);
         other.executeScript(GetParam().sql);
         if (GetParam().indexed) {
-            for (const std::int64_t id : other.integers("SELECT iMovementID FROM tblMovement")) {
-                std::vector<std::int32_t> sequence;
-                for (const std::int64_t pitch : other.integers(
-                         "SELECT iPitchID FROM tblMovementPitchJoin WHERE iMovementID = ? ORDER BY iMovementPitchID",
-                         {Value(id)})) {
-                    sequence.push_back(static_cast<std::int32_t>(pitch));
-                }
-                velk::melody::indexMovement(other, id, sequence);
-            }
+            indexMovements(other, "SELECT iMovementID FROM tblMovement");
         }
         transaction.commit();
     }
@@ -306,13 +313,8 @@ TEST(SequenceMemory, TooManyDistinctPitchesAreNotKept)
     velk::melody::forgetSequencesInMemory();
 }
 
-class Prepared : public ::testing::TestWithParam<unsigned>
+class Prepared : public SequenceMemorySeeds
 {
-protected:
-    void TearDown() override
-    {
-        velk::melody::forgetSequencesInMemory();
-    }
 };
 
 // The window starts the reading when it opens: the first search then answers from the copy, as reading the
@@ -338,16 +340,7 @@ TEST_P(Prepared, TheFirstSearchAnswersFromTheCopyAndAChangeIsReadAfresh)
         other.execute("DELETE FROM tblMovementPitchJoin WHERE iMovementPitchID % 4 = 1");
         other.execute("UPDATE tblMovement SET iKTN = 20 - iKTN");
         // Indexed as this program stores a sequence (the movement without a row too), so the copy may answer.
-        for (const std::int64_t id :
-             other.integers("SELECT iMovementID FROM tblMovement UNION SELECT iMovementID FROM tblMovementPitchJoin")) {
-            std::vector<std::int32_t> sequence;
-            for (const std::int64_t pitch : other.integers(
-                     "SELECT iPitchID FROM tblMovementPitchJoin WHERE iMovementID = ? ORDER BY iMovementPitchID",
-                     {Value(id)})) {
-                sequence.push_back(static_cast<std::int32_t>(pitch));
-            }
-            velk::melody::indexMovement(other, id, sequence);
-        }
+        indexMovements(other, "SELECT iMovementID FROM tblMovement UNION SELECT iMovementID FROM tblMovementPitchJoin");
         transaction.commit();
     }
     velk::melody::prepareSequencesInMemory(connectionString);
