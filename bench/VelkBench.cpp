@@ -6,7 +6,8 @@
 // 10,000 and 32,767 positions.
 //
 // `velk_bench --peak-memory FILE` instead starts up on FILE as the window does and prints the peak resident
-// memory in kB.
+// memory in kB after it, then after a subject search (the search window's connection, list and rows kept) and
+// melodic searches in each mode (the copy of the sequences read and kept).
 
 #include "melody/MelodyIndex.h"
 #include "melody/MelodySearch.h"
@@ -916,9 +917,18 @@ int main(int argc, char** argv)
         }
         controller.records().recordset()->moveLast();
         const long startUp = peakResidentKilobytes();
-        // Then the melodic searches of the window: the first reads the catalogue and starts reading the copy of
-        // the sequences in the background; the later ones answer from the copy, in each mode.
         const std::string connection = velk::store::connectionStringForFile(argv[2]);
+        // Then the subject search window, kept open with its connection, its list and the rows of a common subject.
+        auto subjects = velk::store::Connection::open(connection, velk::store::AccessMode::ReadOnly);
+        const auto list = velk::search::subjectList(subjects);
+        const auto found = velk::search::runSearch(subjects, {"Joy", false, false});
+        if (!found) {
+            std::cerr << found.message() << "\n";
+            return 1;
+        }
+        // And the melodic search window: opening it starts reading the copy of the sequences in the background;
+        // a search typed at once reads the catalogue meanwhile, the later ones answer from the copy, in each mode.
+        velk::melody::prepareSequencesInMemory(connection);
         velk::melody::findMelody(connection, "c d e f g", velk::melody::Mode::Exact);
         velk::melody::waitForSequencesInMemory(connection);
         for (const auto mode :

@@ -117,9 +117,9 @@ def main():
         program, logic, _ = memory[size]
         verdict = "" if size != 100000 else ("ok" if 0 < program <= MEMORY_MB else "MISS")
         print(f"{'':<52} {size:>9,} {program:>6.1f} MB {logic:>6.1f} MB  {MEMORY_MB:>5.0f} MB  {verdict}")
-    # The copy of the sequences the melodic search keeps comes on top: the program's figure plus what it added to
-    # the logic's peak.
-    print(f"{'... and after melodic searches (copy in memory)':<52} {'movements':>9} {'program':>9} {'logic':>9}  "
+    # The search windows come on top (a common subject's rows, the copy of the sequences the melodic search keeps):
+    # the program's figure plus what they added to the logic's peak.
+    print(f"{'... and after subject and melodic searches':<52} {'movements':>9} {'program':>9} {'logic':>9}  "
           f"{'target':>8}  result")
     for size in sorted(memory):
         program, logic, melody = memory[size]

@@ -415,6 +415,7 @@ public:
             const ParsedMelody& query = parsed.value();
             MelodyMatches result;
             result.fromMemory = true;
+            result.melodyLength = query.pitchIds.size();
             result.rows = memory.rows(memory.find(query.pitchIds, mode));
             snapshot.commit();
             result.statusText = statusText(result.rows.size(), query.shown);
@@ -430,15 +431,19 @@ public:
     void startLoading(const std::string& connectionString)
     {
         const std::lock_guard lock(m_mutex);
-        if (m_loading) {
+        startLoadingLocked(connectionString);
+    }
+
+    /// Starts reading the catalogue's sequences unless a reading is under way or the copy kept is of this catalogue
+    /// in its present state (the same file, no change since); never waits for a reading.
+    void prepare(const std::string& connectionString)
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_loading || (m_kept && m_kept->connectionString == connectionString && keptIsCurrent())) {
             return;
         }
-        if (m_loader.joinable()) {
-            m_loader.join(); // finished
-        }
-        m_loading = true;
-        m_cancel = false;
-        m_loader = std::thread([this, connectionString] { load(connectionString); });
+        m_kept.reset(); // one copy at a time
+        startLoadingLocked(connectionString);
     }
 
     /// Waits until no reading is under way; true when the catalogue's copy may answer.
@@ -466,6 +471,31 @@ public:
     }
 
 private:
+    void startLoadingLocked(const std::string& connectionString)
+    {
+        if (m_loading) {
+            return;
+        }
+        if (m_loader.joinable()) {
+            m_loader.join(); // finished
+        }
+        m_loading = true;
+        m_cancel = false;
+        m_loader = std::thread([this, connectionString] { load(connectionString); });
+    }
+
+    /// True when nothing changed the kept catalogue since its copy was read (a copy that may not answer, as its
+    /// melody index was behind, included: reading it again would give the same).
+    bool keptIsCurrent()
+    {
+        try {
+            return fileIdentity(m_kept->connectionString) == m_kept->file
+                && dataVersion(m_kept->connection) == m_kept->memory.dataVersion();
+        } catch (const store::StoreError&) {
+            return false;
+        }
+    }
+
     void load(const std::string& connectionString)
     {
         std::unique_ptr<KeptCatalogue> kept;
@@ -670,6 +700,11 @@ bool keepSequencesInMemory(const std::string& connectionString)
     shared.forget(); // never two copies at once
     shared.startLoading(connectionString);
     return shared.waitForLoading(connectionString);
+}
+
+void prepareSequencesInMemory(const std::string& connectionString)
+{
+    SharedSequences::instance().prepare(connectionString);
 }
 
 bool waitForSequencesInMemory(const std::string& connectionString)

@@ -119,6 +119,11 @@ store::Result<MelodyMatches> findMelody(const std::string& connectionString, con
 /// during the reading, or its melody index is not current).
 bool keepSequencesInMemory(const std::string& connectionString);
 
+/// Starts reading the catalogue's sequences into the program's copy in memory on a thread of its own, as the melodic
+/// search window does when it opens, so that the searches typed meanwhile find the copy read; never waits. Does
+/// nothing while a reading is under way or when the copy kept is of this catalogue and nothing changed it since.
+void prepareSequencesInMemory(const std::string& connectionString);
+
 /// Waits until the reading of the copy in memory under way, if any, is done. True when findMelody answers from the
 /// copy of this catalogue.
 bool waitForSequencesInMemory(const std::string& connectionString);

@@ -80,6 +80,10 @@ std::optional<SequenceMemory> SequenceMemory::load(store::Connection& connection
             = static_cast<std::size_t>(connection.integers("SELECT Count(*) FROM tblMovementPitchJoin").at(0));
         memory.m_codes.reserve(positions);
         memory.m_steps.reserve(positions);
+        const auto movements = static_cast<std::size_t>(connection.integers("SELECT Count(*) FROM tblMovement").at(0));
+        memory.m_movements.reserve(movements);
+        memory.m_movementIds.reserve(movements);
+        memory.m_starts.reserve(movements + 1);
         classes = PitchClasses::load(connection);
         connection.forEachRow("SELECT iMovementID, iKTN, iMvmt, iOrder, Deviation FROM tblMovement ORDER BY "
                               "iMovementID",

@@ -53,7 +53,12 @@ frmFindByMelody::frmFindByMelody(QWidget* parent)
     connectSignals();
 }
 
-frmFindByMelody::~frmFindByMelody() = default;
+frmFindByMelody::~frmFindByMelody()
+{
+    // The window goes with the program's main window: a reading of the copy under way stops here, before the
+    // program's own teardown.
+    forgetSequencesInMemory();
+}
 
 void frmFindByMelody::setConnectionString(const std::string& connectionString)
 {
@@ -208,6 +213,10 @@ void frmFindByMelody::load()
     m_statusBar->clearMessage();
     m_resultMovementIds.clear();
     m_melodyText->setFocus();
+    // Read the sequences into memory while the melody is typed, so that the first search answers from them.
+    if (!m_connectionString.empty()) {
+        prepareSequencesInMemory(m_connectionString);
+    }
 }
 
 void frmFindByMelody::find()

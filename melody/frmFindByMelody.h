@@ -47,7 +47,8 @@ public:
     /// modally over owner. Returns when the window has been closed.
     static void ShowFindByMelody(QWidget* owner, const std::string& connectionString);
 
-    /// Starts an opening afresh: empty melody and result grid, Exact spellings chosen, empty status.
+    /// Starts an opening afresh: empty melody and result grid, Exact spellings chosen, empty status; starts reading
+    /// the catalogue's sequences into memory in the background (prepareSequencesInMemory).
     void load();
 
     /// Runs the search with the current melody and option, as the Find button and Enter in the melody box do.

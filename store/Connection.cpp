@@ -445,22 +445,29 @@ Connection Connection::createFile(const std::string& path)
     return Connection(std::move(impl));
 }
 
+namespace
+{
+
+void readColumns(sqlite3_stmt* statement, std::vector<std::string>& columns, std::vector<std::string>& types)
+{
+    const int count = sqlite3_column_count(statement);
+    for (int c = 0; c < count; ++c) {
+        const char* name = sqlite3_column_name(statement, c);
+        const char* type = sqlite3_column_decltype(statement, c);
+        columns.emplace_back(name ? name : "");
+        types.emplace_back(type ? type : "");
+    }
+}
+
+} // namespace
+
 ResultSet Connection::query(const std::string& sql, const std::vector<Value>& params)
 {
     std::vector<std::string> columns;
     std::vector<std::string> types;
     std::vector<std::vector<Value>> rows;
     m_impl->run(
-        sql, params,
-        [&](sqlite3_stmt* statement) {
-            const int count = sqlite3_column_count(statement);
-            for (int c = 0; c < count; ++c) {
-                const char* name = sqlite3_column_name(statement, c);
-                const char* type = sqlite3_column_decltype(statement, c);
-                columns.emplace_back(name ? name : "");
-                types.emplace_back(type ? type : "");
-            }
-        },
+        sql, params, [&](sqlite3_stmt* statement) { readColumns(statement, columns, types); },
         [&](std::vector<Value>&& row) { rows.push_back(std::move(row)); });
     return ResultSet(std::move(columns), std::move(types), std::move(rows));
 }
@@ -470,6 +477,23 @@ void Connection::forEachRow(const std::string& sql,
                             const std::function<void(const std::vector<Value>&)>& onRow)
 {
     m_impl->run(sql, params, {}, [&](std::vector<Value>&& row) { onRow(row); });
+}
+
+void Connection::forEachRow(const std::string& sql,
+                            const std::vector<Value>& params,
+                            const std::function<void(const std::vector<std::string>& columns,
+                                                     const std::vector<std::string>& declaredTypes)>& onColumns,
+                            const std::function<void(const std::vector<Value>&)>& onRow)
+{
+    m_impl->run(
+        sql, params,
+        [&](sqlite3_stmt* statement) {
+            std::vector<std::string> columns;
+            std::vector<std::string> types;
+            readColumns(statement, columns, types);
+            onColumns(columns, types);
+        },
+        [&](std::vector<Value>&& row) { onRow(row); });
 }
 
 std::vector<std::int64_t> Connection::integers(const std::string& sql, const std::vector<Value>& params)

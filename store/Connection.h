@@ -45,6 +45,13 @@ public:
     void forEachRow(const std::string& sql,
                     const std::vector<Value>& params,
                     const std::function<void(const std::vector<Value>&)>& onRow);
+    /// The same, handing onColumns the names and declared types of the columns (as ResultSet gives them) before
+    /// the first row: a long read kept in a form of the caller's own needs no ResultSet of every row first.
+    void forEachRow(const std::string& sql,
+                    const std::vector<Value>& params,
+                    const std::function<void(const std::vector<std::string>& columns,
+                                             const std::vector<std::string>& declaredTypes)>& onColumns,
+                    const std::function<void(const std::vector<Value>&)>& onRow);
     /// Runs a statement whose columns are all integers and returns every column of every row, row after row (a
     /// long sequence is read this way without a Value for each field). Null reads as 0.
     std::vector<std::int64_t> integers(const std::string& sql, const std::vector<Value>& params = {});

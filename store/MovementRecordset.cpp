@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 
 namespace velk::store
 {
@@ -20,6 +21,152 @@ bool sameName(std::string_view a, std::string_view b)
 
 constexpr const char* kIdColumn = "iMovementID";
 
+// A packed row holds each field in column order: a tag byte, then the value in as few bytes as it needs.
+enum Tag : unsigned char
+{
+    kNull,
+    kInt8,
+    kInt16,
+    kInt32,
+    kInt64,
+    kReal,
+    kShortText, // a length byte, then the bytes
+    kLongText // four length bytes, then the bytes
+};
+
+template <typename T>
+void appendBytes(std::string& out, T value)
+{
+    char bytes[sizeof(T)];
+    std::memcpy(bytes, &value, sizeof(T));
+    out.append(bytes, sizeof(T));
+}
+
+template <typename T>
+T readBytes(const char* at)
+{
+    T value;
+    std::memcpy(&value, at, sizeof(T));
+    return value;
+}
+
+void appendValue(std::string& out, const Value& value)
+{
+    if (value.isNull()) {
+        out.push_back(static_cast<char>(kNull));
+    } else if (value.isInteger()) {
+        const std::int64_t v = value.toInt64();
+        if (v >= INT8_MIN && v <= INT8_MAX) {
+            out.push_back(static_cast<char>(kInt8));
+            appendBytes(out, static_cast<std::int8_t>(v));
+        } else if (v >= INT16_MIN && v <= INT16_MAX) {
+            out.push_back(static_cast<char>(kInt16));
+            appendBytes(out, static_cast<std::int16_t>(v));
+        } else if (v >= INT32_MIN && v <= INT32_MAX) {
+            out.push_back(static_cast<char>(kInt32));
+            appendBytes(out, static_cast<std::int32_t>(v));
+        } else {
+            out.push_back(static_cast<char>(kInt64));
+            appendBytes(out, v);
+        }
+    } else if (value.isReal()) {
+        out.push_back(static_cast<char>(kReal));
+        appendBytes(out, value.toDouble());
+    } else {
+        const std::string text = value.toText();
+        if (text.size() <= UINT8_MAX) {
+            out.push_back(static_cast<char>(kShortText));
+            appendBytes(out, static_cast<std::uint8_t>(text.size()));
+        } else {
+            out.push_back(static_cast<char>(kLongText));
+            appendBytes(out, static_cast<std::uint32_t>(text.size()));
+        }
+        out += text;
+    }
+}
+
+/// The values packed into one block of exactly their size.
+std::string packRow(const std::vector<Value>& values)
+{
+    thread_local std::string scratch;
+    scratch.clear();
+    for (const Value& value : values) {
+        appendValue(scratch, value);
+    }
+    return std::string(scratch.data(), scratch.size());
+}
+
+/// The field at, and the bytes it takes.
+std::pair<Value, std::size_t> unpackValue(const char* at)
+{
+    switch (static_cast<Tag>(*at)) {
+    case kNull:
+        return {Value(), 1};
+    case kInt8:
+        return {Value(static_cast<std::int64_t>(readBytes<std::int8_t>(at + 1))), 2};
+    case kInt16:
+        return {Value(static_cast<std::int64_t>(readBytes<std::int16_t>(at + 1))), 3};
+    case kInt32:
+        return {Value(static_cast<std::int64_t>(readBytes<std::int32_t>(at + 1))), 5};
+    case kInt64:
+        return {Value(readBytes<std::int64_t>(at + 1)), 9};
+    case kReal:
+        return {Value(readBytes<double>(at + 1)), 9};
+    case kShortText: {
+        const std::size_t size = readBytes<std::uint8_t>(at + 1);
+        return {Value(std::string(at + 2, size)), 2 + size};
+    }
+    case kLongText: {
+        const std::size_t size = readBytes<std::uint32_t>(at + 1);
+        return {Value(std::string(at + 5, size)), 5 + size};
+    }
+    }
+    return {Value(), 1};
+}
+
+/// The bytes the field at takes, without unpacking it.
+std::size_t packedSize(const char* at)
+{
+    switch (static_cast<Tag>(*at)) {
+    case kInt8:
+        return 2;
+    case kInt16:
+        return 3;
+    case kInt32:
+        return 5;
+    case kInt64:
+    case kReal:
+        return 9;
+    case kShortText:
+        return 2 + readBytes<std::uint8_t>(at + 1);
+    case kLongText:
+        return 5 + readBytes<std::uint32_t>(at + 1);
+    case kNull:
+        break;
+    }
+    return 1;
+}
+
+std::vector<Value> unpackRow(const std::string& packed)
+{
+    std::vector<Value> values;
+    for (std::size_t at = 0; at < packed.size();) {
+        auto [value, size] = unpackValue(packed.data() + at);
+        values.push_back(std::move(value));
+        at += size;
+    }
+    return values;
+}
+
+Value unpackField(const std::string& packed, std::size_t column)
+{
+    std::size_t at = 0;
+    for (std::size_t c = 0; c < column; ++c) {
+        at += packedSize(packed.data() + at);
+    }
+    return unpackValue(packed.data() + at).first;
+}
+
 } // namespace
 
 MovementRecordset::MovementRecordset(Connection connection)
@@ -30,21 +177,37 @@ MovementRecordset::MovementRecordset(Connection connection)
 
 void MovementRecordset::load()
 {
-    ResultSet result = m_connection.query(kRecordSource);
+    std::vector<std::string> columns;
     std::vector<bool> integerColumns;
-    for (const std::string& type : result.declaredTypes()) {
-        integerColumns.push_back(sameName(type, "INTEGER"));
+    std::vector<Row> rows;
+    // The snapshot is read once, from end to end, and kept here: the pages it passes need no place in the page cache.
+    const std::int64_t cacheSize = m_connection.integers("PRAGMA cache_size").at(0);
+    m_connection.execute("PRAGMA cache_size = -2048");
+    try {
+        m_connection.forEachRow(
+            kRecordSource, {},
+            [&](const std::vector<std::string>& names, const std::vector<std::string>& types) {
+                columns = names;
+                for (const std::string& type : types) {
+                    integerColumns.push_back(sameName(type, "INTEGER"));
+                }
+            },
+            [&](const std::vector<Value>& values) {
+                rows.push_back(Row {packRow(values), nullptr, EditState::None});
+            });
+    } catch (...) {
+        m_connection.execute("PRAGMA cache_size = " + std::to_string(cacheSize));
+        throw;
     }
-    const int idColumn = result.columnIndex(kIdColumn);
-    if (idColumn < 0) {
+    m_connection.execute("PRAGMA cache_size = " + std::to_string(cacheSize));
+    rows.shrink_to_fit();
+    const auto id = std::find_if(columns.begin(), columns.end(),
+                                 [](const std::string& name) { return sameName(name, kIdColumn); });
+    if (id == columns.end()) {
         throw StoreError("The table tblMovement of " + m_connection.path() + " has no column iMovementID.");
     }
-    m_columns = result.columns();
-    std::vector<Row> rows;
-    rows.reserve(result.recordCount());
-    for (auto& values : result.takeRows()) {
-        rows.push_back(Row {std::move(values), std::nullopt, EditState::None});
-    }
+    const auto idColumn = static_cast<int>(id - columns.begin());
+    m_columns = std::move(columns);
     m_integerColumns = std::move(integerColumns);
     m_idColumn = idColumn;
     m_rows = std::move(rows);
@@ -199,23 +362,23 @@ MovementRecordset::Row& MovementRecordset::currentRow()
     return const_cast<Row&>(static_cast<const MovementRecordset*>(this)->currentRow());
 }
 
-const Value& MovementRecordset::field(std::string_view name) const
+Value MovementRecordset::field(std::string_view name) const
 {
     const Row& row = currentRow();
     const int column = columnIndex(name);
     if (column < 0) {
         throw StoreError("The movement list has no field named " + std::string(name) + ".");
     }
-    return row.values[static_cast<std::size_t>(column)];
+    return unpackField(row.values, static_cast<std::size_t>(column));
 }
 
-const Value& MovementRecordset::fieldAt(std::size_t row, std::size_t column) const
+Value MovementRecordset::fieldAt(std::size_t row, std::size_t column) const
 {
     if (row >= m_rows.size() || column >= m_columns.size()) {
         throw StoreError("There is no movement field at row " + std::to_string(row + 1) + ", column "
                          + std::to_string(column + 1) + ".");
     }
-    return m_rows[row].values[column];
+    return unpackField(m_rows[row].values, column);
 }
 
 void MovementRecordset::setField(std::string_view name, Value value)
@@ -232,10 +395,12 @@ void MovementRecordset::setField(std::string_view name, Value value)
         throw StoreError("The movement is marked for deletion; its fields cannot be changed.");
     }
     if (row.state == EditState::None) {
-        row.original = row.values;
+        row.original = std::make_unique<std::string>(row.values);
         row.state = EditState::InProgress;
     }
-    row.values[static_cast<std::size_t>(column)] = std::move(value);
+    std::vector<Value> values = unpackRow(row.values);
+    values[static_cast<std::size_t>(column)] = std::move(value);
+    row.values = packRow(values);
     notifyRows(RowsChange::Kind::Changed, static_cast<std::size_t>(m_index));
 }
 
@@ -248,13 +413,18 @@ void MovementRecordset::takeStoredValue(std::int64_t movementId, std::string_vie
     const auto c = static_cast<std::size_t>(column);
     for (std::size_t r = 0; r < m_rows.size(); ++r) {
         Row& row = m_rows[r];
-        const Value& id = row.values[static_cast<std::size_t>(m_idColumn)];
+        const Value id = unpackField(row.values, static_cast<std::size_t>(m_idColumn));
         if (id.isNull() || id.toInt64() != movementId) {
             continue;
         }
-        row.values[c] = value;
+        const auto replace = [&](std::string& packed) {
+            std::vector<Value> values = unpackRow(packed);
+            values[c] = value;
+            packed = packRow(values);
+        };
+        replace(row.values);
         if (row.original) {
-            (*row.original)[c] = value;
+            replace(*row.original);
         }
         notifyRows(RowsChange::Kind::Changed, r);
         return;
@@ -274,7 +444,7 @@ void MovementRecordset::addNew()
     }
     // The position itself, a row or either end, so that a cancel comes back exactly there.
     m_indexBeforeAdd = m_index;
-    m_rows.push_back(Row {std::vector<Value>(m_columns.size()), std::nullopt, EditState::Added});
+    m_rows.push_back(Row {packRow(std::vector<Value>(m_columns.size())), nullptr, EditState::Added});
     notifyRows(RowsChange::Kind::Inserted, m_rows.size() - 1);
     setIndex(static_cast<long>(m_rows.size()) - 1, MoveReason::Move);
 }
@@ -298,8 +468,9 @@ std::vector<Value> MovementRecordset::readStoredRow(std::int64_t id)
 MovementRecordset::Written MovementRecordset::writeRow(std::size_t index)
 {
     const Row& row = m_rows[index];
-    const Value& id = row.values[static_cast<std::size_t>(m_idColumn)];
-    Written written {index, false, row.values};
+    const std::vector<Value> values = unpackRow(row.values);
+    const Value& id = values[static_cast<std::size_t>(m_idColumn)];
+    Written written {index, false, values};
     switch (row.state) {
     case EditState::None:
         break;
@@ -316,12 +487,12 @@ MovementRecordset::Written MovementRecordset::writeRow(std::size_t index)
         std::string marks;
         std::vector<Value> params;
         for (std::size_t c = 0; c < m_columns.size(); ++c) {
-            if (static_cast<int>(c) == m_idColumn || row.values[c].isNull()) {
+            if (static_cast<int>(c) == m_idColumn || values[c].isNull()) {
                 continue;
             }
             names += (names.empty() ? "" : ", ") + m_columns[c];
             marks += marks.empty() ? "?" : ", ?";
-            params.push_back(row.values[c]);
+            params.push_back(values[c]);
         }
         m_connection.execute(names.empty() ? "insert into tblMovement default values"
                                            : "insert into tblMovement (" + names + ") values (" + marks + ")",
@@ -332,12 +503,13 @@ MovementRecordset::Written MovementRecordset::writeRow(std::size_t index)
     case EditState::InProgress: {
         std::string assignments;
         std::vector<Value> params;
+        const std::vector<Value> original = row.original ? unpackRow(*row.original) : std::vector<Value> {};
         for (std::size_t c = 0; c < m_columns.size(); ++c) {
-            if (row.original && row.values[c] == (*row.original)[c]) {
+            if (row.original && values[c] == original[c]) {
                 continue;
             }
             assignments += (assignments.empty() ? "" : ", ") + m_columns[c] + " = ?";
-            params.push_back(row.values[c]);
+            params.push_back(values[c]);
         }
         if (assignments.empty()) {
             break;
@@ -392,7 +564,7 @@ void MovementRecordset::updateBatch(Affect affect)
         if (row.state == EditState::Added && static_cast<long>(written.row) == m_index) {
             m_indexBeforeAdd.reset();
         }
-        row.values = std::move(written.values);
+        row.values = packRow(written.values);
         row.original.reset();
         row.state = EditState::None;
         notifyRows(RowsChange::Kind::Changed, written.row);
@@ -481,10 +653,12 @@ void MovementRecordset::placeCurrentInOrder()
     }
     const auto before = [&keys](const Row& a, const Row& b) {
         for (std::size_t key : keys) {
-            if (sortsBefore(a.values[key], b.values[key])) {
+            const Value first = unpackField(a.values, key);
+            const Value second = unpackField(b.values, key);
+            if (sortsBefore(first, second)) {
                 return true;
             }
-            if (sortsBefore(b.values[key], a.values[key])) {
+            if (sortsBefore(second, first)) {
                 return false;
             }
         }
@@ -535,7 +709,7 @@ void MovementRecordset::cancelBatch()
         break;
     }
     case EditState::Deleted:
-        if (row.values[static_cast<std::size_t>(m_idColumn)].isNull()) {
+        if (unpackField(row.values, static_cast<std::size_t>(m_idColumn)).isNull()) {
             row.state = EditState::Added;
         } else {
             if (row.original) {

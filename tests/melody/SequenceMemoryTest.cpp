@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <random>
@@ -123,6 +124,21 @@ private:
     std::vector<std::vector<std::string>> m_sequences;
 };
 
+/// Brings the melody index of the movements the statement lists up to date, as this program does when it stores a
+/// sequence.
+void indexMovements(Connection& connection, const std::string& movements)
+{
+    for (const std::int64_t id : connection.integers(movements)) {
+        std::vector<std::int32_t> sequence;
+        for (const std::int64_t pitch : connection.integers(
+                 "SELECT iPitchID FROM tblMovementPitchJoin WHERE iMovementID = ? ORDER BY iMovementPitchID",
+                 {Value(id)})) {
+            sequence.push_back(static_cast<std::int32_t>(pitch));
+        }
+        velk::melody::indexMovement(connection, id, sequence);
+    }
+}
+
 /// The answer of findMelody equals reading the catalogue: rows, order, status and failures; fromMemory, where
 /// given, says whether it must have come from the copy in memory.
 void expectSameAnswer(const std::string& connectionString,
@@ -140,6 +156,7 @@ void expectSameAnswer(const std::string& connectionString,
     }
     EXPECT_EQ(rowsOf(kept.value()), rowsOf(read.value())) << what;
     EXPECT_EQ(kept->statusText, read->statusText) << what;
+    EXPECT_EQ(kept->melodyLength, read->melodyLength) << what; // what Play plays of each run
     EXPECT_EQ(kept->indexMissing, read->indexMissing) << what;
     EXPECT_FALSE(read->fromMemory);
     if (fromMemory) {
@@ -205,15 +222,7 @@ TEST_P(ChangedElsewhere, IsNeverAnsweredFromTheOldCopy)
         velk::store::Transaction transaction(other);
         other.executeScript(GetParam().sql);
         if (GetParam().indexed) {
-            for (const std::int64_t id : other.integers("SELECT iMovementID FROM tblMovement")) {
-                std::vector<std::int32_t> sequence;
-                for (const std::int64_t pitch : other.integers(
-                         "SELECT iPitchID FROM tblMovementPitchJoin WHERE iMovementID = ? ORDER BY iMovementPitchID",
-                         {Value(id)})) {
-                    sequence.push_back(static_cast<std::int32_t>(pitch));
-                }
-                velk::melody::indexMovement(other, id, sequence);
-            }
+            indexMovements(other, "SELECT iMovementID FROM tblMovement");
         }
         transaction.commit();
     }
@@ -302,6 +311,86 @@ TEST(SequenceMemory, TooManyDistinctPitchesAreNotKept)
     EXPECT_FALSE(velk::melody::keepSequencesInMemory(catalogue.connectionString()));
     expectSameAnswer(catalogue.connectionString(), "c d", Mode::Exact, false);
     velk::melody::forgetSequencesInMemory();
+}
+
+class Prepared : public SequenceMemorySeeds
+{
+};
+
+// The window starts the reading when it opens: the first search then answers from the copy, as reading the
+// catalogue answers; preparing again keeps a current copy, and reads a changed catalogue afresh.
+TEST_P(Prepared, TheFirstSearchAnswersFromTheCopyAndAChangeIsReadAfresh)
+{
+    RandomCatalogue catalogue(GetParam());
+    const std::string connectionString = catalogue.connectionString();
+    velk::melody::forgetSequencesInMemory();
+    velk::melody::prepareSequencesInMemory(connectionString);
+    ASSERT_TRUE(velk::melody::waitForSequencesInMemory(connectionString));
+    for (int q = 0; q < 30; ++q) {
+        expectSameAnswer(connectionString, catalogue.melody(), static_cast<Mode>(q % 3), true);
+    }
+    // Nothing changed: the copy stays and answers at once, with no reading started.
+    velk::melody::prepareSequencesInMemory(connectionString);
+    expectSameAnswer(connectionString, catalogue.melody(), Mode::Transposed, true);
+
+    {
+        Connection other = catalogue.catalogue().writer();
+        other.execute("PRAGMA foreign_keys = OFF"); // a sequence whose movement row is gone is indexed too
+        velk::store::Transaction transaction(other);
+        other.execute("DELETE FROM tblMovementPitchJoin WHERE iMovementPitchID % 4 = 1");
+        other.execute("UPDATE tblMovement SET iKTN = 20 - iKTN");
+        // Indexed as this program stores a sequence (the movement without a row too), so the copy may answer.
+        indexMovements(other, "SELECT iMovementID FROM tblMovement UNION SELECT iMovementID FROM tblMovementPitchJoin");
+        transaction.commit();
+    }
+    velk::melody::prepareSequencesInMemory(connectionString);
+    ASSERT_TRUE(velk::melody::waitForSequencesInMemory(connectionString));
+    for (int q = 0; q < 30; ++q) {
+        expectSameAnswer(connectionString, catalogue.melody(), static_cast<Mode>(q % 3), true);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Catalogues, Prepared, ::testing::Values(21u, 22u), [](const auto& info) {
+    return "Seed" + std::to_string(info.param);
+});
+
+TEST(Prepared, AnotherCatalogueOrAnotherFileAtThePathIsReadAfresh)
+{
+    RandomCatalogue first(23);
+    RandomCatalogue second(24);
+    velk::melody::prepareSequencesInMemory(first.connectionString());
+    velk::melody::prepareSequencesInMemory(second.connectionString()); // a reading is under way: left to it
+    EXPECT_TRUE(velk::melody::waitForSequencesInMemory(first.connectionString()));
+    velk::melody::prepareSequencesInMemory(second.connectionString());
+    EXPECT_TRUE(velk::melody::waitForSequencesInMemory(second.connectionString()));
+    EXPECT_FALSE(velk::melody::waitForSequencesInMemory(first.connectionString())); // one copy at a time
+    std::filesystem::rename(first.catalogue().file(), second.catalogue().file());
+    velk::melody::prepareSequencesInMemory(second.connectionString());
+    ASSERT_TRUE(velk::melody::waitForSequencesInMemory(second.connectionString()));
+    for (int q = 0; q < 20; ++q) {
+        expectSameAnswer(second.connectionString(), first.melody(), static_cast<Mode>(q % 3), true);
+    }
+    velk::melody::forgetSequencesInMemory();
+}
+
+// Closing the program while the copy is read: the reading stops and the program ends normally.
+TEST(PreparedDeathTest, TheProgramEndsCleanlyWhileTheCopyIsRead)
+{
+    velk::test::TempCatalogue catalogue;
+    {
+        Connection connection = catalogue.writer();
+        connection.execute("INSERT INTO tblMovement (iKTN) VALUES (1)");
+        connection.execute("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 400000) "
+                           "INSERT INTO tblMovementPitchJoin (iMovementID, iPitchID) SELECT 1, 1 + i % 20 FROM n");
+    }
+    velk::melody::forgetSequencesInMemory();
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            velk::melody::prepareSequencesInMemory(catalogue.connectionString());
+            std::exit(3);
+        },
+        ::testing::ExitedWithCode(3), "");
 }
 
 } // namespace

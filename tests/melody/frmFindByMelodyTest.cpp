@@ -153,6 +153,10 @@ void frmFindByMelodyTest::opensFresh()
     QCOMPARE(m_text->font().family(), QStringLiteral("Book Antiqua"));
     QVERIFY(m_text->font().bold());
     QCOMPARE(m_text->font().pointSizeF(), 12.0);
+    // Opening started reading the sequences into memory, so the first search answers from them.
+    QVERIFY(velk::melody::waitForSequencesInMemory(m_catalogue->connectionString()));
+    const auto first = velk::melody::findMelody(m_catalogue->connectionString(), "c d", velk::melody::Mode::Exact);
+    QVERIFY(first && first->fromMemory);
 }
 
 void frmFindByMelodyTest::enterRunsTheSearchOnce()

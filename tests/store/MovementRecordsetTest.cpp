@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <ostream>
 
 #include <string>
@@ -302,6 +303,76 @@ INSTANTIATE_TEST_SUITE_P(Places,
                                            PlaceCase {"after_its_equal", 4, {2, 4, 4, 6}, 3},
                                            PlaceCase {"null_first", std::nullopt, {0, 2, 4, 6}, 1}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+struct KeptValueCase
+{
+    const char* name;
+    const char* column;
+    Value value;
+};
+
+class KeptValue : public RecordsetTest, public ::testing::WithParamInterface<KeptValueCase>
+{
+};
+
+// The rows are kept packed; every kind and size of value must come back exactly as the file holds it, next to
+// neighbours of other kinds, through edits of another field, a cancel and a write.
+TEST_P(KeptValue, ComesBackAsStoredThroughEditsAndWrites)
+{
+    const KeptValueCase& c = GetParam();
+    {
+        Connection setup = Connection::open(m_catalogue.connectionString(), AccessMode::ReadWrite);
+        setup.execute(std::string("insert into tblMovement (iKTN, iMvmt, ") + c.column
+                          + ", txtComments, iOrder) values (7, 1, ?, 'after', 300)",
+                      {c.value});
+    }
+    MovementRecordset& r = open({});
+    const auto column = static_cast<std::size_t>(r.columnIndex(c.column));
+    ASSERT_EQ(r.recordCount(), 1);
+    EXPECT_EQ(r.fieldAt(0, column), c.value);
+    EXPECT_EQ(r.field("txtComments"), Value("after"));
+    EXPECT_EQ(r.field("iOrder"), Value(300));
+    r.setField("Sub6", Value("Night"));
+    EXPECT_EQ(r.field(c.column), c.value);
+    r.cancelBatch();
+    EXPECT_EQ(r.field(c.column), c.value);
+    EXPECT_TRUE(r.field("Sub6").isNull());
+
+    // Written through the recordset into a new row, it reads back the same from the file and from the snapshot.
+    r.addNew();
+    r.setField("iKTN", Value(8));
+    r.setField(c.column, c.value);
+    r.updateBatch(Affect::Current);
+    EXPECT_EQ(r.field(c.column), c.value);
+    Connection check = Connection::open(m_catalogue.connectionString(), AccessMode::ReadOnly);
+    const ResultSet stored = check.query(std::string("select ") + c.column + " from tblMovement where iKTN = 8");
+    ASSERT_EQ(stored.recordCount(), 1u);
+    EXPECT_EQ(stored.rows()[0][0], c.value);
+    EXPECT_EQ(r.field("iKTN"), Value(8));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds,
+    KeptValue,
+    ::testing::Values(KeptValueCase {"null", "iLength", Value()},
+                      KeptValueCase {"zero", "iLength", Value(0)},
+                      KeptValueCase {"int8_low", "iLength", Value(std::int64_t {-128})},
+                      KeptValueCase {"int16_above_int8", "iLength", Value(std::int64_t {128})},
+                      KeptValueCase {"int16_low", "iLength", Value(std::int64_t {-32768})},
+                      KeptValueCase {"int32_above_int16", "iLength", Value(std::int64_t {32768})},
+                      KeptValueCase {"int32_high", "iLength", Value(std::int64_t {2147483647})},
+                      KeptValueCase {"int64_below_int32", "iLength", Value(std::int64_t {-2147483649LL})},
+                      KeptValueCase {"int64_highest", "iLength", Value(std::numeric_limits<std::int64_t>::max())},
+                      KeptValueCase {"int64_lowest", "iLength", Value(std::numeric_limits<std::int64_t>::min())},
+                      KeptValueCase {"real", "Deviation", Value(-0.1)},
+                      KeptValueCase {"real_huge", "Deviation", Value(1e300)},
+                      KeptValueCase {"empty_text", "txtComposed", Value("")},
+                      KeptValueCase {"text_255", "txtComposed", Value(std::string(255, 'x'))},
+                      KeptValueCase {"text_256", "txtComposed", Value(std::string(256, 'y'))},
+                      KeptValueCase {"text_70000", "Description", Value(std::string(70000, 'z'))},
+                      KeptValueCase {"text_with_nul", "txtComposed", Value(std::string("a\0b", 3))},
+                      KeptValueCase {"text_utf8", "Sub1", Value("Freude \xC3\xBC \xE2\x80\x9C")}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RecordsetTest, CancelOfAnAddedRowInAnEmptyListLeavesNoCurrentRow)
 {
