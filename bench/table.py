@@ -97,7 +97,8 @@ def main():
             print("\n")
         return
 
-    header = f"{'operation':<52} {'movements':>9} {'ms':>9} {'bare ms':>9} {'ratio':>6}  {'target':>8}  result"
+    width = max([52] + [len(row[0]) for row in rows])
+    header = f"{'operation':<{width}} {'movements':>9} {'ms':>9} {'bare ms':>9} {'ratio':>6}  {'target':>8}  result"
     print(header)
     print("-" * len(header))
     for operation, size, ms, bare, target in rows:
@@ -107,19 +108,19 @@ def main():
             verdicts.append("time ok" if ms <= target else f"time MISS (+{ms - target:.0f} ms)")
         if ratio is not None:
             verdicts.append("ratio ok" if ratio <= RATIO else f"ratio MISS ({ratio:.2f}x)")
-        print(f"{operation:<52} {size:>9,} {ms:>9.2f} {bare if bare else float('nan'):>9.2f} "
+        print(f"{operation:<{width}} {size:>9,} {ms:>9.2f} {bare if bare else float('nan'):>9.2f} "
               f"{ratio if ratio else float('nan'):>6.2f}  {'' if target is None else f'{target:.0f} ms':>8}  "
               f"{', '.join(verdicts)}")
     print()
-    print(f"{'peak resident memory after start-up':<52} {'movements':>9} {'program':>9} {'logic':>9}  "
+    print(f"{'peak resident memory after start-up':<{width}} {'movements':>9} {'program':>9} {'logic':>9}  "
           f"{'target':>8}  result")
     for size in sorted(memory):
         program, logic, _ = memory[size]
         verdict = "" if size != 100000 else ("ok" if 0 < program <= MEMORY_MB else "MISS")
-        print(f"{'':<52} {size:>9,} {program:>6.1f} MB {logic:>6.1f} MB  {MEMORY_MB:>5.0f} MB  {verdict}")
+        print(f"{'':<{width}} {size:>9,} {program:>6.1f} MB {logic:>6.1f} MB  {MEMORY_MB:>5.0f} MB  {verdict}")
     # The search windows come on top (a common subject's rows, the copy of the sequences the melodic search keeps):
     # the program's figure plus what they added to the logic's peak.
-    print(f"{'... and after subject and melodic searches':<52} {'movements':>9} {'program':>9} {'logic':>9}  "
+    print(f"{'... and after subject and melodic searches':<{width}} {'movements':>9} {'program':>9} {'logic':>9}  "
           f"{'target':>8}  result")
     for size in sorted(memory):
         program, logic, melody = memory[size]
@@ -127,7 +128,7 @@ def main():
             continue
         estimate = program + melody - logic
         verdict = "" if size != 100000 else ("ok" if estimate <= MEMORY_MB else "MISS")
-        print(f"{'':<52} {size:>9,} {estimate:>6.1f} MB {melody:>6.1f} MB  {MEMORY_MB:>5.0f} MB  {verdict}")
+        print(f"{'':<{width}} {size:>9,} {estimate:>6.1f} MB {melody:>6.1f} MB  {MEMORY_MB:>5.0f} MB  {verdict}")
 
 
 if __name__ == "__main__":
