@@ -396,7 +396,7 @@ public:
             const SequenceMemory& memory = m_kept->memory;
             // One state of the file for telling that the copy is current, for the pitches and for the rows.
             store::Transaction snapshot(connection);
-            if (dataVersion(connection) != memory.dataVersion()) {
+            if (connection.dataVersion() != memory.dataVersion()) {
                 snapshot.commit();
                 m_kept.reset();
                 reload = !m_loading;
@@ -490,7 +490,7 @@ private:
     {
         try {
             return fileIdentity(m_kept->connectionString) == m_kept->file
-                && dataVersion(m_kept->connection) == m_kept->memory.dataVersion();
+                && m_kept->connection.dataVersion() == m_kept->memory.dataVersion();
         } catch (const store::StoreError&) {
             return false;
         }

@@ -59,11 +59,6 @@ bool Occurrence::operator<(const Occurrence& other) const
     return std::tie(movementId, position) < std::tie(other.movementId, other.position);
 }
 
-std::int64_t dataVersion(store::Connection& connection)
-{
-    return connection.integers("PRAGMA data_version").at(0);
-}
-
 std::optional<SequenceMemory> SequenceMemory::load(store::Connection& connection, const std::atomic<bool>* cancel)
 {
     SequenceMemory memory;
@@ -73,7 +68,7 @@ std::optional<SequenceMemory> SequenceMemory::load(store::Connection& connection
     connection.execute("PRAGMA cache_size = -2048");
     {
         store::Transaction transaction(connection);
-        memory.m_dataVersion = melody::dataVersion(connection);
+        memory.m_dataVersion = connection.dataVersion();
         memory.m_indexState = melodyIndexState(connection);
         // The arrays are sized once: growing them would need twice their size for a while.
         const auto positions
@@ -113,7 +108,7 @@ std::optional<SequenceMemory> SequenceMemory::load(store::Connection& connection
         std::vector<std::int64_t> rows;
         {
             store::Transaction transaction(connection);
-            if (melody::dataVersion(connection) != memory.m_dataVersion) {
+            if (connection.dataVersion() != memory.m_dataVersion) {
                 return std::nullopt;
             }
             rows = connection.integers(
@@ -163,7 +158,7 @@ std::optional<SequenceMemory> SequenceMemory::load(store::Connection& connection
     memory.m_starts.push_back(static_cast<std::uint32_t>(memory.m_codes.size()));
     {
         store::Transaction transaction(connection);
-        const bool unchanged = melody::dataVersion(connection) == memory.m_dataVersion;
+        const bool unchanged = connection.dataVersion() == memory.m_dataVersion;
         transaction.commit();
         if (!unchanged) {
             return std::nullopt;

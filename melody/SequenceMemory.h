@@ -86,7 +86,4 @@ private:
     bool m_usable = true;
 };
 
-/// PRAGMA data_version of the connection. Throws store::StoreError.
-std::int64_t dataVersion(store::Connection& connection);
-
 } // namespace velk::melody

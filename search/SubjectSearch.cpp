@@ -137,6 +137,20 @@ std::string searchStatement(bool sortByDeviation)
 namespace
 {
 
+// The test of one select's subject position n: "SubN Like ?", with one more "?" through tblSubjectUse.
+std::string subjectTest(int n, bool throughSubjectUse)
+{
+    const std::string column = "Sub" + std::to_string(n);
+    std::string test = column + " Like ?";
+    if (throughSubjectUse) {
+        // A pattern that starts with a wildcard cannot seek in the subject index, but the distinct subjects it
+        // matches can: a row whose subject is LIKE the pattern has that subject in tblSubjectUse, and the index
+        // finds every row holding it (NOCASE equality covers byte equality). LIKE stays the test.
+        test += " AND " + column + " COLLATE NOCASE IN (SELECT Subject FROM tblSubjectUse WHERE Subject Like ?)";
+    }
+    return test;
+}
+
 // The six selects, UNION and ORDER BY of the search; columns follows the movement's id in each select.
 std::string compoundStatement(bool sortByDeviation, bool throughSubjectUse, const char* columns)
 {
@@ -161,18 +175,8 @@ std::string compoundStatement(bool sortByDeviation, bool throughSubjectUse, cons
         // "tblMovement.SubN Like ?" asked through the movement's id: the same rows, but the test runs over
         // the narrow subject index rather than the whole movement table (descriptions and comments included),
         // and a pattern without a leading wildcard seeks in it.
-        sql += "WHERE tblMovement.iMovementID IN (SELECT iMovementID FROM tblMovement WHERE Sub";
-        sql += position;
-        sql += " Like ";
-        sql += "?";
-        if (throughSubjectUse) {
-            // A pattern that starts with a wildcard cannot seek in the subject index, but the distinct subjects
-            // it matches can: a row whose subject is LIKE the pattern has that subject in tblSubjectUse, and the
-            // index finds every row holding it (NOCASE equality covers byte equality). LIKE above stays the test.
-            sql += " AND Sub";
-            sql += position;
-            sql += " COLLATE NOCASE IN (SELECT Subject FROM tblSubjectUse WHERE Subject Like ?)";
-        }
+        sql += "WHERE tblMovement.iMovementID IN (SELECT iMovementID FROM tblMovement WHERE ";
+        sql += subjectTest(n, throughSubjectUse);
         sql += ") ";
         if (n < 6) {
             sql += "UNION ";
@@ -269,11 +273,6 @@ SearchMatches matchesInOrder(std::vector<std::int64_t> movementIds, const Search
     return outcome;
 }
 
-std::int64_t dataVersion(store::Connection& connection)
-{
-    return connection.integers("PRAGMA data_version").at(0);
-}
-
 /// Thrown inside a reading of the movements' numbers to stop it.
 struct ReadingStopped
 {
@@ -311,7 +310,7 @@ public:
         std::unique_ptr<MovementKeys> keys(new MovementKeys(std::move(connection)));
         try {
             store::Transaction snapshot(keys->m_connection);
-            keys->m_dataVersion = dataVersion(keys->m_connection);
+            keys->m_dataVersion = keys->m_connection.dataVersion();
             const auto count = keys->m_connection.integers("SELECT Count(*) FROM tblMovement").at(0);
             keys->m_keys.reserve(static_cast<std::size_t>(count));
             keys->m_connection.forEachRow(
@@ -332,7 +331,7 @@ public:
     /// True once another connection has changed the file since the keys were read. Throws store::StoreError.
     bool changed()
     {
-        return dataVersion(m_connection) != m_dataVersion;
+        return m_connection.dataVersion() != m_dataVersion;
     }
 
     bool usable() const
@@ -354,14 +353,8 @@ public:
         // Each select's own test, as in the order statement: the position and the ids of the rows it finds.
         std::string sql;
         for (int n = 1; n <= 6; ++n) {
-            const std::string position = std::to_string(n);
-            sql += (n > 1 ? " UNION ALL " : "") + ("SELECT " + position + ", iMovementID FROM tblMovement WHERE Sub")
-                + position + " Like ?";
-            if (throughSubjectUse) {
-                sql += " AND Sub" + position
-                    + " COLLATE NOCASE IN (SELECT Subject FROM tblSubjectUse WHERE Subject "
-                      "Like ?)";
-            }
+            sql += (n > 1 ? " UNION ALL SELECT " : "SELECT ") + std::to_string(n)
+                + ", iMovementID FROM tblMovement WHERE " + subjectTest(n, throughSubjectUse);
         }
         const std::vector<std::int64_t> found
             = m_connection.integers(sql, statementParameters(pattern, throughSubjectUse));

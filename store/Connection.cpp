@@ -496,6 +496,11 @@ void Connection::forEachRow(const std::string& sql,
         [&](std::vector<Value>&& row) { onRow(row); });
 }
 
+std::int64_t Connection::dataVersion()
+{
+    return integers("PRAGMA data_version").at(0);
+}
+
 std::vector<std::int64_t> Connection::integers(const std::string& sql, const std::vector<Value>& params)
 {
     std::vector<std::int64_t> values;

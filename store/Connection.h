@@ -61,6 +61,9 @@ public:
     void executeScript(const std::string& sql);
 
     std::int64_t lastInsertId() const;
+    /// PRAGMA data_version: the same connection gives another value once any other connection has changed the
+    /// file, so a copy read through it can tell that it has gone stale. Throws StoreError.
+    std::int64_t dataVersion();
     bool isReadOnly() const;
     /// The catalogue file as opened.
     const std::string& path() const;

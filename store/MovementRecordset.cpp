@@ -96,32 +96,28 @@ std::string packRow(const std::vector<Value>& values)
     return std::string(scratch.data(), scratch.size());
 }
 
-/// The field at, and the bytes it takes.
-std::pair<Value, std::size_t> unpackValue(const char* at)
+/// The field at.
+Value unpackValue(const char* at)
 {
     switch (static_cast<Tag>(*at)) {
     case kNull:
-        return {Value(), 1};
+        break;
     case kInt8:
-        return {Value(static_cast<std::int64_t>(readBytes<std::int8_t>(at + 1))), 2};
+        return Value(static_cast<std::int64_t>(readBytes<std::int8_t>(at + 1)));
     case kInt16:
-        return {Value(static_cast<std::int64_t>(readBytes<std::int16_t>(at + 1))), 3};
+        return Value(static_cast<std::int64_t>(readBytes<std::int16_t>(at + 1)));
     case kInt32:
-        return {Value(static_cast<std::int64_t>(readBytes<std::int32_t>(at + 1))), 5};
+        return Value(static_cast<std::int64_t>(readBytes<std::int32_t>(at + 1)));
     case kInt64:
-        return {Value(readBytes<std::int64_t>(at + 1)), 9};
+        return Value(readBytes<std::int64_t>(at + 1));
     case kReal:
-        return {Value(readBytes<double>(at + 1)), 9};
-    case kShortText: {
-        const std::size_t size = readBytes<std::uint8_t>(at + 1);
-        return {Value(std::string(at + 2, size)), 2 + size};
+        return Value(readBytes<double>(at + 1));
+    case kShortText:
+        return Value(std::string(at + 2, readBytes<std::uint8_t>(at + 1)));
+    case kLongText:
+        return Value(std::string(at + 5, readBytes<std::uint32_t>(at + 1)));
     }
-    case kLongText: {
-        const std::size_t size = readBytes<std::uint32_t>(at + 1);
-        return {Value(std::string(at + 5, size)), 5 + size};
-    }
-    }
-    return {Value(), 1};
+    return Value();
 }
 
 /// The bytes the field at takes, without unpacking it.
@@ -150,10 +146,8 @@ std::size_t packedSize(const char* at)
 std::vector<Value> unpackRow(const std::string& packed)
 {
     std::vector<Value> values;
-    for (std::size_t at = 0; at < packed.size();) {
-        auto [value, size] = unpackValue(packed.data() + at);
-        values.push_back(std::move(value));
-        at += size;
+    for (std::size_t at = 0; at < packed.size(); at += packedSize(packed.data() + at)) {
+        values.push_back(unpackValue(packed.data() + at));
     }
     return values;
 }
@@ -164,7 +158,15 @@ Value unpackField(const std::string& packed, std::size_t column)
     for (std::size_t c = 0; c < column; ++c) {
         at += packedSize(packed.data() + at);
     }
-    return unpackValue(packed.data() + at).first;
+    return unpackValue(packed.data() + at);
+}
+
+/// Packs the row again with one field replaced.
+void replaceField(std::string& packed, std::size_t column, Value value)
+{
+    std::vector<Value> values = unpackRow(packed);
+    values[column] = std::move(value);
+    packed = packRow(values);
 }
 
 } // namespace
@@ -398,9 +400,7 @@ void MovementRecordset::setField(std::string_view name, Value value)
         row.original = std::make_unique<std::string>(row.values);
         row.state = EditState::InProgress;
     }
-    std::vector<Value> values = unpackRow(row.values);
-    values[static_cast<std::size_t>(column)] = std::move(value);
-    row.values = packRow(values);
+    replaceField(row.values, static_cast<std::size_t>(column), std::move(value));
     notifyRows(RowsChange::Kind::Changed, static_cast<std::size_t>(m_index));
 }
 
@@ -417,14 +417,9 @@ void MovementRecordset::takeStoredValue(std::int64_t movementId, std::string_vie
         if (id.isNull() || id.toInt64() != movementId) {
             continue;
         }
-        const auto replace = [&](std::string& packed) {
-            std::vector<Value> values = unpackRow(packed);
-            values[c] = value;
-            packed = packRow(values);
-        };
-        replace(row.values);
+        replaceField(row.values, c, value);
         if (row.original) {
-            replace(*row.original);
+            replaceField(*row.original, c, value);
         }
         notifyRows(RowsChange::Kind::Changed, r);
         return;
