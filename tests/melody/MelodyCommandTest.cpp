@@ -26,12 +26,8 @@ ToolRun runTool(const std::vector<std::string>& args)
 
 std::int64_t pitchId(const std::string& spelling)
 {
-    for (const auto& pitch : velk::store::referencePitches()) {
-        if (pitch.spelling == spelling) {
-            return pitch.id;
-        }
-    }
-    return 0;
+    const auto* pitch = velk::store::referencePitchOf(spelling);
+    return pitch ? pitch->id : 0;
 }
 
 class MelodyCommand : public ::testing::Test
